@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace tandrel {
+
+// Names that place the app's settings in its own defaults domain on macOS
+// and in ~/.config/Tandrel on Linux.
+void setApplicationIdentity();
+
+// A one-line explanation when no graphical display can be reached, or empty when one can.
+QString missingDisplayMessage(const QString &program);
+
+} // namespace tandrel

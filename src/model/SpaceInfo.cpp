@@ -1,0 +1,12 @@
+#include "model/SpaceInfo.h"
+
+#include "model/InstalledApp.h"
+
+namespace tandrel {
+
+QString SpaceInfo::id() const
+{
+    return plainPath(url);
+}
+
+} // namespace tandrel

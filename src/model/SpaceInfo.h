@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace tandrel {
+
+// One existing instance as read back from disk.
+struct SpaceInfo
+{
+    QUrl url;                            // the wrapper bundle
+    QString name;                        // from the wrapper's file name
+    std::optional<QString> targetPath;   // "target" of space.json
+    std::optional<QString> dataDir;      // "dataDir" of space.json
+    std::optional<QDateTime> createdAt;  // "createdAt" of space.json
+
+    QString id() const;
+};
+
+} // namespace tandrel
