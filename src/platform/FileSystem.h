@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+
+namespace tandrel {
+
+// A failed file operation, carrying the operating system's own description unchanged.
+class FileSystemError : public std::exception
+{
+public:
+    explicit FileSystemError(QString description);
+    QString errorDescription() const { return m_description; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_description;
+    QByteArray m_utf8;
+};
+
+// Synchronous file services. Paths are plain absolute paths. Failures throw
+// FileSystemError unless the function says otherwise.
+namespace fs {
+
+// Immediate entries as full paths, hidden ones included, in the order the system gives.
+// Throws when the folder is missing, not a folder or unreadable.
+QStringList contentsOfDirectory(const QString &folder);
+
+// True when anything is at the path, a broken symbolic link included.
+bool fileExists(const QString &path);
+// True for an existing regular file (links followed) that the user may execute.
+bool isExecutableFile(const QString &path);
+
+// Creates the folder and any missing parents; an existing folder is no failure.
+void createDirectory(const QString &folder);
+// Sets the POSIX permission bits, for example 0755.
+void setPosixPermissions(const QString &path, int mode);
+
+// Removes the item and, for a folder, everything in it. A symbolic link, at the top or
+// anywhere inside, is removed as a link: nothing a link points to is ever touched.
+void removeItem(const QString &path);
+// Moves the item to the user's trash.
+void trashItem(const QString &path);
+
+// Whole-file reads are capped: a larger file is an error, not a huge allocation.
+QByteArray readFile(const QString &path, qint64 maxSize);
+// Replaces the file as a whole with the UTF-8 text, through a temporary file.
+void writeTextAtomically(const QString &path, const QString &text);
+// Writes exactly the bytes.
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+} // namespace fs
+} // namespace tandrel
