@@ -28,7 +28,8 @@ MachOCpu hostCpu();
 
 struct EntitlementsReadStats
 {
-    qint64 bytesRead = 0;  // bytes the reader asked the source for
+    qint64 bytesRead = 0;         // bytes the reader asked the source for
+    bool signatureFound = false;  // a well-formed embedded-signature super-blob was there
 };
 
 // The XML entitlements blob of a Mach-O executable's embedded code signature,

@@ -12,7 +12,7 @@ namespace tandrel {
 inline constexpr qint64 maxPropertyListSize = 16 * 1024 * 1024;
 
 // Reads an XML or binary property list whose top level is a dictionary.
-// Values become QString, bool, qint64 (or quint64 above its range), double,
+// Values become QString, bool, qint64, double,
 // QDateTime (UTC), QByteArray, QVariantList and QVariantMap; a Boolean stays a
 // bool, so callers can tell true from 1. Gives nothing when the input is larger
 // than the cap, malformed, nested absurdly deep, or not a dictionary.

@@ -1,5 +1,7 @@
 #include "model/Store.h"
 
+#include "model/ToolRunner.h"
+
 #include <QDir>
 
 #include <utility>
@@ -10,6 +12,7 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent)
     : QObject(parent)
     , m_applicationFolders(std::move(applicationFolders))
 {
+    refresh();
 }
 
 QString Store::spacesDir()
@@ -30,6 +33,11 @@ QStringList Store::applicationFolders() const
 QStringList Store::defaultApplicationFolders()
 {
     return {QStringLiteral("/Applications"), QDir::homePath() + QStringLiteral("/Applications")};
+}
+
+void Store::runTool(const QString &path, const QStringList &arguments)
+{
+    tandrel::runTool(path, arguments);
 }
 
 void Store::setApps(QList<InstalledApp> apps)

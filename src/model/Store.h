@@ -4,7 +4,9 @@
 #include "model/Mode.h"
 #include "model/SpaceInfo.h"
 
+#include <QColor>
 #include <QList>
+#include <QUrl>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -38,6 +40,29 @@ public:
     static QString dataRoot();
     // The folders searched for apps: those given at construction, else the defaults.
     QStringList applicationFolders() const;
+
+    // Lists the apps of both folders, rescans the instances and starts the background
+    // sandbox check, whose answer arrives later as sandboxedPaths.
+    void refresh();
+
+    // Rebuilds spaces from the wrappers in spacesDir. Never fails.
+    void scanSpaces();
+    // Removes the wrapper and, when it lies inside dataRoot, the data folder; then rescans.
+    void deleteSpace(const SpaceInfo &space);
+    // Opens the wrapper as an application and returns at once.
+    void launchSpace(const SpaceInfo &space);
+
+    // Writes a new instance of target and returns the wrapper's URL. Refusals throw
+    // TandrelError; file-system failures throw FileSystemError and leave what was written.
+    QUrl createSpace(const InstalledApp &target, const QString &name, Mode mode);
+
+    // The badge colour for an instance name; stable within one run.
+    static QColor badgeColor(const QString &name);
+
+    // Whether the app's code signature carries the sandbox entitlement with a true
+    // Boolean or non-zero number. Any failure is false. Answers are cached for the
+    // life of the process; callable from any thread.
+    static bool isSandboxed(const QUrl &url);
     // "/Applications", then "<home>/Applications".
     static QStringList defaultApplicationFolders();
 
@@ -47,6 +72,7 @@ Q_SIGNALS:
     void sandboxedPathsChanged();
 
 private:
+    void runTool(const QString &path, const QStringList &arguments);
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);

@@ -1,1 +1,257 @@
-// placeholder, filled in by the work
+#include "platform/FileSystem.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tandrel {
+
+FileSystemError::FileSystemError(QString description)
+    : m_description(std::move(description))
+    , m_utf8(m_description.toUtf8())
+{
+}
+
+namespace fs {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+[[noreturn]] void throwCode(const std::error_code &code)
+{
+    throw FileSystemError(QString::fromLocal8Bit(code.message()));
+}
+
+[[noreturn]] void throwErrno(int error)
+{
+    throwCode(std::error_code(error, std::generic_category()));
+}
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+stdfs::path stdPath(const QString &path)
+{
+    return stdfs::path(nativePath(path).toStdString());
+}
+
+// Closes a descriptor on every way out of a scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    // Closes now, so a failure of close (a delayed write error) can be reported.
+    int release()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+int openRetrying(const QByteArray &path, int flags, mode_t mode = 0)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path.constData(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
+QStringList contentsOfDirectory(const QString &folder)
+{
+    std::error_code code;
+    stdfs::directory_iterator it(stdPath(folder), code);
+    if (code)
+        throwCode(code);
+    QStringList entries;
+    for (const stdfs::directory_iterator end; it != end; it.increment(code)) {
+        if (code)
+            throwCode(code);
+        entries.append(QFile::decodeName(QByteArray::fromStdString(it->path().native())));
+    }
+    if (code)
+        throwCode(code);
+    return entries;
+}
+
+bool fileExists(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(nativePath(path).constData(), &info) == 0;
+}
+
+bool isExecutableFile(const QString &path)
+{
+    const QByteArray native = nativePath(path);
+    struct stat info {};
+    return ::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode)
+        && ::access(native.constData(), X_OK) == 0;
+}
+
+void createDirectory(const QString &folder)
+{
+    std::error_code code;
+    stdfs::create_directories(stdPath(folder), code);
+    if (code)
+        throwCode(code);
+}
+
+void setPosixPermissions(const QString &path, int mode)
+{
+    if (::chmod(nativePath(path).constData(), mode_t(mode) & 07777) != 0)
+        throwErrno(errno);
+}
+
+void removeItem(const QString &path)
+{
+    // A trailing separator or a "." or ".." component makes the system resolve the
+    // last link ("link/" is the folder it points to), so such a path could reach into
+    // a linked folder. Accept only plain paths; never the root.
+    QString plain = path;
+    while (plain.size() > 1 && plain.endsWith(QLatin1Char('/')))
+        plain.chop(1);
+    const QStringList parts = plain.split(QLatin1Char('/'));
+    if (plain.isEmpty() || plain == QLatin1String("/")
+        || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
+        throwErrno(EINVAL);
+
+    const QByteArray native = nativePath(plain);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0)
+        throwErrno(errno); // remove_all treats a missing path as success
+    if (!S_ISDIR(info.st_mode)) {
+        // A file or a link (to anything): unlink removes the entry itself.
+        if (::unlink(native.constData()) != 0)
+            throwErrno(errno);
+        return;
+    }
+    // remove_all looks at every entry without following links and removes links as links.
+    std::error_code code;
+    stdfs::remove_all(stdfs::path(native.toStdString()), code);
+    if (code)
+        throwCode(code);
+}
+
+void trashItem(const QString &path)
+{
+    if (!fileExists(path))
+        throwErrno(ENOENT);
+#if !defined(Q_OS_DARWIN)
+    // Qt's freedesktop trash gives up on the home trash when the data folder is missing
+    // and then writes "files" and "info" into the current folder. Make sure the home
+    // trash is there first; the freedesktop rules ask the implementation to create it.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash");
+    if (!fileExists(trash)) {
+        createDirectory(trash);
+        setPosixPermissions(trash, 0700);
+    }
+    createDirectory(trash + QStringLiteral("/files"));
+    createDirectory(trash + QStringLiteral("/info"));
+#endif
+    QFile file(path);
+    if (!file.moveToTrash())
+        throw FileSystemError(file.errorString());
+}
+
+QByteArray readFile(const QString &path, qint64 maxSize)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
+    const int fd = openRetrying(nativePath(path), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        throwErrno(errno);
+    Descriptor descriptor(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        throwErrno(errno);
+    if (S_ISDIR(info.st_mode))
+        throwErrno(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throwErrno(EINVAL);
+    if (info.st_size > qMax<qint64>(maxSize, 0))
+        throwErrno(EFBIG);
+
+    // The size was checked before any allocation; a file growing meanwhile is cut at it.
+    const qint64 size = info.st_size;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t count = ::read(fd, bytes.data() + done, size_t(size - done));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno);
+        }
+        if (count == 0)
+            break; // shrank meanwhile
+        done += count;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+void writeTextAtomically(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileSystemError(file.errorString());
+    const QByteArray utf8 = text.toUtf8();
+    if (file.write(utf8) != utf8.size()) {
+        const QString message = file.errorString();
+        file.cancelWriting();
+        throw FileSystemError(message);
+    }
+    if (!file.commit())
+        throw FileSystemError(file.errorString());
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    const int fd = openRetrying(nativePath(path), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0)
+        throwErrno(errno);
+    Descriptor descriptor(fd);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno);
+        }
+        done += count;
+    }
+    if (descriptor.release() != 0)
+        throwErrno(errno);
+}
+
+} // namespace fs
+} // namespace tandrel

@@ -40,5 +40,5 @@ private Q_SLOTS:
     }
 };
 
-TANDREL_GUI_TEST_MAIN(MainWindowTest)
+TANDREL_WIDGETS_TEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"

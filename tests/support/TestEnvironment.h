@@ -32,4 +32,5 @@ QString isolatedHome();
     }
 
 #define TANDREL_TEST_MAIN(TestObject) TANDREL_TEST_MAIN_IMPL(QCoreApplication, TestObject)
-#define TANDREL_GUI_TEST_MAIN(TestObject) TANDREL_TEST_MAIN_IMPL(QApplication, TestObject)
+#define TANDREL_GUI_TEST_MAIN(TestObject) TANDREL_TEST_MAIN_IMPL(QGuiApplication, TestObject)
+#define TANDREL_WIDGETS_TEST_MAIN(TestObject) TANDREL_TEST_MAIN_IMPL(QApplication, TestObject)

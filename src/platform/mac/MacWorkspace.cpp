@@ -1,1 +1,67 @@
-// placeholder, filled in by the issue's work
+// The workspace on macOS: the system draws bundle icons, and Launch Services opens
+// bundles and reveals items through /usr/bin/open. Plain C++ and Qt only.
+#include "platform/PlatformWorkspace.h"
+
+#include <QAbstractFileIconProvider>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QProcess>
+#include <QStringList>
+
+#include <memory>
+
+namespace tandrel {
+namespace {
+
+class MacWorkspace final : public Workspace
+{
+public:
+    QImage iconForFile(const QString &path) override
+    {
+        // QAbstractFileIconProvider is the QtGui half of QFileIconProvider: without an
+        // icon theme (none on macOS) it asks the platform theme, which draws the icon
+        // the Finder shows. It keeps the core library free of QtWidgets, and Qt caches
+        // the pixmaps it renders, so no cache of our own is needed here.
+        // Pixmaps need the GUI application; without one (a command-line test) there is no
+        // system icon to ask for.
+        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            return genericApplicationIcon();
+        if (!m_provider)
+            m_provider = std::make_unique<QAbstractFileIconProvider>();
+        const QIcon icon = m_provider->icon(QFileInfo(path));
+        const QImage image = icon.pixmap(QSize(1024, 1024)).toImage();
+        return image.isNull() ? genericApplicationIcon() : image;
+    }
+
+    void openApplication(const QUrl &bundle) override
+    {
+        if (bundle.isLocalFile())
+            QProcess::startDetached(QStringLiteral("/usr/bin/open"), {bundle.toLocalFile()});
+    }
+
+    void activateFileViewerSelecting(const QList<QUrl> &items) override
+    {
+        QStringList arguments{QStringLiteral("-R")};
+        for (const QUrl &item : items) {
+            if (item.isLocalFile())
+                arguments.append(item.toLocalFile());
+        }
+        if (arguments.size() > 1)
+            QProcess::startDetached(QStringLiteral("/usr/bin/open"), arguments);
+    }
+
+private:
+    std::unique_ptr<QAbstractFileIconProvider> m_provider; // made on first use, in the GUI application
+};
+
+} // namespace
+
+Workspace &platformWorkspace()
+{
+    static MacWorkspace workspace;
+    return workspace;
+}
+
+} // namespace tandrel

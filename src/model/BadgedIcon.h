@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/InstalledApp.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+namespace tandrel {
+
+// The canvas is 512 points drawn at twice the density.
+inline constexpr int badgedIconPixels = 1024;
+
+// Seven distinct colours in a fixed order: blue, purple, pink, orange, teal, green, indigo.
+const QList<QColor> &badgeColors();
+// The colour for a name: the process's string hash, unsigned, modulo seven.
+QColor badgeColorFor(const QString &name);
+// The first grapheme cluster of the name, upper-cased by the full mapping ("ß" gives "SS").
+QString badgeLetter(const QString &name);
+
+// The icon scaled to the canvas with a white ring, a coloured disc and the white letter
+// in its lower right corner.
+QImage renderBadgedIcon(const QImage &icon, const QString &spaceName);
+
+// Draws the app's icon with the badge and writes it as a one-image ICNS file.
+// Throws TandrelError when the image cannot be encoded or the file cannot be written.
+void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path);
+
+} // namespace tandrel

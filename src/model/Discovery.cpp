@@ -1,0 +1,52 @@
+#include "model/Store.h"
+
+#include "model/NameOrder.h"
+#include "platform/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+namespace tandrel {
+
+void Store::refresh()
+{
+    QList<InstalledApp> apps;
+    for (const QString &folder : applicationFolders()) {
+        QStringList entries;
+        try {
+            entries = fs::contentsOfDirectory(folder);
+        } catch (const FileSystemError &) {
+            continue;
+        }
+        for (const QString &entry : std::as_const(entries)) {
+            if (!hasAppExtension(entry))
+                continue;
+            InstalledApp app{QUrl::fromLocalFile(entry)};
+            if (app.name() != QLatin1String("Tandrel"))
+                apps.append(std::move(app));
+        }
+    }
+    sortByName(apps, [](const InstalledApp &app) { return app.name(); });
+    setApps(std::move(apps));
+    scanSpaces();
+
+    // Signatures are read off the main thread; the answer is applied there only
+    // while this Store still exists. Jobs are not cancelled: the last to finish wins.
+    QThreadPool::globalInstance()->start([snapshot = m_apps, store = QPointer<Store>(this)]() mutable {
+        QSet<QString> sandboxed;
+        for (const InstalledApp &app : std::as_const(snapshot)) {
+            if (isSandboxed(app.url))
+                sandboxed.insert(app.id());
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [store = std::move(store), sandboxed = std::move(sandboxed)]() mutable {
+                if (store)
+                    store->setSandboxedPaths(std::move(sandboxed));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+} // namespace tandrel

@@ -1,0 +1,140 @@
+#include "model/Store.h"
+
+#include "formats/PropertyList.h"
+#include "l10n/Tr.h"
+#include "model/BadgedIcon.h"
+#include "model/SpaceRecord.h"
+#include "model/TandrelError.h"
+#include "model/WrapperTemplates.h"
+#include "platform/FileSystem.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QUuid>
+
+#include <array>
+
+namespace tandrel {
+namespace {
+
+// Bundle identifier prefixes, tested in order, exact and case-sensitive.
+constexpr std::array userDataDirFamilies{"com.google.Chrome", "com.microsoft.edgemac", "com.brave.Browser",
+                                         "com.vivaldi.Vivaldi", "com.operasoftware", "company.thebrowser"};
+constexpr std::array geckoFamilies{"org.mozilla", "net.waterfox", "io.gitlab.librewolf", "app.zen-browser"};
+
+template<size_t N>
+bool startsWithAny(const QString &identifier, const std::array<const char *, N> &prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](const char *prefix) { return identifier.startsWith(QLatin1String(prefix)); });
+}
+
+QString cleanedName(const QString &name)
+{
+    QString cleaned = name.trimmed();
+    cleaned.replace(QLatin1Char('/'), QLatin1Char('-'));
+    cleaned.replace(QLatin1Char(':'), QLatin1Char('-'));
+    cleaned.remove(QLatin1Char('"'));
+    return cleaned;
+}
+
+LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const QVariantMap &info)
+{
+    if (mode == Store::Mode::Home)
+        return LaunchStrategy::IsolatedHome;
+    const bool electron = fs::fileExists(contents + QStringLiteral("/Frameworks/Electron Framework.framework"));
+    const QVariant identifierValue = info.value(QStringLiteral("CFBundleIdentifier"));
+    const QString identifier =
+        identifierValue.typeId() == QMetaType::QString ? identifierValue.toString() : QString();
+    const bool userDataDirListed = startsWithAny(identifier, userDataDirFamilies);
+    const bool gecko = fs::fileExists(contents + QStringLiteral("/MacOS/XUL")) || startsWithAny(identifier, geckoFamilies);
+    if (gecko)
+        return LaunchStrategy::GeckoProfile;
+    if (electron || userDataDirListed)
+        return LaunchStrategy::UserDataDir;
+    return LaunchStrategy::IsolatedHome;
+}
+
+} // namespace
+
+QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
+{
+    const QString instanceName = cleanedName(name);
+    if (instanceName.isEmpty())
+        throw TandrelError::msg(tandrel::tr(QStringLiteral("Ponle un nombre a la instancia."),
+                                            QStringLiteral("Give the instance a name.")));
+
+    const QString appName = target.name();
+    const QString contents = target.id() + QStringLiteral("/Contents");
+    const auto info = readPropertyListFile(contents + QStringLiteral("/Info.plist"));
+    const QVariant executableValue = info ? info->value(QStringLiteral("CFBundleExecutable")) : QVariant();
+    if (executableValue.typeId() != QMetaType::QString)
+        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude leer la app seleccionada."),
+                                            QStringLiteral("Couldn't read the selected app.")));
+    const QString executable = executableValue.toString();
+
+    if (!fs::isExecutableFile(contents + QStringLiteral("/MacOS/") + executable))
+        throw TandrelError::msg(tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + appName + QStringLiteral("."),
+                                            QStringLiteral("Can't find ") + appName + QStringLiteral("'s executable.")));
+
+    if (isSandboxed(target.url))
+        throw TandrelError::msg(tandrel::tr(
+            appName + QStringLiteral(" está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora "
+                                     "el aislamiento y la instancia compartiría la sesión original. Si existe "
+                                     "versión de descarga directa (fuera del App Store), instálala — esa sí suele "
+                                     "ser duplicable."),
+            appName + QStringLiteral(" is sandboxed by Apple and macOS won't allow duplicating it: the sandbox "
+                                     "ignores the isolation and the instance would share the original session. If "
+                                     "a direct-download version exists (outside the App Store), install that one — "
+                                     "it's usually duplicable.")));
+
+    const LaunchStrategy strategy = resolveStrategy(mode, contents, *info);
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    const QString wrapper = spacesDir() + QLatin1Char('/') + appName + QStringLiteral(" - ") + instanceName
+        + QStringLiteral(".app");
+    const QString dataDir = dataRoot() + QLatin1Char('/') + id;
+
+    if (fs::fileExists(wrapper))
+        throw TandrelError::msg(tandrel::tr(
+            QStringLiteral("Ya existe una instancia con ese nombre. Usa otro nombre o elimina la anterior."),
+            QStringLiteral("An instance with that name already exists. Use another name or delete the old one.")));
+
+    // From here on failures are the file system's own and nothing is rolled back.
+    const QString macOS = wrapper + QStringLiteral("/Contents/MacOS");
+    const QString resources = wrapper + QStringLiteral("/Contents/Resources");
+    fs::createDirectory(macOS);
+    fs::createDirectory(resources);
+    fs::createDirectory(dataDir);
+
+    try {
+        writeBadgedIcon(target, instanceName, resources + QStringLiteral("/app.icns"));
+    } catch (const std::exception &) {
+        // The wrapper works without its own icon.
+    }
+
+    fs::writeTextAtomically(wrapper + QStringLiteral("/Contents/Info.plist"),
+                            infoPlistText(appName + QStringLiteral(" - ") + instanceName, id));
+
+    const QString launcher = macOS + QStringLiteral("/launcher");
+    fs::writeTextAtomically(launcher,
+                            launcherScript(strategy, {dataDir, QDir::homePath(), target.id(), executable}));
+    fs::setPosixPermissions(launcher, 0755);
+
+    SpaceRecord record;
+    record.id = id;
+    record.name = instanceName;
+    record.target = target.id();
+    record.mode = strategy;
+    record.dataDir = dataDir;
+    record.createdAt = QDateTime::currentDateTimeUtc();
+    fs::writeBytes(resources + QStringLiteral("/space.json"), record.toJson());
+
+    runTool(QStringLiteral("/usr/bin/codesign"),
+            {QStringLiteral("--force"), QStringLiteral("--deep"), QStringLiteral("--sign"), QStringLiteral("-"), wrapper});
+    runTool(QStringLiteral("/usr/bin/xattr"), {QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"), wrapper});
+
+    scanSpaces();
+    return QUrl::fromLocalFile(wrapper);
+}
+
+} // namespace tandrel

@@ -1,0 +1,313 @@
+#include "formats/Icns.h"
+#include "formats/MachOSignature.h"
+#include "l10n/LanguageManager.h"
+#include "model/SpaceRecord.h"
+#include "model/Store.h"
+#include "model/TandrelError.h"
+#include "model/WrapperTemplates.h"
+#include "platform/FileSystem.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+#include "support/RecordingWorkspace.h"
+#include "support/TestEnvironment.h"
+
+#include <QDirIterator>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+namespace {
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Every path under the folder with its size, to tell whether anything changed.
+QStringList tree(const QString &folder)
+{
+    QStringList items;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        items << path + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    }
+    items.sort();
+    return items;
+}
+
+QString language(LanguageManager::Choice choice)
+{
+    return LanguageManager::rawValue(choice);
+}
+
+} // namespace
+
+class SpaceCreationTest : public QObject
+{
+    Q_OBJECT
+
+    RecordingWorkspace m_workspace;
+    QString m_apps;
+
+    InstalledApp app(const QString &name, const FakeBundleOptions &options = {})
+    {
+        return InstalledApp{QUrl::fromLocalFile(makeFakeBundle(m_apps, name, options))};
+    }
+
+    static QJsonObject record(const QUrl &wrapper)
+    {
+        return QJsonDocument::fromJson(readText(wrapper.toLocalFile() + QStringLiteral("/Contents/Resources/space.json")).toUtf8())
+            .object();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { m_workspace.install(); }
+    void init()
+    {
+        const QString home = isolatedHome();
+        for (const char *folder : {"Applications", "Library", "Apps"})
+            QDir(home + QLatin1Char('/') + QLatin1String(folder)).removeRecursively();
+        m_apps = home + QStringLiteral("/Apps");
+        QDir().mkpath(m_apps);
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+    }
+
+    // Launch strategy
+    void strategy_data()
+    {
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<int>("marker");
+        QTest::addColumn<bool>("electronToo");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("expected");
+        const int none = int(BundleMarker::None), electron = int(BundleMarker::Electron), xul = int(BundleMarker::Xul);
+        const int automatic = int(Mode::Auto), home = int(Mode::Home);
+        QTest::newRow("plain app") << "com.example.Notes" << none << false << automatic << "home";
+        QTest::newRow("no identifier") << "" << none << false << automatic << "home";
+        QTest::newRow("chromium family") << "com.google.Chrome" << none << false << automatic << "udd";
+        QTest::newRow("identifier prefix") << "com.brave.Browser.beta" << none << false << automatic << "udd";
+        QTest::newRow("prefix is case-sensitive") << "com.google.chrome" << none << false << automatic << "home";
+        QTest::newRow("gecko family") << "org.mozilla.firefox" << none << false << automatic << "gecko";
+        QTest::newRow("electron marker") << "com.example.Chat" << electron << false << automatic << "udd";
+        QTest::newRow("xul marker") << "com.example.Mail" << xul << false << automatic << "gecko";
+        QTest::newRow("xul wins over electron") << "com.example.Both" << xul << true << automatic << "gecko";
+        QTest::newRow("xul wins over a chromium identifier") << "com.vivaldi.Vivaldi" << xul << false << automatic << "gecko";
+        QTest::newRow("home mode, chromium") << "com.google.Chrome" << none << false << home << "home";
+        QTest::newRow("home mode, xul") << "org.mozilla.firefox" << xul << true << home << "home";
+    }
+    void strategy()
+    {
+        QFETCH(QString, identifier);
+        QFETCH(int, marker);
+        QFETCH(bool, electronToo);
+        QFETCH(int, mode);
+        QFETCH(QString, expected);
+        FakeBundleOptions options;
+        options.identifier = identifier;
+        options.marker = BundleMarker(marker);
+        const InstalledApp target = app(QStringLiteral("Target"), options);
+        if (electronToo)
+            QVERIFY(QDir().mkpath(target.id() + QStringLiteral("/Contents/Frameworks/Electron Framework.framework")));
+        Store store(QStringList{m_apps});
+        const QUrl wrapper = store.createSpace(target, QStringLiteral("Work"), Mode(mode));
+        QCOMPARE(record(wrapper).value(QStringLiteral("mode")).toString(), expected);
+    }
+
+    // A complete wrapper
+    void create_writesTheWholeWrapper()
+    {
+        FakeBundleOptions options;
+        options.identifier = QStringLiteral("com.google.Chrome");
+        options.binaryPlist = true;
+        const InstalledApp target = app(QStringLiteral("Mail"), options);
+        Store store(QStringList{m_apps});
+        const QUrl wrapper = store.createSpace(target, QStringLiteral("  Work \n"), Mode::Auto);
+        const QString path = wrapper.toLocalFile();
+        QCOMPARE(path, Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
+
+        const QJsonObject json = record(wrapper);
+        QCOMPARE(json.size(), 6);
+        for (const QString &key : json.keys())
+            QVERIFY2(json.value(key).isString(), qPrintable(key));
+        const QString id = json.value(QStringLiteral("id")).toString();
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")).match(id).hasMatch());
+        QCOMPARE(json.value(QStringLiteral("name")).toString(), QStringLiteral("Work"));
+        QCOMPARE(json.value(QStringLiteral("target")).toString(), target.id());
+        QCOMPARE(json.value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
+        const QString dataDir = Store::dataRoot() + QLatin1Char('/') + id;
+        QCOMPARE(json.value(QStringLiteral("dataDir")).toString(), dataDir);
+        const auto created = parseIsoDateTime(json.value(QStringLiteral("createdAt")).toString());
+        QVERIFY(created && qAbs(created->secsTo(QDateTime::currentDateTimeUtc())) < 600);
+
+        QCOMPARE(readText(path + QStringLiteral("/Contents/Info.plist")), infoPlistText(QStringLiteral("Mail - Work"), id));
+        const QString launcher = path + QStringLiteral("/Contents/MacOS/launcher");
+        QCOMPARE(readText(launcher), launcherScript(LaunchStrategy::UserDataDir, {dataDir, isolatedHome(), target.id(), QStringLiteral("app")}));
+        QCOMPARE(int(QFile::permissions(launcher) & 0x7777), 0x7755);
+        QVERIFY(QFileInfo(dataDir).isDir());
+        QVERIFY(QDir(dataDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+
+        const QImage icon = readLargestIcnsImageFile(path + QStringLiteral("/Contents/Resources/app.icns"));
+        QCOMPARE(icon.size(), QSize(1024, 1024));
+        const QColor disc = icon.pixelColor(393 * 2, 312 * 2);
+        QCOMPARE(disc.rgb(), Store::badgeColor(QStringLiteral("Work")).rgb());
+
+        QCOMPARE(store.spaces().size(), 1);
+        QCOMPARE(store.spaces().first().name, QStringLiteral("Mail - Work"));
+        QCOMPARE(store.spaces().first().targetPath, std::optional(target.id()));
+    }
+
+    void create_homeLauncherRunsForReal()
+    {
+        makeFakeHome(isolatedHome());
+        const InstalledApp target = app(QStringLiteral("Notes"));
+        Store store(QStringList{m_apps});
+        const QUrl wrapper = store.createSpace(target, QStringLiteral("Work"), Mode::Home);
+        const QString dataDir = record(wrapper).value(QStringLiteral("dataDir")).toString();
+        QProcess bash;
+        bash.start(QStringLiteral("/bin/bash"), {wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher"),
+                                                 QStringLiteral("an argument")});
+        QVERIFY(bash.waitForFinished(30000));
+        const auto launched = readLaunchRecord(launchRecordPath(target.id()));
+        QVERIFY(launched);
+        QCOMPARE(launched->home, dataDir + QStringLiteral("/home"));
+        QCOMPARE(launched->arguments, QStringList{QStringLiteral("an argument")});
+        for (const char *folder : {"Downloads", "Documents", "Desktop"}) {
+            const QFileInfo link(dataDir + QStringLiteral("/home/") + QLatin1String(folder));
+            QVERIFY(link.isSymLink());
+            QCOMPARE(link.symLinkTarget(), isolatedHome() + QLatin1Char('/') + QLatin1String(folder));
+        }
+        QVERIFY(fakeHomeIntact(isolatedHome()));
+    }
+
+    // Names
+    void names_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("wrapperName");
+        QTest::newRow("trimmed") << "  Work  " << "Mail - Work.app";
+        QTest::newRow("separators replaced") << "a/b:c" << "Mail - a-b-c.app";
+        QTest::newRow("quotes removed") << "\"Work\" two" << "Mail - Work two.app";
+        QTest::newRow("trim before removing quotes") << "\" Work" << "Mail -  Work.app";
+        QTest::newRow("ampersand kept") << "R&D <2>" << "Mail - R&D <2>.app";
+    }
+    void names()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, wrapperName);
+        const InstalledApp target = app(QStringLiteral("Mail"));
+        Store store(QStringList{m_apps});
+        const QUrl wrapper = store.createSpace(target, typed, Mode::Auto);
+        QCOMPARE(wrapper.toLocalFile(), Store::spacesDir() + QLatin1Char('/') + wrapperName);
+        if (typed.contains(QLatin1Char('&')))
+            QVERIFY(readText(wrapper.toLocalFile() + QStringLiteral("/Contents/Info.plist")).contains(QLatin1String("<string>Mail - R&amp;D &lt;2&gt;</string>")));
+    }
+
+    // Refusals leave the disk as it was
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("spanish");
+        QTest::addColumn<QString>("english");
+        const QString emptyEs = QStringLiteral("Ponle un nombre a la instancia."), emptyEn = QStringLiteral("Give the instance a name.");
+        const QString unreadableEs = QStringLiteral("No pude leer la app seleccionada."), unreadableEn = QStringLiteral("Couldn't read the selected app.");
+        const QString missingEs = QStringLiteral("No encuentro el ejecutable de Mail."), missingEn = QStringLiteral("Can't find Mail's executable.");
+        QTest::newRow("empty name") << "" << "plain" << emptyEs << emptyEn;
+        QTest::newRow("blank name") << " \n\t " << "plain" << emptyEs << emptyEn;
+        QTest::newRow("quotes only") << "\"\"" << "plain" << emptyEs << emptyEn;
+        QTest::newRow("no Info.plist") << "Work" << "no plist" << unreadableEs << unreadableEn;
+        QTest::newRow("garbage Info.plist") << "Work" << "garbage plist" << unreadableEs << unreadableEn;
+        QTest::newRow("number as executable") << "Work" << "number executable" << unreadableEs << unreadableEn;
+        QTest::newRow("executable not executable") << "Work" << "not executable" << missingEs << missingEn;
+        QTest::newRow("sandboxed without executable") << "Work" << "sandboxed, no executable" << missingEs << missingEn;
+        QTest::newRow("sandboxed")
+            << "Work" << "sandboxed"
+            << QStringLiteral("Mail está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora el aislamiento y la instancia compartiría la sesión original. Si existe versión de descarga directa (fuera del App Store), instálala — esa sí suele ser duplicable.")
+            << QStringLiteral("Mail is sandboxed by Apple and macOS won't allow duplicating it: the sandbox ignores the isolation and the instance would share the original session. If a direct-download version exists (outside the App Store), install that one — it's usually duplicable.");
+        QTest::newRow("wrapper exists")
+            << "Work" << "exists" << QStringLiteral("Ya existe una instancia con ese nombre. Usa otro nombre o elimina la anterior.")
+            << QStringLiteral("An instance with that name already exists. Use another name or delete the old one.");
+    }
+    void refusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, setup);
+        QFETCH(QString, spanish);
+        QFETCH(QString, english);
+        static int serial = 0; // sandbox answers are cached per path: a fresh folder per row
+        m_apps = isolatedHome() + QStringLiteral("/Apps/%1").arg(++serial);
+        FakeBundleOptions options;
+        if (setup.startsWith(QLatin1String("sandboxed"))) {
+            ThinOptions thin;
+            thin.cpuType = quint32(hostCpu());
+            thin.entitlements = entitlementsXml(SandboxValue::True);
+            options.executableBytes = buildThin(thin);
+            options.omitExecutable = setup.endsWith(QLatin1String("no executable"));
+        }
+        if (setup == QLatin1String("number executable")) {
+            options.executable.clear();
+            options.extraKeys.insert(QStringLiteral("CFBundleExecutable"), 42);
+        }
+        const InstalledApp target = app(QStringLiteral("Mail"), options);
+        const QString contents = target.id() + QStringLiteral("/Contents");
+        if (setup == QLatin1String("no plist"))
+            QVERIFY(QFile::remove(contents + QStringLiteral("/Info.plist")));
+        if (setup == QLatin1String("garbage plist"))
+            fs::writeBytes(contents + QStringLiteral("/Info.plist"), "<plist><dict><key>CFBundleExecutable");
+        if (setup == QLatin1String("not executable"))
+            QVERIFY(QFile::setPermissions(contents + QStringLiteral("/MacOS/app"), QFile::ReadOwner | QFile::WriteOwner));
+        Store store(QStringList{m_apps});
+        if (setup == QLatin1String("exists"))
+            store.createSpace(target, name, Mode::Auto);
+
+        const QStringList before = tree(isolatedHome());
+        for (const auto choice : {LanguageManager::Choice::Es, LanguageManager::Choice::En}) {
+            LanguageManager::shared().setChoice(choice);
+            try {
+                store.createSpace(target, name, Mode::Auto);
+                QFAIL(qPrintable(QStringLiteral("no refusal in ") + language(choice)));
+            } catch (const TandrelError &error) {
+                QCOMPARE(error.errorDescription(), choice == LanguageManager::Choice::Es ? spanish : english);
+            }
+        }
+        QCOMPARE(tree(isolatedHome()), before);
+    }
+
+    // Half-way failures
+    void failureHalfWay_surfacesTheSystemMessageAndKeepsWhatWasWritten()
+    {
+        const InstalledApp target = app(QStringLiteral("Mail"));
+        // The data root is a file, so making the data folder fails after the wrapper's folders exist.
+        fs::createDirectory(isolatedHome() + QStringLiteral("/Library/Application Support"));
+        fs::writeBytes(Store::dataRoot(), "in the way");
+        Store store(QStringList{m_apps});
+        try {
+            store.createSpace(target, QStringLiteral("Work"), Mode::Auto);
+            QFAIL("no error");
+        } catch (const FileSystemError &error) {
+            QVERIFY(!error.errorDescription().isEmpty());
+            QVERIFY(!error.errorDescription().contains(QLatin1String("instancia")));
+        }
+        QVERIFY(QFileInfo(Store::spacesDir() + QStringLiteral("/Mail - Work.app/Contents/MacOS")).isDir());
+        QVERIFY(store.spaces().isEmpty()); // no rescan on failure
+        store.scanSpaces();
+        QCOMPARE(store.spaces().size(), 1);
+        QCOMPARE(store.spaces().first().name, QStringLiteral("Mail - Work"));
+        try {
+            store.createSpace(target, QStringLiteral("Work"), Mode::Auto);
+            QFAIL("no refusal");
+        } catch (const TandrelError &) {
+        }
+    }
+};
+
+TANDREL_GUI_TEST_MAIN(SpaceCreationTest)
+#include "tst_spacecreation.moc"
