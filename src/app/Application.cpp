@@ -1,7 +1,11 @@
 #include "app/Application.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QtGlobal>
+
+#include <cstdio>
 
 namespace tandrel {
 
@@ -11,6 +15,17 @@ void setApplicationIdentity()
     QCoreApplication::setOrganizationDomain(QStringLiteral("tandrel.io"));
     QCoreApplication::setApplicationName(QStringLiteral("Tandrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+}
+
+void installQuietMessageHandler()
+{
+#ifdef QT_NO_DEBUG
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    });
+#endif
 }
 
 QString missingDisplayMessage(const QString &program)

@@ -8,6 +8,10 @@ namespace tandrel {
 // and in ~/.config/Tandrel on Linux.
 void setApplicationIdentity();
 
+// The app keeps no log: Qt's and image decoders' warnings about other apps' damaged
+// files are dropped in release builds; critical messages still reach standard error.
+void installQuietMessageHandler();
+
 // A one-line explanation when no graphical display can be reached, or empty when one can.
 QString missingDisplayMessage(const QString &program);
 

@@ -1,7 +1,8 @@
 #include "app/Application.h"
-#include "app/MainWindow.h"
+#include "app/TandrelApp.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -13,9 +14,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         return 2;
     }
+    tandrel::installQuietMessageHandler();
     QApplication app(argc, argv);
     tandrel::setApplicationIdentity();
-    auto *window = new tandrel::MainWindow;
-    window->show();
+    tandrel::TandrelApp tandrelApp;
+    tandrelApp.openWindow();
     return app.exec();
 }

@@ -50,8 +50,8 @@ QImage readLargestIcnsImage(const QByteArray &bytes)
             break;
     }
     if (largest.width() > maxIcnsImageSide || largest.height() > maxIcnsImageSide)
-        largest = largest.scaled(maxIcnsImageSide, maxIcnsImageSide, Qt::KeepAspectRatio,
-                                 Qt::SmoothTransformation);
+        largest = largest.scaled(
+            maxIcnsImageSide, maxIcnsImageSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return largest;
 }
 
@@ -111,7 +111,7 @@ QByteArray icnsContainer(const QList<IcnsElement> &elements)
 QByteArray icnsWithOneImage(const QByteArray &png, int pixels)
 {
     const QByteArray type = icnsTypeForSize(pixels);
-    return type.isEmpty() ? QByteArray() : icnsContainer({{type, png}});
+    return type.isEmpty() ? QByteArray() : icnsContainer({ { type, png } });
 }
 
 QByteArray icnsFromImages(const QList<QImage> &images)
@@ -120,7 +120,7 @@ QByteArray icnsFromImages(const QList<QImage> &images)
     for (const QImage &image : images) {
         if (image.width() != image.height())
             return {};
-        IcnsElement element{icnsTypeForSize(image.width()), {}};
+        IcnsElement element { icnsTypeForSize(image.width()), {} };
         if (element.type.isEmpty())
             return {};
         QBuffer buffer(&element.data);
@@ -133,7 +133,7 @@ QByteArray icnsFromImages(const QList<QImage> &images)
 
 QByteArray icnsFromImage(const QImage &image)
 {
-    return icnsFromImages({image});
+    return icnsFromImages({ image });
 }
 
 } // namespace tandrel

@@ -104,14 +104,14 @@ QStringList contentsOfDirectory(const QString &folder)
 
 bool fileExists(const QString &path)
 {
-    struct stat info {};
+    struct stat info = {};
     return ::lstat(nativePath(path).constData(), &info) == 0;
 }
 
 bool isExecutableFile(const QString &path)
 {
     const QByteArray native = nativePath(path);
-    struct stat info {};
+    struct stat info = {};
     return ::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode)
         && ::access(native.constData(), X_OK) == 0;
 }
@@ -139,12 +139,12 @@ void removeItem(const QString &path)
     while (plain.size() > 1 && plain.endsWith(QLatin1Char('/')))
         plain.chop(1);
     const QStringList parts = plain.split(QLatin1Char('/'));
-    if (plain.isEmpty() || plain == QLatin1String("/")
-        || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
+    if (plain.isEmpty() || plain == QLatin1String("/") || parts.contains(QLatin1String("."))
+        || parts.contains(QLatin1String("..")))
         throwErrno(EINVAL);
 
     const QByteArray native = nativePath(plain);
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(native.constData(), &info) != 0)
         throwErrno(errno); // remove_all treats a missing path as success
     if (!S_ISDIR(info.st_mode)) {
@@ -168,8 +168,8 @@ void trashItem(const QString &path)
     // Qt's freedesktop trash gives up on the home trash when the data folder is missing
     // and then writes "files" and "info" into the current folder. Make sure the home
     // trash is there first; the freedesktop rules ask the implementation to create it.
-    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Trash");
+    const QString trash
+        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
     if (!fileExists(trash)) {
         createDirectory(trash);
         setPosixPermissions(trash, 0700);
@@ -189,7 +189,7 @@ QByteArray readFile(const QString &path, qint64 maxSize)
     if (fd < 0)
         throwErrno(errno);
     Descriptor descriptor(fd);
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(fd, &info) != 0)
         throwErrno(errno);
     if (S_ISDIR(info.st_mode))

@@ -36,9 +36,8 @@ QImage drawGenericIcon()
     const qreal origin = (side - 2 * cell - gap) / 2;
     for (int row = 0; row < 2; ++row) {
         for (int column = 0; column < 2; ++column)
-            painter.drawRoundedRect(QRectF(origin + column * (cell + gap), origin + row * (cell + gap),
-                                           cell, cell),
-                                    26, 26);
+            painter.drawRoundedRect(
+                QRectF(origin + column * (cell + gap), origin + row * (cell + gap), cell, cell), 26, 26);
     }
     painter.end();
     return image;

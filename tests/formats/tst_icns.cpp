@@ -71,9 +71,11 @@ private Q_SLOTS:
 
     void severalElements_followEachOther()
     {
-        const QByteArray container = icnsContainer({{"ic07", "abc"}, {"ic09", ""}, {"ic10", "12345"}});
-        QCOMPARE(container, "icns" + bigEndian(8 + 11 + 8 + 13) + "ic07" + bigEndian(11) + "abc" + "ic09"
-                     + bigEndian(8) + "ic10" + bigEndian(13) + "12345");
+        const QByteArray container
+            = icnsContainer({ { "ic07", "abc" }, { "ic09", "" }, { "ic10", "12345" } });
+        QCOMPARE(container,
+            "icns" + bigEndian(8 + 11 + 8 + 13) + "ic07" + bigEndian(11) + "abc" + "ic09" + bigEndian(8)
+                + "ic10" + bigEndian(13) + "12345");
     }
 
     void writer_refusesWhatItCannotWrite_data()
@@ -83,9 +85,9 @@ private Q_SLOTS:
         QTest::newRow("not square") << icnsFromImage(QImage(512, 256, QImage::Format_ARGB32));
         QTest::newRow("null image") << icnsFromImage(QImage());
         QTest::newRow("one bad image among good ones")
-            << icnsFromImages({fakeIconImage(512), fakeIconImage(500)});
+            << icnsFromImages({ fakeIconImage(512), fakeIconImage(500) });
         QTest::newRow("encoded, unknown size") << icnsWithOneImage("png", 600);
-        QTest::newRow("type not four bytes") << icnsContainer({{"ic1", "x"}});
+        QTest::newRow("type not four bytes") << icnsContainer({ { "ic1", "x" } });
     }
     void writer_refusesWhatItCannotWrite()
     {
@@ -98,11 +100,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("sizes");
         QTest::addColumn<int>("largest");
-        QTest::newRow("small first") << QList<int>{16, 128, 512} << 512;
-        QTest::newRow("large first") << QList<int>{512, 128, 16} << 512;
-        QTest::newRow("large in the middle") << QList<int>{32, 1024, 256} << 1024;
-        QTest::newRow("every size") << QList<int>{16, 32, 64, 128, 256, 512, 1024} << 1024;
-        QTest::newRow("only one") << QList<int>{64} << 64;
+        QTest::newRow("small first") << QList<int> { 16, 128, 512 } << 512;
+        QTest::newRow("large first") << QList<int> { 512, 128, 16 } << 512;
+        QTest::newRow("large in the middle") << QList<int> { 32, 1024, 256 } << 1024;
+        QTest::newRow("every size") << QList<int> { 16, 32, 64, 128, 256, 512, 1024 } << 1024;
+        QTest::newRow("only one") << QList<int> { 64 } << 64;
     }
     void reader_givesLargestImage()
     {
@@ -116,7 +118,7 @@ private Q_SLOTS:
     void reader_skipsUndecodableElements()
     {
         const QByteArray good = png(fakeIconImage(128));
-        const QByteArray icns = icnsContainer({{"ic09", "\x89PNG\r\n\x1a\n garbage"}, {"ic07", good}});
+        const QByteArray icns = icnsContainer({ { "ic09", "\x89PNG\r\n\x1a\n garbage" }, { "ic07", good } });
         QCOMPARE(readLargestIcnsImage(icns).size(), QSize(128, 128));
     }
 
@@ -127,14 +129,14 @@ private Q_SLOTS:
         QList<IcnsElement> elements;
         const QByteArray small = png(fakeIconImage(16));
         for (int i = 0; i < maxIcnsImagesVisited; ++i)
-            elements.append({"icp4", small});
-        elements.append({"ic09", png(fakeIconImage(512))});
+            elements.append({ "icp4", small });
+        elements.append({ "ic09", png(fakeIconImage(512)) });
         QCOMPARE(readLargestIcnsImage(icnsContainer(elements)).size(), QSize(16, 16));
     }
 
     void reader_scalesOversizedImageDown()
     {
-        const QImage huge = readLargestIcnsImage(icnsContainer({{"ic10", png(fakeIconImage(2048))}}));
+        const QImage huge = readLargestIcnsImage(icnsContainer({ { "ic10", png(fakeIconImage(2048)) } }));
         if (huge.isNull())
             QSKIP("this ICNS plugin refuses a PNG larger than its element type");
         QCOMPARE(huge.size(), QSize(maxIcnsImageSide, maxIcnsImageSide));
@@ -143,7 +145,7 @@ private Q_SLOTS:
     void reader_givesNullForGarbage_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QByteArray valid = icnsOfSizes({16, 128});
+        const QByteArray valid = icnsOfSizes({ 16, 128 });
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("magic only") << QByteArray("icns");
         QTest::newRow("header only") << QByteArray("icns" + bigEndian(8));
@@ -153,8 +155,8 @@ private Q_SLOTS:
             << QByteArray("icns" + bigEndian(16) + "ic07" + bigEndian(4));
         QTest::newRow("element length past the end")
             << QByteArray("icns" + bigEndian(24) + "ic07" + bigEndian(0x7FFFFFFF) + "12345678");
-        QTest::newRow("element garbage") << icnsContainer({{"ic09", QByteArray(300, '\xAB')}});
-        QTest::newRow("unknown element types") << icnsContainer({{"zzzz", "abc"}, {"\0\0\0\0", "x"}});
+        QTest::newRow("element garbage") << icnsContainer({ { "ic09", QByteArray(300, '\xAB') } });
+        QTest::newRow("unknown element types") << icnsContainer({ { "zzzz", "abc" }, { "\0\0\0\0", "x" } });
         QTest::newRow("truncated") << valid.left(valid.size() / 2);
         QTest::newRow("a plain PNG is not an ICNS") << png(fakeIconImage(128));
         QTest::newRow("text") << QByteArray("not an icon at all, just words");
@@ -169,9 +171,10 @@ private Q_SLOTS:
     {
         // Random damage to a real container: any outcome but a crash (the sanitizer build
         // also checks every access).
-        const QByteArray valid = icnsOfSizes({16, 32, 128});
+        const QByteArray valid = icnsOfSizes({ 16, 32, 128 });
         // The plugin warns about every damaged file; hundreds of lines would bury the results.
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        const QtMessageHandler previous
+            = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
         QRandomGenerator random(20240611);
         for (int round = 0; round < 300; ++round) {
@@ -179,7 +182,8 @@ private Q_SLOTS:
             const int flips = 1 + int(random.bounded(8));
             for (int i = 0; i < flips; ++i) {
                 // Mostly in the headers, where lengths and types live.
-                const int at = random.bounded(2) ? int(random.bounded(40)) : int(random.bounded(bytes.size()));
+                const int at
+                    = random.bounded(2) ? int(random.bounded(40)) : int(random.bounded(bytes.size()));
                 bytes[at] = char(random.bounded(256));
             }
             if (random.bounded(4) == 0)
@@ -208,7 +212,7 @@ private Q_SLOTS:
         if (kind == QLatin1String("icon") || kind == QLatin1String("huge")) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(icnsOfSizes({16, 256}));
+            file.write(icnsOfSizes({ 16, 256 }));
             // Grown sparse past the cap: it would decode if it were read.
             if (kind == QLatin1String("huge"))
                 QVERIFY(file.resize(maxIcnsFileSize + 1));

@@ -27,8 +27,7 @@ QString osMessage(int error)
 
 // Runs the call and gives the message of the FileSystemError it throws, or a null
 // QString when it throws nothing.
-template<typename Call>
-QString errorOf(Call call)
+template <typename Call> QString errorOf(Call call)
 {
     try {
         call();
@@ -47,12 +46,12 @@ QByteArray contentsOf(const QString &path)
 void link(const QString &target, const QString &linkPath)
 {
     QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()) == 0,
-             std::strerror(errno));
+        std::strerror(errno));
 }
 
 int modeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
@@ -69,15 +68,22 @@ private Q_SLOTS:
         // then removes the path given, relative to <dir>.
         QTest::addColumn<QString>("layout");
         QTest::addColumn<QString>("removed");
-        QTest::newRow("links to the home's folders, as in a space")
-            << "space" << "doomed";
-        QTest::newRow("link to a folder at the top") << "top-link" << "doomed";
-        QTest::newRow("link to a folder, given with a trailing slash") << "top-link" << "doomed/";
-        QTest::newRow("link to a folder, nested deep") << "nested" << "doomed";
-        QTest::newRow("link to a file, nested") << "file-link" << "doomed";
-        QTest::newRow("link to a file at the top") << "top-file-link" << "doomed";
-        QTest::newRow("link to the home's parent") << "parent-link" << "doomed";
-        QTest::newRow("broken link beside real files") << "broken" << "doomed";
+        QTest::newRow("links to the home's folders, as in a space") << "space"
+                                                                    << "doomed";
+        QTest::newRow("link to a folder at the top") << "top-link"
+                                                     << "doomed";
+        QTest::newRow("link to a folder, given with a trailing slash") << "top-link"
+                                                                       << "doomed/";
+        QTest::newRow("link to a folder, nested deep") << "nested"
+                                                       << "doomed";
+        QTest::newRow("link to a file, nested") << "file-link"
+                                                << "doomed";
+        QTest::newRow("link to a file at the top") << "top-file-link"
+                                                   << "doomed";
+        QTest::newRow("link to the home's parent") << "parent-link"
+                                                   << "doomed";
+        QTest::newRow("broken link beside real files") << "broken"
+                                                       << "doomed";
     }
     void removeItem_leavesLinkTargetsIntact()
     {
@@ -88,8 +94,9 @@ private Q_SLOTS:
         const QString doomed = dir.filePath(QStringLiteral("doomed"));
         if (layout == QLatin1String("space")) {
             fs::createDirectory(doomed + QStringLiteral("/home"));
-            for (const char *folder : {"Downloads", "Documents", "Desktop"})
-                link(real + QLatin1Char('/') + QLatin1String(folder), doomed + QStringLiteral("/home/") + QLatin1String(folder));
+            for (const char *folder : { "Downloads", "Documents", "Desktop" })
+                link(real + QLatin1Char('/') + QLatin1String(folder),
+                    doomed + QStringLiteral("/home/") + QLatin1String(folder));
             fs::writeBytes(doomed + QStringLiteral("/home/.profile"), "own file");
         } else if (layout == QLatin1String("top-link")) {
             link(real, doomed);
@@ -148,7 +155,8 @@ private Q_SLOTS:
     void removeItem_missingPathThrowsSystemMessage()
     {
         QTemporaryDir dir;
-        QCOMPARE(errorOf([&] { fs::removeItem(dir.filePath(QStringLiteral("missing"))); }), osMessage(ENOENT));
+        QCOMPARE(
+            errorOf([&] { fs::removeItem(dir.filePath(QStringLiteral("missing"))); }), osMessage(ENOENT));
     }
 
     // Reading
@@ -172,7 +180,9 @@ private Q_SLOTS:
         QFETCH(QString, error);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("file"));
-        const QByteArray small("0123456\x00" "89", 10);
+        const QByteArray small("0123456\x00"
+                               "89",
+            10);
         if (kind == QLatin1String("small")) {
             fs::writeBytes(path, small);
         } else if (kind == QLatin1String("sparse")) {
@@ -198,16 +208,18 @@ private Q_SLOTS:
         fs::writeBytes(path, QByteArray(4096, 'x'));
         const QString text = QStringLiteral("#!/bin/bash\nexport HOME=\"/Users/José/Niño 🚀\"\n");
         fs::writeTextAtomically(path, text);
-        QCOMPARE(contentsOf(path), QByteArray("#!/bin/bash\nexport HOME=\"/Users/Jos\xC3\xA9/Ni\xC3\xB1o \xF0\x9F\x9A\x80\"\n"));
+        QCOMPARE(contentsOf(path),
+            QByteArray("#!/bin/bash\nexport HOME=\"/Users/Jos\xC3\xA9/Ni\xC3\xB1o \xF0\x9F\x9A\x80\"\n"));
         // Nothing left beside it: no temporary file, no backup.
-        QCOMPARE(fs::contentsOfDirectory(dir.path()), QStringList{path});
+        QCOMPARE(fs::contentsOfDirectory(dir.path()), QStringList { path });
     }
 
     void writeTextAtomically_intoMissingFolderThrows()
     {
         QTemporaryDir dir;
-        QVERIFY(!errorOf([&] { fs::writeTextAtomically(dir.filePath(QStringLiteral("no/file")), QStringLiteral("x")); })
-                     .isEmpty());
+        QVERIFY(!errorOf([&] {
+            fs::writeTextAtomically(dir.filePath(QStringLiteral("no/file")), QStringLiteral("x"));
+        }).isEmpty());
     }
 
     void writeBytes_writesExactlyAndTruncates()
@@ -218,7 +230,8 @@ private Q_SLOTS:
         const QByteArray bytes("\x00\xFF\r\n\x00", 5);
         fs::writeBytes(path, bytes);
         QCOMPARE(contentsOf(path), bytes);
-        QCOMPARE(errorOf([&] { fs::writeBytes(dir.filePath(QStringLiteral("no/data")), bytes); }), osMessage(ENOENT));
+        QCOMPARE(errorOf([&] { fs::writeBytes(dir.filePath(QStringLiteral("no/data")), bytes); }),
+            osMessage(ENOENT));
     }
 
     void setPosixPermissions_data()
@@ -261,8 +274,9 @@ private Q_SLOTS:
         link(QStringLiteral("/nowhere"), folder + QStringLiteral("/broken"));
         QStringList entries = fs::contentsOfDirectory(folder);
         entries.sort();
-        QCOMPARE(entries, (QStringList{folder + QStringLiteral("/.hidden"), folder + QStringLiteral("/Café ✓.txt"),
-                                       folder + QStringLiteral("/Mail.app"), folder + QStringLiteral("/broken")}));
+        QCOMPARE(entries,
+            (QStringList { folder + QStringLiteral("/.hidden"), folder + QStringLiteral("/Café ✓.txt"),
+                folder + QStringLiteral("/Mail.app"), folder + QStringLiteral("/broken") }));
         QCOMPARE(fs::contentsOfDirectory(folder + QStringLiteral("/Mail.app")), QStringList());
     }
 
@@ -346,7 +360,8 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString real = makeFakeHome(dir.filePath(QStringLiteral("real")));
-        const QString name = QStringLiteral("tandrel-trash-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString name
+            = QStringLiteral("tandrel-trash-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QString path = dir.filePath(name);
         if (kind == QLatin1String("file"))
             fs::writeBytes(path, "trash me");
@@ -361,11 +376,12 @@ private Q_SLOTS:
         QVERIFY(QDir::setCurrent(dir.path()));
         const auto restore = qScopeGuard([previous] { QDir::setCurrent(previous); });
         fs::trashItem(path);
-        QCOMPARE(fs::contentsOfDirectory(dir.path()), QStringList{real});
+        QCOMPARE(fs::contentsOfDirectory(dir.path()), QStringList { real });
 
         QVERIFY(!fs::fileExists(path));
         QVERIFY(fakeHomeIntact(real));
-        const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+        const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/Trash");
         QVERIFY2(trash.startsWith(isolatedHome() + QLatin1Char('/')), qPrintable(trash));
         QVERIFY(fs::fileExists(trash + QStringLiteral("/files/") + name));
         QVERIFY(fs::fileExists(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo")));

@@ -46,7 +46,7 @@ void touch(const QString &path, int secondsLater)
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(secondsLater),
-                             QFileDevice::FileModificationTime));
+        QFileDevice::FileModificationTime));
 }
 
 #endif
@@ -72,15 +72,19 @@ private Q_SLOTS:
         if (daemon.isEmpty())
             return;
         const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        fs::writeBytes(config, QStringLiteral(
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>\n"
-            "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/>\n"
-            "<allow receive_sender=\"*\"/></policy>\n"
-            "</busconfig>\n").arg(m_dir.path()).toUtf8());
-        m_bus.start(daemon, {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                             QStringLiteral("--config-file=") + config});
+        fs::writeBytes(config,
+            QStringLiteral(
+                "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>\n"
+                "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/>\n"
+                "<allow receive_sender=\"*\"/></policy>\n"
+                "</busconfig>\n")
+                .arg(m_dir.path())
+                .toUtf8());
+        m_bus.start(daemon,
+            { QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--config-file=") + config });
         if (!m_bus.waitForStarted() || !m_bus.waitForReadyRead())
             return;
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
@@ -114,7 +118,7 @@ private Q_SLOTS:
     {
         const QImage icon = genericApplicationIcon();
         QCOMPARE(icon.size(), QSize(512, 512));
-        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);       // rounded tile: the corner is clear
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0); // rounded tile: the corner is clear
         QCOMPARE(qAlpha(icon.pixel(256, 256)), 255); // and the middle is painted
         QCOMPARE(genericApplicationIcon(), icon);
     }
@@ -149,15 +153,15 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon.icns");
-        options.iconSizes = {16, 128, 512};
+        options.iconSizes = { 16, 128, 512 };
         QString name = QStringLiteral("Mail");
         QString path;
         if (kind == QLatin1String("no-extension")) {
             options.iconFile = QStringLiteral("AppIcon");
-            options.iconSizes = {32, 256};
+            options.iconSizes = { 32, 256 };
         } else if (kind == QLatin1String("binary")) {
             options.binaryPlist = true;
-            options.iconSizes = {128, 1024};
+            options.iconSizes = { 128, 1024 };
         } else if (kind == QLatin1String("dotted")) {
             options.iconFile = QStringLiteral("com.example.mail");
             options.iconSizes = {};
@@ -169,7 +173,10 @@ private Q_SLOTS:
         } else if (kind == QLatin1String("missing-file")) {
             options.iconSizes = {};
         } else if (kind == QLatin1String("garbage")) {
-            options.iconBytes = QByteArray("icns\0\0\0\x20" "ic09\0\0\0\x18" "not a png at all", 32);
+            options.iconBytes = QByteArray("icns\0\0\0\x20"
+                                           "ic09\0\0\0\x18"
+                                           "not a png at all",
+                32);
         } else if (kind == QLatin1String("escape")) {
             options.iconFile = QStringLiteral("../Outside.icns");
             options.iconSizes = {};
@@ -179,9 +186,10 @@ private Q_SLOTS:
         path = makeFakeBundle(dir.path(), name, options);
         if (kind == QLatin1String("dotted"))
             fs::writeBytes(path + QStringLiteral("/Contents/Resources/com.example.mail.icns"),
-                           icnsFromImages({fakeIconImage(16), fakeIconImage(128)}));
+                icnsFromImages({ fakeIconImage(16), fakeIconImage(128) }));
         if (kind == QLatin1String("escape")) // a real icon, but outside Contents/Resources
-            fs::writeBytes(path + QStringLiteral("/Contents/Outside.icns"), icnsFromImage(fakeIconImage(512)));
+            fs::writeBytes(
+                path + QStringLiteral("/Contents/Outside.icns"), icnsFromImage(fakeIconImage(512)));
         if (kind == QLatin1String("no-plist"))
             fs::removeItem(path + QStringLiteral("/Contents/Info.plist"));
         if (kind == QLatin1String("not-app")) {
@@ -214,7 +222,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon");
-        options.iconSizes = {16, 512};
+        options.iconSizes = { 16, 512 };
         const QString bundle = makeFakeBundle(dir.path(), QStringLiteral("Mail"), options);
         LinuxWorkspace workspace;
         const QImage first = workspace.iconForFile(bundle);
@@ -228,8 +236,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("newSizes"); // empty: only touched
         QTest::addColumn<int>("largest");
-        QTest::newRow("rewritten with a larger image") << QList<int>{16, 1024} << 1024;
-        QTest::newRow("touched only") << QList<int>{} << 128;
+        QTest::newRow("rewritten with a larger image") << QList<int> { 16, 1024 } << 1024;
+        QTest::newRow("touched only") << QList<int> {} << 128;
     }
     void icon_changedFileIsReadAgain()
     {
@@ -238,7 +246,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon.icns");
-        options.iconSizes = {16, 128};
+        options.iconSizes = { 16, 128 };
         const QString bundle = makeFakeBundle(dir.path(), QStringLiteral("Mail"), options);
         const QString iconPath = bundle + QStringLiteral("/Contents/Resources/AppIcon.icns");
         LinuxWorkspace workspace;
@@ -276,7 +284,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon");
-        options.iconSizes = {1024};
+        options.iconSizes = { 1024 };
         const int count = int(LinuxWorkspace::maxCachedIconPixels / (1024 * 1024)) + 4;
         QStringList bundles;
         for (int i = 0; i < count; ++i)
@@ -333,43 +341,27 @@ private Q_SLOTS:
     {
         QFETCH(QString, kind);
         QTemporaryDir dir;
+        // Every bad bundle has a runnable recording script; only the way to it is broken.
         FakeBundleOptions options;
-        const QString record = dir.filePath(QStringLiteral("bad.launched"));
-        options.recordFile = record;
-        if (kind == QLatin1String("no-key") || kind == QLatin1String("not-string"))
-            options.executable.clear();
-        if (kind == QLatin1String("not-string"))
-            options.extraKeys.insert(QStringLiteral("CFBundleExecutable"), QStringList{QStringLiteral("app")});
-        if (kind == QLatin1String("missing"))
-            options.omitExecutable = true;
+        options.recordFile = dir.filePath(QStringLiteral("bad.launched"));
+        if (kind == QLatin1String("escape"))
+            options.executable = QStringLiteral("../Resources/run"); // the script is written there
         const QString bundle = makeFakeBundle(dir.path(), QStringLiteral("Bad"), options);
-        if (kind == QLatin1String("no-key") || kind == QLatin1String("not-string")) {
-            // The script is there all the same; only Info.plist fails to name it.
-            FakeBundleOptions scriptOnly;
-            scriptOnly.recordFile = record;
-            makeFakeBundle(dir.filePath(QStringLiteral("other")), QStringLiteral("Bad"), scriptOnly);
-            fs::writeBytes(bundle + QStringLiteral("/Contents/MacOS/app"),
-                           fs::readFile(dir.filePath(QStringLiteral("other/Bad.app/Contents/MacOS/app")), 4096));
-            fs::setPosixPermissions(bundle + QStringLiteral("/Contents/MacOS/app"), 0755);
-        }
+        const QString infoPlist = bundle + QStringLiteral("/Contents/Info.plist");
         if (kind == QLatin1String("no-plist"))
-            fs::removeItem(bundle + QStringLiteral("/Contents/Info.plist"));
-        if (kind == QLatin1String("escape")) {
-            // Info.plist names a runnable script one folder up.
-            FakeBundleOptions escaping;
-            escaping.executable = QStringLiteral("../Resources/run");
-            escaping.omitExecutable = true;
-            fs::removeItem(bundle);
-            makeFakeBundle(dir.path(), QStringLiteral("Bad"), escaping);
-            FakeBundleOptions scriptOnly;
-            scriptOnly.recordFile = record;
-            const QString other = makeFakeBundle(dir.filePath(QStringLiteral("other")), QStringLiteral("Bad"), scriptOnly);
-            fs::writeBytes(bundle + QStringLiteral("/Contents/Resources/run"),
-                           fs::readFile(other + QStringLiteral("/Contents/MacOS/app"), 4096));
-            fs::setPosixPermissions(bundle + QStringLiteral("/Contents/Resources/run"), 0755);
-        }
-        const QUrl url = kind == QLatin1String("remote") ? QUrl(QStringLiteral("https://example.com") + bundle)
-                                                          : QUrl::fromLocalFile(bundle);
+            fs::removeItem(infoPlist);
+        if (kind == QLatin1String("no-key"))
+            fs::writeBytes(infoPlist, encodePropertyList({}, false));
+        if (kind == QLatin1String("not-string"))
+            fs::writeBytes(infoPlist,
+                encodePropertyList(
+                    { { QStringLiteral("CFBundleExecutable"), QStringList { QStringLiteral("app") } } },
+                    false));
+        if (kind == QLatin1String("missing"))
+            fs::removeItem(bundle + QStringLiteral("/Contents/MacOS/app"));
+        const QUrl url = kind == QLatin1String("remote")
+            ? QUrl(QStringLiteral("https://example.com") + bundle)
+            : QUrl::fromLocalFile(bundle);
 
         LinuxWorkspace workspace;
         workspace.openApplication(url);
@@ -378,7 +370,7 @@ private Q_SLOTS:
         const QString good = makeFakeBundle(dir.path(), QStringLiteral("Good"));
         workspace.openApplication(QUrl::fromLocalFile(good));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(launchRecordPath(good)), 20000);
-        QVERIFY(!QFile::exists(record));
+        QVERIFY(!QFile::exists(options.recordFile));
     }
 
     // Revealing
@@ -398,13 +390,15 @@ private Q_SLOTS:
         QList<QUrl> opened;
         LinuxWorkspace workspace([&opened](const QUrl &folder) { opened.append(folder); });
         // Remote items are skipped, and a call with none left is not made at all.
-        workspace.activateFileViewerSelecting({QUrl(QStringLiteral("https://example.com/a"))});
-        workspace.activateFileViewerSelecting({QUrl::fromLocalFile(QStringLiteral("/Users/José/Applications/Mail #1 ?.app")),
-                                               QUrl(QStringLiteral("https://example.com/b")),
-                                               QUrl::fromLocalFile(QStringLiteral("/tmp/Café 100%.txt"))});
+        workspace.activateFileViewerSelecting({ QUrl(QStringLiteral("https://example.com/a")) });
+        workspace.activateFileViewerSelecting(
+            { QUrl::fromLocalFile(QStringLiteral("/Users/José/Applications/Mail #1 ?.app")),
+                QUrl(QStringLiteral("https://example.com/b")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/Café 100%.txt")) });
         QTRY_COMPARE_WITH_TIMEOUT(stub.shown.size(), 1, 20000);
-        QCOMPARE(stub.shown.first(), (QStringList{QStringLiteral("file:///Users/Jos%C3%A9/Applications/Mail%20%231%20%3F.app"),
-                                                  QStringLiteral("file:///tmp/Caf%C3%A9%20100%25.txt")}));
+        QCOMPARE(stub.shown.first(),
+            (QStringList { QStringLiteral("file:///Users/Jos%C3%A9/Applications/Mail%20%231%20%3F.app"),
+                QStringLiteral("file:///tmp/Caf%C3%A9%20100%25.txt") }));
         QCOMPARE(stub.startupIds.first(), QString());
         QVERIFY(opened.isEmpty());
     }
@@ -416,12 +410,13 @@ private Q_SLOTS:
         QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(fileManagerService));
         QList<QUrl> opened;
         LinuxWorkspace workspace([&opened](const QUrl &folder) { opened.append(folder); });
-        workspace.activateFileViewerSelecting({QUrl::fromLocalFile(QStringLiteral("/srv/apps/Mail.app/")),
-                                               QUrl::fromLocalFile(QStringLiteral("/srv/apps/Notes.app")),
-                                               QUrl::fromLocalFile(QStringLiteral("/srv/other/file.txt"))});
+        workspace.activateFileViewerSelecting({ QUrl::fromLocalFile(QStringLiteral("/srv/apps/Mail.app/")),
+            QUrl::fromLocalFile(QStringLiteral("/srv/apps/Notes.app")),
+            QUrl::fromLocalFile(QStringLiteral("/srv/other/file.txt")) });
         QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 2, 30000);
-        QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/srv/apps")),
-                                      QUrl::fromLocalFile(QStringLiteral("/srv/other"))}));
+        QCOMPARE(opened,
+            (QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/srv/apps")),
+                QUrl::fromLocalFile(QStringLiteral("/srv/other")) }));
     }
 #endif
 };

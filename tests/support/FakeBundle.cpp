@@ -96,9 +96,9 @@ plist_t toPlist(const QVariant &value)
 
 QStringList fakeHomeFiles()
 {
-    return {QStringLiteral("Downloads/setup.dmg"), QStringLiteral("Downloads/notes.txt"),
-            QStringLiteral("Documents/Report.txt"), QStringLiteral("Documents/Taxes/2024.csv"),
-            QStringLiteral("Desktop/todo.txt")};
+    return { QStringLiteral("Downloads/setup.dmg"), QStringLiteral("Downloads/notes.txt"),
+        QStringLiteral("Documents/Report.txt"), QStringLiteral("Documents/Taxes/2024.csv"),
+        QStringLiteral("Desktop/todo.txt") };
 }
 
 QString makeFakeHome(const QString &path)
@@ -180,7 +180,8 @@ std::optional<LaunchRecord> readLaunchRecord(const QString &recordFile)
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     LaunchRecord record;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString &line :
+        QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (line.startsWith(QLatin1String("HOME=")))
             record.home = line.mid(5);
         else if (line.startsWith(QLatin1String("ARG=")))

@@ -57,8 +57,8 @@ struct FakeBundleOptions
 
 // Creates <parentFolder>/<name>.app and gives its path. By default its executable is
 // a shell script that writes its HOME and arguments to the record file.
-QString makeFakeBundle(const QString &parentFolder, const QString &name,
-                       const FakeBundleOptions &options = {});
+QString makeFakeBundle(
+    const QString &parentFolder, const QString &name, const FakeBundleOptions &options = {});
 
 // Where a bundle's recording script writes by default: "<bundle>.launched", beside it.
 QString launchRecordPath(const QString &bundlePath);

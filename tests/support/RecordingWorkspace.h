@@ -44,11 +44,11 @@ public:
     QImage icon() const { return m_icon; }
 
     QStringList iconRequests;
-    QList<QUrl> opened;       // one bundle per call
+    QList<QUrl> opened; // one bundle per call
     QList<QList<QUrl>> revealed; // one list per call
 
 private:
-    QImage m_icon{64, 64, QImage::Format_ARGB32_Premultiplied};
+    QImage m_icon { 64, 64, QImage::Format_ARGB32_Premultiplied };
     bool m_installed = false;
 };
 

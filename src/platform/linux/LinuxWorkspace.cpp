@@ -37,7 +37,8 @@ bool isPlainName(const QString &name)
 // A non-empty string value of the bundle's Info.plist.
 std::optional<QString> infoString(const QString &bundle, const QString &key)
 {
-    const std::optional<QVariantMap> info = readPropertyListFile(bundle + QStringLiteral("/Contents/Info.plist"));
+    const std::optional<QVariantMap> info
+        = readPropertyListFile(bundle + QStringLiteral("/Contents/Info.plist"));
     if (!info)
         return std::nullopt;
     const QVariant value = info->value(key);
@@ -157,17 +158,17 @@ void LinuxWorkspace::activateFileViewerSelecting(const QList<QUrl> &items)
         fallback();
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("ShowItems"));
     call << uris << QString(); // the URIs, then an empty startup notification id
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [fallback](QDBusPendingCallWatcher *finished) {
-                         if (finished->isError())
-                             fallback();
-                         finished->deleteLater();
-                     });
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, watcher, [fallback](QDBusPendingCallWatcher *finished) {
+            if (finished->isError())
+                fallback();
+            finished->deleteLater();
+        });
 }
 
 } // namespace tandrel

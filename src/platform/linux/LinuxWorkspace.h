@@ -42,7 +42,7 @@ public:
     int iconDecodeCount() const { return m_iconDecodeCount; }
 
 private:
-    QCache<QString, QImage> m_icons{maxCachedIconPixels};
+    QCache<QString, QImage> m_icons { maxCachedIconPixels };
     int m_iconDecodeCount = 0;
     FolderOpener m_openFolder;
 };

@@ -38,12 +38,12 @@ public:
     void openApplication(const QUrl &bundle) override
     {
         if (bundle.isLocalFile())
-            QProcess::startDetached(QStringLiteral("/usr/bin/open"), {bundle.toLocalFile()});
+            QProcess::startDetached(QStringLiteral("/usr/bin/open"), { bundle.toLocalFile() });
     }
 
     void activateFileViewerSelecting(const QList<QUrl> &items) override
     {
-        QStringList arguments{QStringLiteral("-R")};
+        QStringList arguments { QStringLiteral("-R") };
         for (const QUrl &item : items) {
             if (item.isLocalFile())
                 arguments.append(item.toLocalFile());

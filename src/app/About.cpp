@@ -1,0 +1,122 @@
+#include "app/About.h"
+
+#include "formats/Icns.h"
+#include "formats/PropertyList.h"
+#include "l10n/Tr.h"
+#include "ui/Style.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace tandrel {
+namespace {
+
+QString textOr(const std::optional<QVariantMap> &dictionary, const QString &key, const QString &fallback)
+{
+    if (!dictionary)
+        return fallback;
+    const QVariant value = dictionary->value(key);
+    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
+}
+
+// Contents/ of the running macOS bundle, or empty outside one.
+QString bundleContents()
+{
+    const QDir macOS(QCoreApplication::applicationDirPath());
+    if (macOS.dirName() != QLatin1String("MacOS"))
+        return {};
+    return QFileInfo(macOS.absolutePath() + QStringLiteral("/..")).canonicalFilePath();
+}
+
+} // namespace
+
+AboutInfo aboutInfo(const std::optional<QVariantMap> &infoDictionary, const QString &iconPath)
+{
+    AboutInfo info;
+    info.name = QStringLiteral("Tandrel");
+    info.version = textOr(infoDictionary, QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.7.0"));
+    info.build = textOr(infoDictionary, QStringLiteral("CFBundleVersion"), QStringLiteral("11"));
+    if (!iconPath.isEmpty())
+        info.icon = readLargestIcnsImageFile(iconPath);
+    info.credits = tandrel::tr(QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale"));
+    return info;
+}
+
+AboutInfo currentAboutInfo()
+{
+    const QString contents = bundleContents();
+    if (contents.isEmpty()) {
+        // Not in a bundle: the icon compiled into the app stands in for the bundle's.
+        AboutInfo info = aboutInfo(std::nullopt, QString());
+        info.icon = QImage(QStringLiteral(":/icon.png"));
+        return info;
+    }
+    return aboutInfo(readPropertyListFile(contents + QStringLiteral("/Info.plist")),
+                     contents + QStringLiteral("/Resources/icon.icns"));
+}
+
+QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
+{
+    auto *dialog = new QDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tandrel::tr(QStringLiteral("Acerca de Tandrel"), QStringLiteral("About Tandrel")));
+    auto *column = new QVBoxLayout(dialog);
+    column->setContentsMargins(32, 24, 32, 20);
+    column->setSpacing(8);
+
+    auto *icon = new QLabel(dialog);
+    icon->setObjectName(QStringLiteral("icon"));
+    if (!info.icon.isNull()) {
+        const qreal ratio = dialog->devicePixelRatioF();
+        QPixmap pixmap = QPixmap::fromImage(
+            info.icon.scaled(QSize(64, 64) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        icon->setPixmap(pixmap);
+    }
+    column->addWidget(icon, 0, Qt::AlignHCenter);
+
+    auto *name = new QLabel(info.name, dialog);
+    name->setObjectName(QStringLiteral("name"));
+    name->setFont(style::font(14, QFont::Bold));
+    column->addWidget(name, 0, Qt::AlignHCenter);
+
+    auto *version = new QLabel(
+        tandrel::tr(QStringLiteral("Versión %1 (%2)"), QStringLiteral("Version %1 (%2)")).arg(info.version, info.build),
+        dialog);
+    version->setObjectName(QStringLiteral("version"));
+    version->setFont(style::font(11));
+    column->addWidget(version, 0, Qt::AlignHCenter);
+
+    // Centred, dimmed, 11.5 points, with 3 points between the lines.
+    auto *credits = new QLabel(dialog);
+    credits->setObjectName(QStringLiteral("credits"));
+    credits->setTextFormat(Qt::RichText);
+    credits->setAlignment(Qt::AlignCenter);
+    credits->setFont(style::font(11.5));
+    QPalette palette = credits->palette();
+    palette.setColor(QPalette::WindowText, style::secondaryText(palette));
+    credits->setPalette(palette);
+    credits->setText(QStringLiteral("<div style=\"line-height: %1px\">%2</div>")
+                         .arg(QFontMetrics(credits->font()).lineSpacing() + 3)
+                         .arg(info.credits.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))));
+    credits->setAccessibleName(info.credits);
+    column->addSpacing(6);
+    column->addWidget(credits, 0, Qt::AlignHCenter);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    column->addSpacing(8);
+    column->addWidget(buttons);
+    dialog->setFixedSize(dialog->sizeHint().expandedTo(QSize(280, 0)));
+    return dialog;
+}
+
+} // namespace tandrel

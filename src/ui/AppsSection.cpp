@@ -1,0 +1,147 @@
+#include "ui/AppsSection.h"
+
+#include "l10n/Tr.h"
+#include "ui/AppGrid.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace tandrel {
+namespace {
+
+// The explanation's label, wrapped and never cut short, on a faint orange rounded background.
+class ExplanationLabel : public QLabel
+{
+public:
+    explicit ExplanationLabel(QWidget *parent)
+        : QLabel(parent)
+    {
+        setWordWrap(true);
+        setContentsMargins(10, 10, 10, 10);
+        setFont(style::font(11.5));
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 8, 8);
+        painter.fillPath(path, style::withAlpha(style::orange(), 0.08));
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+};
+
+void setTextColor(QLabel *label, const QColor &color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+QLabel *makeSectionHeading(QWidget *parent)
+{
+    auto *heading = new QLabel(parent);
+    heading->setFont(style::font(15, QFont::DemiBold));
+    heading->setAccessibleName(QString());
+    return heading;
+}
+
+AppsSection::AppsSection(QWidget *parent)
+    : QWidget(parent)
+    , m_duplicableGroup(new QWidget(this))
+    , m_sandboxedGroup(new QWidget(this))
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(28);
+
+    auto *duplicable = new QVBoxLayout(m_duplicableGroup);
+    duplicable->setContentsMargins(0, 0, 0, 0);
+    duplicable->setSpacing(10);
+    m_duplicableHeading = makeSectionHeading(m_duplicableGroup);
+    m_duplicableGrid = new AppGrid(false, m_duplicableGroup);
+    duplicable->addWidget(m_duplicableHeading);
+    duplicable->addWidget(m_duplicableGrid);
+
+    auto *sandboxed = new QVBoxLayout(m_sandboxedGroup);
+    sandboxed->setContentsMargins(0, 0, 0, 0);
+    sandboxed->setSpacing(10);
+    auto *headingRow = new QHBoxLayout;
+    headingRow->setSpacing(6);
+    m_lock = new QLabel(m_sandboxedGroup);
+    m_sandboxedHeading = makeSectionHeading(m_sandboxedGroup);
+    headingRow->addWidget(m_lock, 0, Qt::AlignVCenter);
+    headingRow->addWidget(m_sandboxedHeading, 0, Qt::AlignVCenter);
+    headingRow->addStretch(1);
+    m_explanation = new ExplanationLabel(m_sandboxedGroup);
+    m_sandboxedGrid = new AppGrid(true, m_sandboxedGroup);
+    sandboxed->addLayout(headingRow);
+    sandboxed->addWidget(m_explanation);
+    sandboxed->addWidget(m_sandboxedGrid);
+
+    column->addWidget(m_duplicableGroup);
+    column->addWidget(m_sandboxedGroup);
+
+    connect(m_duplicableGrid, &AppGrid::appActivated, this, &AppsSection::appActivated);
+    connect(m_sandboxedGrid, &AppGrid::appActivated, this, &AppsSection::appActivated);
+    updateColors();
+    retranslate();
+    setGroups({}, {});
+}
+
+void AppsSection::setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables)
+{
+    m_duplicableGrid->setApps(duplicables);
+    m_sandboxedGrid->setApps(nonDuplicables);
+    m_duplicableGroup->setVisible(!duplicables.isEmpty());
+    m_sandboxedGroup->setVisible(!nonDuplicables.isEmpty());
+}
+
+void AppsSection::retranslate()
+{
+    m_duplicableHeading->setText(tandrel::tr(QStringLiteral("Apps duplicables"), QStringLiteral("Duplicable apps")));
+    m_sandboxedHeading->setText(tandrel::tr(QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")));
+    m_explanation->setText(tandrel::tr(
+        QStringLiteral("Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app "
+                       "y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo "
+                       "implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain "
+                       "(perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App "
+                       "Store, esa versión sí suele ser duplicable."),
+        QStringLiteral("These apps are sandboxed by Apple: the isolation is signed into the app itself and "
+                       "enforced by the system at launch, regardless of user permissions. Removing it would "
+                       "require re-signing the app, which breaks its original signature and its Keychain access "
+                       "(you'd lose saved sessions). If the app exists as a direct download outside the App "
+                       "Store, that version is usually duplicable.")));
+    update();
+}
+
+void AppsSection::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateColors();
+    QWidget::changeEvent(event);
+}
+
+void AppsSection::updateColors()
+{
+    const QColor secondary = style::secondaryText(palette());
+    setTextColor(m_duplicableHeading, secondary);
+    setTextColor(m_sandboxedHeading, secondary);
+    setTextColor(m_explanation, secondary);
+    m_lock->setPixmap(symbolPixmap(Symbol::LockFill, style::orange(), 12, devicePixelRatioF()));
+}
+
+} // namespace tandrel

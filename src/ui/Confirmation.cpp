@@ -1,0 +1,43 @@
+#include "ui/Confirmation.h"
+
+#include <QPushButton>
+
+#include <utility>
+
+namespace tandrel {
+namespace {
+
+bool askWithMessageBox(const Confirmation &confirmation)
+{
+    QMessageBox box(confirmation.parent);
+    box.setIcon(confirmation.icon);
+    box.setText(confirmation.message);
+    box.setInformativeText(confirmation.informativeText);
+    box.setWindowModality(confirmation.parent ? Qt::WindowModal : Qt::ApplicationModal);
+    QPushButton *action = box.addButton(confirmation.actionTitle, QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(confirmation.cancelTitle, QMessageBox::RejectRole);
+    box.setDefaultButton(action);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == action;
+}
+
+Confirmer &installed()
+{
+    static Confirmer confirmer;
+    return confirmer;
+}
+
+} // namespace
+
+bool confirm(const Confirmation &confirmation)
+{
+    return installed() ? installed()(confirmation) : askWithMessageBox(confirmation);
+}
+
+void setConfirmer(Confirmer confirmer)
+{
+    installed() = std::move(confirmer);
+}
+
+} // namespace tandrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+namespace tandrel {
+
+// A question before a destructive action: the action's button comes first and is the default.
+struct Confirmation
+{
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QString message;
+    QString informativeText;
+    QString actionTitle;
+    QString cancelTitle;
+    QWidget *parent = nullptr;
+};
+
+// Answers whether the user chose the action. Tests replace it to answer without a modal loop.
+using Confirmer = std::function<bool(const Confirmation &)>;
+
+// Asks through the installed confirmer (by default a modal message box).
+bool confirm(const Confirmation &confirmation);
+// Replaces the confirmer; an empty one restores the message box.
+void setConfirmer(Confirmer confirmer);
+
+} // namespace tandrel

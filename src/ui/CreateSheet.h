@@ -1,0 +1,66 @@
+#pragma once
+
+#include "model/InstalledApp.h"
+#include "model/Mode.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tandrel {
+
+class Store;
+
+// The window-modal sheet that turns an app into a new instance: name, isolation mode,
+// a warning for sandboxed apps, the refusal of the last attempt, Cancel and Create.
+class CreateSheet : public QDialog
+{
+    Q_OBJECT
+public:
+    CreateSheet(InstalledApp app, Store *store, QWidget *parent = nullptr);
+
+    const InstalledApp &app() const { return m_app; }
+    Mode mode() const { return m_mode; }
+    void setMode(Mode mode);
+    std::optional<QString> errorMessage() const { return m_errorMessage; }
+    bool isSandboxed() const;
+
+    QLineEdit *nameField() const { return m_name; }
+    QPushButton *createButton() const { return m_create; }
+    QPushButton *cancelButton() const { return m_cancel; }
+    QWidget *sandboxWarning() const { return m_warning; }
+    QLabel *errorLabel() const { return m_error; }
+    QLabel *helpLabel() const { return m_help; }
+    QList<QPushButton *> modeButtons() const { return m_modeButtons; }
+
+    void retranslate();
+
+private:
+    void create();
+    void updateState();
+
+    InstalledApp m_app;
+    Store *m_store = nullptr;
+    Mode m_mode = Mode::Auto;
+    std::optional<QString> m_errorMessage;
+    bool m_creating = false;
+
+    QLabel *m_title = nullptr;
+    QLabel *m_subtitle = nullptr;
+    QLineEdit *m_name = nullptr;
+    QList<QPushButton *> m_modeButtons;
+    QButtonGroup *m_modeGroup = nullptr;
+    QLabel *m_help = nullptr;
+    QWidget *m_warning = nullptr;
+    QLabel *m_warningText = nullptr;
+    QLabel *m_error = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QPushButton *m_create = nullptr;
+};
+
+} // namespace tandrel

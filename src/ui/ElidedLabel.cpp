@@ -1,0 +1,50 @@
+#include "ui/ElidedLabel.h"
+
+#include <QPainter>
+
+namespace tandrel {
+
+ElidedLabel::ElidedLabel(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void ElidedLabel::setText(const QString &text)
+{
+    m_text = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+QString ElidedLabel::displayedText() const
+{
+    return fontMetrics().elidedText(m_text, Qt::ElideMiddle, width());
+}
+
+void ElidedLabel::setTextColor(const QColor &color)
+{
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, color);
+    setPalette(palette);
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, fontMetrics().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, displayedText());
+}
+
+} // namespace tandrel

@@ -1,0 +1,74 @@
+#include "ui/SearchField.h"
+
+#include "l10n/Tr.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace tandrel {
+
+SearchField::SearchField(QWidget *parent)
+    : QWidget(parent)
+    , m_icon(new QLabel(this))
+    , m_edit(new QLineEdit(this))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(8);
+    layout->addWidget(m_icon);
+    layout->addWidget(m_edit, 1);
+    m_edit->setFrame(false);
+    m_edit->setFont(style::font(13));
+    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
+    QPalette palette = m_edit->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    m_edit->setPalette(palette);
+    m_edit->setClearButtonEnabled(false);
+    // Clicking the tinted area around the text still lands in the field.
+    setFocusProxy(m_edit);
+    connect(m_edit, &QLineEdit::textChanged, this, &SearchField::textChanged);
+    updateIcon();
+    retranslate();
+}
+
+QString SearchField::text() const
+{
+    return m_edit->text();
+}
+
+void SearchField::retranslate()
+{
+    const QString placeholder = tandrel::tr(QStringLiteral("Buscar una app para duplicar…"),
+                                            QStringLiteral("Search for an app to duplicate…"));
+    m_edit->setPlaceholderText(placeholder);
+    m_edit->setAccessibleName(placeholder);
+}
+
+void SearchField::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 10, 10);
+    painter.fillPath(path, style::withAlpha(style::primaryText(palette()), 0.06));
+}
+
+void SearchField::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateIcon();
+    QWidget::changeEvent(event);
+}
+
+void SearchField::updateIcon()
+{
+    m_icon->setPixmap(symbolPixmap(Symbol::MagnifyingGlass, style::secondaryText(palette()), 14, devicePixelRatioF()));
+}
+
+} // namespace tandrel

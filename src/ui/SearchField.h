@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+namespace tandrel {
+
+// A borderless line edit with a magnifying glass, on a faintly tinted rounded background.
+class SearchField : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SearchField(QWidget *parent = nullptr);
+
+    QLineEdit *lineEdit() const { return m_edit; }
+    QString text() const;
+    void retranslate();
+
+Q_SIGNALS:
+    void textChanged(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void updateIcon();
+
+    QLabel *m_icon = nullptr;
+    QLineEdit *m_edit = nullptr;
+};
+
+} // namespace tandrel

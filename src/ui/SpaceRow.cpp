@@ -1,0 +1,203 @@
+#include "ui/SpaceRow.h"
+
+#include "l10n/Tr.h"
+#include "model/Store.h"
+#include "platform/Workspace.h"
+#include "ui/Confirmation.h"
+#include "ui/ElidedLabel.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <utility>
+
+namespace tandrel {
+namespace {
+
+constexpr qreal restingOpacity = 0.04;
+constexpr qreal hoverOpacity = 0.07;
+
+QPushButton *smallButton(QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setFont(style::font(11));
+    button->setIconSize(QSize(11, 11));
+    button->setCursor(Qt::PointingHandCursor);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
+    : QWidget(parent)
+    , m_space(std::move(space))
+    , m_store(store)
+    , m_icon(new QLabel(this))
+    , m_name(new QLabel(this))
+    , m_target(new ElidedLabel(this))
+    , m_open(smallButton(this))
+    , m_reveal(smallButton(this))
+    , m_delete(smallButton(this))
+    , m_animation(new QVariantAnimation(this))
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 10, 10, 10);
+    row->setSpacing(12);
+
+    const QImage icon = Workspace::shared().iconForFile(m_space.id());
+    const qreal ratio = devicePixelRatioF();
+    QPixmap pixmap = QPixmap::fromImage(icon.scaled(QSize(36, 36) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    m_icon->setPixmap(pixmap);
+    m_icon->setFixedSize(36, 36);
+    row->addWidget(m_icon, 0, Qt::AlignVCenter);
+
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    m_name->setText(m_space.name);
+    m_name->setFont(style::font(13, QFont::Medium));
+    m_name->setTextFormat(Qt::PlainText);
+    texts->addWidget(m_name);
+    m_target->setFont(style::font(11));
+    if (m_space.targetPath) {
+        m_target->setText(*m_space.targetPath);
+        texts->addWidget(m_target);
+    } else {
+        m_target->hide();
+    }
+    row->addLayout(texts, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(m_open);
+    buttons->addWidget(m_reveal);
+    buttons->addWidget(m_delete);
+    row->addLayout(buttons);
+
+    // The open button is the row's prominent one.
+    QPalette prominent = m_open->palette();
+    prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
+    prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
+    m_open->setPalette(prominent);
+    QPalette destructive = m_delete->palette();
+    destructive.setColor(QPalette::ButtonText, style::red());
+    m_delete->setPalette(destructive);
+
+    connect(m_open, &QPushButton::clicked, this, &SpaceRow::open);
+    connect(m_reveal, &QPushButton::clicked, this, &SpaceRow::reveal);
+    connect(m_delete, &QPushButton::clicked, this, &SpaceRow::askToDelete);
+
+    m_animation->setDuration(150);
+    m_animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        m_backgroundOpacity = value.toReal();
+        update();
+    });
+
+    setAttribute(Qt::WA_Hover);
+    setAccessibleName(m_space.name);
+    updateColors();
+    retranslate();
+}
+
+void SpaceRow::retranslate()
+{
+    const auto label = [](QPushButton *button, const QString &text, const QString &tip) {
+        button->setText(text);
+        button->setToolTip(tip);
+        button->setAccessibleName(text);
+        button->setAccessibleDescription(tip);
+    };
+    label(m_open, tandrel::tr(QStringLiteral("Abrir"), QStringLiteral("Open")),
+          tandrel::tr(QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")));
+    label(m_reveal, tandrel::tr(QStringLiteral("Ver en Finder"), QStringLiteral("Show in Finder")),
+          tandrel::tr(QStringLiteral("Mostrar la instancia en Finder (") + m_space.id() + QStringLiteral(")"),
+                      QStringLiteral("Show the instance in Finder (") + m_space.id() + QStringLiteral(")")));
+    label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
+          tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
+                      QStringLiteral("Delete the instance and all its data")));
+}
+
+void SpaceRow::open()
+{
+    m_store->launchSpace(m_space);
+}
+
+void SpaceRow::reveal()
+{
+    Workspace::shared().activateFileViewerSelecting({m_space.url});
+}
+
+void SpaceRow::askToDelete()
+{
+    const QString quoted = QLatin1Char('"') + m_space.name + QLatin1Char('"');
+    Confirmation confirmation;
+    confirmation.icon = QMessageBox::Warning;
+    confirmation.message = tandrel::tr(QStringLiteral("¿Eliminar ") + quoted + QStringLiteral("?"),
+                                       QStringLiteral("Delete ") + quoted + QStringLiteral("?"));
+    confirmation.informativeText = tandrel::tr(
+        QStringLiteral("Se borrará la instancia y todos sus datos (sesión, cookies, configuración). Esta acción no "
+                       "se puede deshacer."),
+        QStringLiteral("The instance and all its data (session, cookies, settings) will be deleted. This cannot be "
+                       "undone."));
+    confirmation.actionTitle = tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete"));
+    confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
+    confirmation.parent = window();
+    if (confirm(confirmation))
+        m_store->deleteSpace(m_space); // rescans: this row is then replaced
+}
+
+void SpaceRow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 12, 12);
+    painter.fillPath(path, style::withAlpha(style::primaryText(palette()), m_backgroundOpacity));
+}
+
+void SpaceRow::enterEvent(QEnterEvent *event)
+{
+    animateBackground(hoverOpacity);
+    QWidget::enterEvent(event);
+}
+
+void SpaceRow::leaveEvent(QEvent *event)
+{
+    animateBackground(restingOpacity);
+    QWidget::leaveEvent(event);
+}
+
+void SpaceRow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateColors();
+    QWidget::changeEvent(event);
+}
+
+void SpaceRow::animateBackground(qreal to)
+{
+    m_animation->stop();
+    m_animation->setStartValue(m_backgroundOpacity);
+    m_animation->setEndValue(to);
+    m_animation->start();
+}
+
+void SpaceRow::updateColors()
+{
+    m_target->setTextColor(style::secondaryText(palette()));
+    m_open->setIcon(QIcon(symbolPixmap(Symbol::OpenApp, m_open->palette().color(QPalette::ButtonText), 11, devicePixelRatioF())));
+    m_reveal->setIcon(symbolIcon(Symbol::Folder, 11));
+    m_delete->setIcon(QIcon(symbolPixmap(Symbol::Trash, style::red(), 11, devicePixelRatioF())));
+}
+
+} // namespace tandrel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "model/SpaceInfo.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QVariantAnimation;
+
+namespace tandrel {
+
+class ElidedLabel;
+class Store;
+
+// One existing instance in the window's list: its icon, name and target, and the
+// buttons to open it, show it in the file manager and delete it after a confirmation.
+class SpaceRow : public QWidget
+{
+    Q_OBJECT
+public:
+    SpaceRow(SpaceInfo space, Store *store, QWidget *parent = nullptr);
+
+    const SpaceInfo &space() const { return m_space; }
+    QPushButton *openButton() const { return m_open; }
+    QPushButton *revealButton() const { return m_reveal; }
+    QPushButton *deleteButton() const { return m_delete; }
+    ElidedLabel *targetLabel() const { return m_target; }
+    qreal backgroundOpacity() const { return m_backgroundOpacity; }
+
+    void retranslate();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void open();
+    void reveal();
+    void askToDelete();
+    void animateBackground(qreal to);
+    void updateColors();
+
+    SpaceInfo m_space;
+    Store *m_store = nullptr;
+    QLabel *m_icon = nullptr;
+    QLabel *m_name = nullptr;
+    ElidedLabel *m_target = nullptr;
+    QPushButton *m_open = nullptr;
+    QPushButton *m_reveal = nullptr;
+    QPushButton *m_delete = nullptr;
+    QVariantAnimation *m_animation = nullptr;
+    qreal m_backgroundOpacity = 0.04;
+};
+
+} // namespace tandrel

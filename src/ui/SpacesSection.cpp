@@ -1,0 +1,69 @@
+#include "ui/SpacesSection.h"
+
+#include "l10n/Tr.h"
+#include "ui/AppsSection.h"
+#include "ui/SpaceRow.h"
+#include "ui/Style.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tandrel {
+
+SpacesSection::SpacesSection(Store *store, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_heading(makeSectionHeading(this))
+    , m_list(new QVBoxLayout)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(10);
+    column->addWidget(m_heading);
+    m_list->setSpacing(6);
+    column->addLayout(m_list);
+    updateColors();
+    retranslate();
+}
+
+void SpacesSection::setSpaces(const QList<SpaceInfo> &spaces)
+{
+    // Rows are few (one per instance) and rebuilt whole, like the list they show.
+    // A row may be the one whose button led here, so it goes once its signal has returned.
+    for (SpaceRow *row : std::as_const(m_rows)) {
+        row->hide();
+        m_list->removeWidget(row);
+        row->deleteLater();
+    }
+    m_rows.clear();
+    for (const SpaceInfo &space : spaces) {
+        auto *row = new SpaceRow(space, m_store, this);
+        m_list->addWidget(row);
+        m_rows.append(row);
+    }
+    setVisible(!spaces.isEmpty());
+}
+
+void SpacesSection::retranslate()
+{
+    m_heading->setText(tandrel::tr(QStringLiteral("Tus instancias duplicadas"), QStringLiteral("Your duplicated instances")));
+    for (SpaceRow *row : std::as_const(m_rows))
+        row->retranslate();
+}
+
+void SpacesSection::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateColors();
+    QWidget::changeEvent(event);
+}
+
+void SpacesSection::updateColors()
+{
+    QPalette palette = m_heading->palette();
+    palette.setColor(QPalette::WindowText, style::secondaryText(this->palette()));
+    m_heading->setPalette(palette);
+}
+
+} // namespace tandrel

@@ -1,0 +1,423 @@
+#include "l10n/LanguageManager.h"
+#include "support/RecordingWorkspace.h"
+#include "support/TestEnvironment.h"
+#include "ui/AppGrid.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+using namespace tandrel;
+
+namespace {
+
+QList<InstalledApp> makeApps(int count, const QString &prefix = QStringLiteral("App"))
+{
+    QList<InstalledApp> apps;
+    apps.reserve(count);
+    const QString folder = test::isolatedHome() + QStringLiteral("/Apps/");
+    for (int i = 0; i < count; ++i)
+        apps.append({ QUrl::fromLocalFile(
+            folder + QStringLiteral("%1 %2.app").arg(prefix).arg(i, 4, 10, QLatin1Char('0'))) });
+    return apps;
+}
+
+// The grid as the window shows it: inside a scroll area of a 700 x 520 window.
+struct ScrolledGrid
+{
+    explicit ScrolledGrid(int count, bool sandboxed = false)
+    {
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        area = new QScrollArea(&window);
+        area->setWidgetResizable(true);
+        grid = new AppGrid(sandboxed);
+        grid->setApps(makeApps(count));
+        area->setWidget(grid);
+        layout->addWidget(area);
+        after = new QLineEdit(&window);
+        layout->addWidget(after);
+        window.resize(700, 520);
+    }
+    QWidget window;
+    QScrollArea *area = nullptr;
+    AppGrid *grid = nullptr;
+    QLineEdit *after = nullptr;
+};
+
+QPoint centreOf(const AppGrid &grid, int index)
+{
+    return grid.cardRect(index).center();
+}
+
+InstalledApp activatedApp(const QSignalSpy &spy)
+{
+    return spy.isEmpty() ? InstalledApp {} : spy.last().at(0).value<InstalledApp>();
+}
+
+} // namespace
+
+class AppGridTest : public QObject
+{
+    Q_OBJECT
+private:
+    test::RecordingWorkspace m_workspace;
+
+private Q_SLOTS:
+    void initTestCase() { m_workspace.install(); }
+    void init()
+    {
+        m_workspace.iconRequests.clear();
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+    }
+
+    // Layout
+
+    void columnCount_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("zero") << 0 << 1;
+        QTest::newRow("negative") << -200 << 1;
+        QTest::newRow("narrower than a column") << 60 << 1;
+        QTest::newRow("one column exactly") << 110 << 1;
+        QTest::newRow("one short of two") << 231 << 1;
+        QTest::newRow("two exactly") << 232 << 2;
+        QTest::newRow("five") << 652 << 5;
+        QTest::newRow("one short of six") << 719 << 5;
+        QTest::newRow("six exactly") << 720 << 6;
+        QTest::newRow("wide") << 2000 << 16;
+        QTest::newRow("very wide") << 12200 << 100;
+    }
+    void columnCount()
+    {
+        QFETCH(int, width);
+        QFETCH(int, columns);
+        QCOMPARE(AppGrid::columnCount(width), columns);
+    }
+
+    void layout_columnsShareTheWidthAndRowsAreTwelveApart_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("two columns") << 232 << 5 << 2 << 3;
+        QTest::newRow("columns stretched") << 300 << 7 << 2 << 4;
+        QTest::newRow("uneven leftover") << 653 << 11 << 5 << 3;
+        QTest::newRow("narrower than a column") << 80 << 3 << 1 << 3;
+        QTest::newRow("one short row") << 2000 << 7 << 16 << 1;
+        QTest::newRow("empty") << 652 << 0 << 5 << 0;
+    }
+    void layout_columnsShareTheWidthAndRowsAreTwelveApart()
+    {
+        QFETCH(int, width);
+        QFETCH(int, count);
+        QFETCH(int, columns);
+        QFETCH(int, rows);
+        AppGrid grid(false);
+        grid.setApps(makeApps(count));
+        grid.resize(width, grid.heightForWidth(width));
+        const int cardHeight = count > 0 ? grid.cardRect(0).height() : 0;
+        QCOMPARE(grid.heightForWidth(width), rows > 0 ? rows * cardHeight + (rows - 1) * 12 : 0);
+        for (int i = 0; i < count; ++i) {
+            const QRect card = grid.cardRect(i);
+            const int column = i % columns;
+            QCOMPARE(card.height(), cardHeight);
+            QCOMPARE(card.top(), (i / columns) * (cardHeight + 12));
+            QVERIFY2(qAbs(card.width() - (width - (columns - 1) * 12) / columns) <= 1, qPrintable(QString::number(i)));
+            if (column == 0)
+                QCOMPARE(card.left(), 0);
+            else
+                QCOMPARE(card.left() - grid.cardRect(i - 1).right() - 1, 12);
+            if (column == columns - 1)
+                QCOMPARE(card.right(), width - 1);
+        }
+        if (count > 0)
+            QCOMPARE(grid.cardRect(count - 1).bottom() + 1, grid.heightForWidth(width));
+        QVERIFY(grid.cardRect(count).isNull());
+    }
+
+    void sandboxedCards_makeRoomForTheBadge()
+    {
+        AppGrid plain(false);
+        AppGrid sandboxed(true);
+        plain.setApps(makeApps(1));
+        sandboxed.setApps(makeApps(1));
+        QVERIFY(sandboxed.heightForWidth(400) > plain.heightForWidth(400));
+    }
+
+    // Laziness
+
+    void manyApps_paintOnlyAScreenful()
+    {
+        ScrolledGrid view(5000);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+        QTRY_VERIFY(view.grid->lastPaintedCardCount() > 0);
+        QCOMPARE(view.grid->height(), view.grid->heightForWidth(view.grid->width()));
+        QVERIFY2(view.grid->lastPaintedCardCount() <= 40, qPrintable(QString::number(view.grid->lastPaintedCardCount())));
+        QVERIFY(m_workspace.iconRequests.size() <= 40);
+
+        QScrollBar *bar = view.area->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        const QString lastId = view.grid->apps().constLast().id();
+        QTRY_VERIFY(m_workspace.iconRequests.contains(lastId));
+        QVERIFY(view.grid->lastPaintedCardCount() <= 40);
+        QVERIFY(m_workspace.iconRequests.size() <= 80);
+    }
+
+    // Hover
+
+    void hover_springsTheCardOntoATintedBackground()
+    {
+        ScrolledGrid view(3);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+        AppGrid &grid = *view.grid;
+        const QRect card = grid.cardRect(1);
+        // Just left of the card, in the gap: only the enlarged background reaches it.
+        const QPoint inGap(card.left() - 2, card.center().y());
+        // Near the card's top, clear of the icon: the background at rest is transparent.
+        const QPoint inCard(card.center().x() - 40, card.top() + 6);
+        const QImage rest = grid.grab().toImage();
+        const QRgb restGap = rest.pixel(inGap);
+        const QRgb restCard = rest.pixel(inCard);
+
+        QTest::mouseMove(&grid, card.center());
+        QTRY_VERIFY(grid.grab().toImage().pixel(inGap) != restGap);
+        QTRY_VERIFY(qGray(grid.grab().toImage().pixel(inCard)) < qGray(restCard));
+
+        // Into the gap between cards: the card settles back.
+        QTest::mouseMove(&grid, QPoint(card.left() - 6, card.center().y()));
+        QTRY_COMPARE(grid.grab().toImage().pixel(inGap), restGap);
+        QTRY_COMPARE(grid.grab().toImage().pixel(inCard), restCard);
+    }
+
+    // Tooltips
+
+    void toolTip_data()
+    {
+        QTest::addColumn<bool>("sandboxed");
+        QTest::addColumn<LanguageManager::Choice>("language");
+        QTest::addColumn<QString>("expected");
+        const auto name = QStringLiteral("App 0002");
+        QTest::newRow("duplicable, English")
+            << false << LanguageManager::Choice::En << QStringLiteral("Create a second instance of ") + name;
+        QTest::newRow("duplicable, Spanish")
+            << false << LanguageManager::Choice::Es << QStringLiteral("Crear una segunda instancia de ") + name;
+        QTest::newRow("sandboxed, English") << true << LanguageManager::Choice::En
+                                            << name + QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it.");
+        QTest::newRow("sandboxed, Spanish")
+            << true << LanguageManager::Choice::Es
+            << name + QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla.");
+    }
+    void toolTip()
+    {
+        QFETCH(bool, sandboxed);
+        QFETCH(LanguageManager::Choice, language);
+        QFETCH(QString, expected);
+        ScrolledGrid view(4, sandboxed);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+        // Taken when shown: the grid exists before the language changes.
+        LanguageManager::shared().setChoice(language);
+        QCOMPARE(view.grid->toolTipFor(view.grid->apps().at(2)), expected);
+
+        const QPoint at = centreOf(*view.grid, 2);
+        QHelpEvent help(QEvent::ToolTip, at, view.grid->mapToGlobal(at));
+        QApplication::sendEvent(view.grid, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), expected);
+        QToolTip::hideText();
+    }
+
+    // Clicks
+
+    void click_emitsTheCardsApp_data()
+    {
+        QTest::addColumn<bool>("sandboxed");
+        QTest::newRow("duplicable") << false;
+        QTest::newRow("sandboxed") << true;
+    }
+    void click_emitsTheCardsApp()
+    {
+        QFETCH(bool, sandboxed);
+        ScrolledGrid view(6, sandboxed);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+        AppGrid &grid = *view.grid;
+        QSignalSpy spy(&grid, &AppGrid::appActivated);
+
+        QTest::mouseClick(&grid, Qt::LeftButton, {}, centreOf(grid, 4));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(activatedApp(spy), grid.apps().at(4));
+
+        // Pressed on one card and released on another, or in a gap: nothing.
+        QTest::mousePress(&grid, Qt::LeftButton, {}, centreOf(grid, 0));
+        QTest::mouseRelease(&grid, Qt::LeftButton, {}, centreOf(grid, 1));
+        QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(grid.cardRect(1).left() - 6, grid.cardRect(1).center().y()));
+        QTest::mouseClick(&grid, Qt::RightButton, {}, centreOf(grid, 2));
+        QCOMPARE(spy.count(), 1);
+    }
+
+    // Keyboard
+
+    void keyboard_movesAndActivates_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("expected");
+        // Seven apps in five columns: 0-4 above, 5-6 below.
+        QTest::newRow("first card when focused") << QList<int> {} << 0;
+        QTest::newRow("right") << QList<int> { Qt::Key_Right } << 1;
+        QTest::newRow("left stops at the first") << QList<int> { Qt::Key_Left } << 0;
+        QTest::newRow("down") << QList<int> { Qt::Key_Down } << 5;
+        QTest::newRow("down into a shorter row")
+            << QList<int> { Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Down } << 6;
+        QTest::newRow("down stops at the last row") << QList<int> { Qt::Key_Down, Qt::Key_Down } << 5;
+        QTest::newRow("up") << QList<int> { Qt::Key_Down, Qt::Key_Right, Qt::Key_Up } << 1;
+        QTest::newRow("up stops at the first row") << QList<int> { Qt::Key_Right, Qt::Key_Up } << 1;
+        QTest::newRow("end") << QList<int> { Qt::Key_End } << 6;
+        QTest::newRow("right stops at the last") << QList<int> { Qt::Key_End, Qt::Key_Right } << 6;
+        QTest::newRow("home") << QList<int> { Qt::Key_End, Qt::Key_Home } << 0;
+    }
+    void keyboard_movesAndActivates()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, expected);
+        ScrolledGrid view(7);
+        view.window.resize(670, 400);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        QCOMPARE(AppGrid::columnCount(view.grid->width()), 5);
+        view.grid->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(view.grid->hasFocus());
+        QSignalSpy spy(view.grid, &AppGrid::appActivated);
+        for (int key : keys)
+            QTest::keyClick(view.grid, Qt::Key(key));
+        QCOMPARE(spy.count(), 0);
+        for (Qt::Key activation : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space }) {
+            QTest::keyClick(view.grid, activation);
+            QCOMPARE(activatedApp(spy), view.grid->apps().at(expected));
+        }
+        QCOMPARE(spy.count(), 3);
+    }
+
+    void keyboard_tabLeavesTheGrid()
+    {
+        ScrolledGrid view(7);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.grid->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(view.grid->hasFocus());
+        QTest::keyClick(view.grid, Qt::Key_Tab);
+        QTRY_VERIFY(view.after->hasFocus());
+    }
+
+    void keyboard_scrollsTheCurrentCardIntoView()
+    {
+        ScrolledGrid view(5000);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.grid->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(view.grid->hasFocus());
+        QScrollBar *bar = view.area->verticalScrollBar();
+        const QRect viewport = view.area->viewport()->rect();
+        const auto shown = [&](int index) {
+            const QRect card = view.grid->cardRect(index);
+            return viewport.contains(QRect(view.grid->mapTo(view.area->viewport(), card.topLeft()), card.size()));
+        };
+        QTest::keyClick(view.grid, Qt::Key_End);
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(shown(4999));
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(view.grid, Qt::Key_Up);
+        QVERIFY(bar->value() < bar->maximum());
+        QVERIFY(shown(4999 - 8 * AppGrid::columnCount(view.grid->width())));
+        QTest::keyClick(view.grid, Qt::Key_Home);
+        QCOMPARE(bar->value(), 0);
+    }
+
+    // Accessibility
+
+    void accessibility_cardsAreButtons_data()
+    {
+        QTest::addColumn<bool>("sandboxed");
+        QTest::newRow("duplicable") << false;
+        QTest::newRow("sandboxed") << true;
+    }
+    void accessibility_cardsAreButtons()
+    {
+        QFETCH(bool, sandboxed);
+        ScrolledGrid view(3, sandboxed);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+        AppGrid &grid = *view.grid;
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&grid);
+        QVERIFY(list);
+        QCOMPARE(list->childCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QAccessibleInterface *card = list->child(i);
+            QVERIFY(card);
+            QCOMPARE(list->child(i), card);
+            QCOMPARE(card->role(), QAccessible::Button);
+            QCOMPARE(card->text(QAccessible::Name), grid.apps().at(i).name());
+            QCOMPARE(card->text(QAccessible::Description), grid.toolTipFor(grid.apps().at(i)));
+            QCOMPARE(card->parent(), list);
+            QCOMPARE(list->indexOfChild(card), i);
+            QCOMPARE(card->rect(), QRect(grid.mapToGlobal(grid.cardRect(i).topLeft()), grid.cardRect(i).size()));
+            QCOMPARE(list->childAt(card->rect().center().x(), card->rect().center().y()), card);
+            QVERIFY(card->state().focusable);
+        }
+
+        QSignalSpy spy(&grid, &AppGrid::appActivated);
+        QAccessibleActionInterface *action = list->child(1)->actionInterface();
+        QVERIFY(action);
+        QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        action->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(activatedApp(spy), grid.apps().at(1));
+    }
+
+    void accessibility_focusFollowsTheCurrentCard()
+    {
+        ScrolledGrid view(3);
+        view.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.grid->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(view.grid->hasFocus());
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view.grid);
+        QTest::keyClick(view.grid, Qt::Key_Right);
+        QVERIFY(list->child(1)->state().focused);
+        QVERIFY(!list->child(0)->state().focused);
+        QCOMPARE(list->focusChild(), list->child(1));
+    }
+
+    void accessibility_cardsAreReleasedWithTheirList()
+    {
+        AppGrid grid(false);
+        grid.setApps(makeApps(3));
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&grid);
+        const QAccessible::Id first = QAccessible::uniqueId(list->child(0));
+        grid.setApps(makeApps(2, QStringLiteral("Other")));
+        QCOMPARE(QAccessible::accessibleInterface(first), nullptr);
+        QCOMPARE(list->childCount(), 2);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("Other 0000"));
+        QCOMPARE(list->child(2), nullptr);
+
+        auto owned = std::make_unique<AppGrid>(true);
+        owned->setApps(makeApps(1));
+        const QAccessible::Id card
+            = QAccessible::uniqueId(QAccessible::queryAccessibleInterface(owned.get())->child(0));
+        owned.reset();
+        QCOMPARE(QAccessible::accessibleInterface(card), nullptr);
+    }
+};
+
+TANDREL_WIDGETS_TEST_MAIN(AppGridTest)
+#include "tst_appgrid.moc"

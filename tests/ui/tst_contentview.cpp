@@ -1,0 +1,262 @@
+#include "app/MainWindow.h"
+#include "app/TandrelApp.h"
+#include "formats/MachOSignature.h"
+#include "l10n/LanguageManager.h"
+#include "model/Store.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+#include "support/RecordingWorkspace.h"
+#include "support/TestEnvironment.h"
+#include "ui/AppGrid.h"
+#include "ui/AppsSection.h"
+#include "ui/ContentView.h"
+#include "ui/Header.h"
+#include "ui/SearchField.h"
+#include "ui/SpacesSection.h"
+
+#include <QAccessible>
+#include <QAccessibleEditableTextInterface>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+namespace {
+
+QStringList names(const QList<InstalledApp> &apps)
+{
+    QStringList result;
+    for (const InstalledApp &app : apps)
+        result << app.name();
+    return result;
+}
+
+// Every text a person can read in the window, menus and tooltips included.
+QStringList visibleTexts(QWidget *root)
+{
+    QStringList texts;
+    for (const QLabel *label : root->findChildren<QLabel *>())
+        if (!label->text().isEmpty() && label->isVisibleTo(root))
+            texts << label->text();
+    for (const QWidget *widget : root->findChildren<QWidget *>())
+        if (!widget->toolTip().isEmpty())
+            texts << widget->toolTip();
+    for (const QLineEdit *edit : root->findChildren<QLineEdit *>())
+        texts << edit->placeholderText();
+    for (const QMenu *menu : root->findChildren<QMenu *>())
+        for (const QAction *action : menu->actions())
+            if (!action->text().isEmpty())
+                texts << action->text();
+    return texts;
+}
+
+QAccessibleInterface *findAccessible(QAccessibleInterface *node, QAccessible::Role role, const QString &name)
+{
+    if (!node)
+        return nullptr;
+    if (node->role() == role && node->text(QAccessible::Name) == name)
+        return node;
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (QAccessibleInterface *found = findAccessible(node->child(i), role, name))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class ContentViewTest : public QObject
+{
+    Q_OBJECT
+
+    RecordingWorkspace m_workspace;
+    QTemporaryDir m_root;
+    QString m_apps;
+
+    QString bundle(const QString &name, bool sandboxed = false)
+    {
+        FakeBundleOptions options;
+        ThinOptions thin;
+        thin.cpuType = quint32(hostCpu());
+        thin.entitlements = entitlementsXml(sandboxed ? SandboxValue::True : SandboxValue::False);
+        options.executableBytes = buildThin(thin);
+        return makeFakeBundle(m_apps, name, options);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_workspace.install();
+        m_apps = m_root.filePath(QStringLiteral("Applications"));
+        bundle(QStringLiteral("Notes"));
+        bundle(QStringLiteral("Mail"));
+        bundle(QStringLiteral("Safari Tech"));
+        bundle(QStringLiteral("Locked Store"), true);
+        QDir().mkpath(Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
+    }
+    void init() { LanguageManager::shared().setChoice(LanguageManager::Choice::Es); }
+
+    // Search and groups
+    void search_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("duplicable");
+        QTest::addColumn<QStringList>("sandboxed");
+        QTest::newRow("empty keeps all") << "" << QStringList{"Mail", "Notes", "Safari Tech"} << QStringList{"Locked Store"};
+        QTest::newRow("lower-case start") << "no" << QStringList{"Notes"} << QStringList{};
+        QTest::newRow("upper-case start") << "NO" << QStringList{"Notes"} << QStringList{};
+        QTest::newRow("a blank") << " " << QStringList{"Safari Tech"} << QStringList{"Locked Store"};
+        QTest::newRow("only the sandboxed app") << "lock" << QStringList{} << QStringList{"Locked Store"};
+        QTest::newRow("path words are not searched") << "Applications" << QStringList{} << QStringList{};
+        QTest::newRow("accents count") << "Nótes" << QStringList{} << QStringList{};
+        QTest::newRow("nothing") << "zzz" << QStringList{} << QStringList{};
+    }
+    void search()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, duplicable);
+        QFETCH(QStringList, sandboxed);
+        ContentView view(QStringList{m_apps});
+        QTRY_VERIFY(!view.store().sandboxedPaths().isEmpty());
+        view.header()->searchField()->lineEdit()->setText(search);
+        QCOMPARE(names(view.duplicables()), duplicable);
+        QCOMPARE(names(view.nonDuplicables()), sandboxed);
+        AppsSection *section = view.appsSection();
+        QCOMPARE(section->duplicableGroup()->isVisibleTo(&view), !duplicable.isEmpty());
+        QCOMPARE(section->sandboxedGroup()->isVisibleTo(&view), !sandboxed.isEmpty());
+        QCOMPARE(names(section->duplicableGrid()->apps()), duplicable);
+        QCOMPARE(names(section->sandboxedGrid()->apps()), sandboxed);
+        // The instances ignore the search.
+        QVERIFY(view.spacesSection()->isVisibleTo(&view));
+        QCOMPARE(view.spacesSection()->rows().size(), 1);
+    }
+
+    void noInstances_sectionAbsent()
+    {
+        QDir(Store::spacesDir()).removeRecursively();
+        ContentView view(QStringList{m_apps});
+        QVERIFY(!view.spacesSection()->isVisibleTo(&view));
+        QDir().mkpath(Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
+        view.store().scanSpaces();
+        QVERIFY(view.spacesSection()->isVisibleTo(&view));
+    }
+
+    // Language
+    void language_allTextsFollowAtOnce()
+    {
+        ContentView view(QStringList{m_apps});
+        QTRY_VERIFY(!view.store().sandboxedPaths().isEmpty());
+        view.header()->languageMenu()->aboutToShow();
+        const QStringList spanish = visibleTexts(&view);
+        QVERIFY(spanish.contains(QStringLiteral("una app, dos cuentas")));
+        QVERIFY(spanish.contains(QStringLiteral("✓ Español")));
+        QVERIFY(spanish.contains(QStringLiteral("No duplicables")));
+
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+        const QStringList english = visibleTexts(&view);
+        for (const QString &text : {QStringLiteral("one app, two accounts"), QStringLiteral("App language"),
+                                    QStringLiteral("Refresh app list"), QStringLiteral("Search for an app to duplicate…"),
+                                    QStringLiteral("Your duplicated instances"), QStringLiteral("Duplicable apps"),
+                                    QStringLiteral("Not duplicable"), QStringLiteral("Automatic (system)"),
+                                    QStringLiteral("Español"), QStringLiteral("✓ English")})
+            QVERIFY2(english.contains(text), qPrintable(text));
+        QVERIFY(view.appsSection()->explanation()->text().startsWith(QLatin1String("These apps are sandboxed")));
+        for (const QString &text : spanish) {
+            // Names of apps and instances, and the language names, read the same in both.
+            if (text == QLatin1String("Español") || text.contains(QLatin1String("Mail")))
+                continue;
+            QVERIFY2(!english.contains(text) || text == QLatin1String("English"), qPrintable(text));
+        }
+        QCOMPARE(view.appsSection()->sandboxedGrid()->toolTipFor(view.nonDuplicables().first()),
+                 QStringLiteral("Locked Store is sandboxed by Apple — macOS won't allow duplicating it."));
+
+        LanguageManager::shared().setChoice(LanguageManager::Choice::Auto);
+        QVERIFY(visibleTexts(&view).contains(QStringLiteral("✓ ") + (LanguageManager::shared().isSpanish()
+                                                                      ? QStringLiteral("Automático (sistema)")
+                                                                      : QStringLiteral("Automatic (system)"))));
+        LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
+        QCOMPARE(visibleTexts(&view), spanish);
+    }
+
+    void languageMenu_choosingAnEntryPersists()
+    {
+        ContentView view(QStringList{m_apps});
+        QMenu *menu = view.header()->languageMenu();
+        menu->aboutToShow();
+        menu->actions().at(2)->trigger();
+        QCOMPARE(LanguageManager::shared().choice(), LanguageManager::Choice::En);
+        QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("✓ English"));
+        QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Español"));
+    }
+
+    // Window
+    void window_minimumSizeAndLogo()
+    {
+        MainWindow window(QStringList{m_apps});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(300, 200);
+        QTRY_VERIFY(window.width() >= 700 && window.height() >= 520);
+        QVERIFY(!Header::logoImage().isNull());
+        const QIcon previous = QApplication::windowIcon();
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::red);
+        QApplication::setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+        const QImage fallback = Header::logoImage(QStringLiteral(":/no-such-logo.png"));
+        QApplication::setWindowIcon(previous);
+        QVERIFY(!fallback.isNull());
+        QCOMPARE(fallback.pixelColor(fallback.width() / 2, fallback.height() / 2), QColor(Qt::red));
+    }
+
+    void newWindow_hasItsOwnStoreAndSearch()
+    {
+        TandrelApp app(QStringList{m_apps});
+        MainWindow *first = app.openWindow();
+        first->contentView()->header()->searchField()->lineEdit()->setText(QStringLiteral("Mail"));
+        QAction *newWindow = nullptr;
+        for (QAction *action : first->findChildren<QAction *>())
+            if (action->text() == QLatin1String("Nueva ventana"))
+                newWindow = action;
+        QVERIFY(newWindow);
+        QCOMPARE(newWindow->shortcut(), QKeySequence(QKeySequence::New));
+        newWindow->trigger();
+        MainWindow *second = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *window = qobject_cast<MainWindow *>(widget); window && window != first && window->isVisible())
+                second = window;
+        QVERIFY(second);
+        QVERIFY(&second->contentView()->store() != &first->contentView()->store());
+        QVERIFY(second->contentView()->search().isEmpty());
+        QCOMPARE(first->contentView()->search(), QStringLiteral("Mail"));
+        first->close();
+        second->close();
+    }
+
+    // Accessibility alone: find the search, type, find the card, press it.
+    void accessibility_searchTypeAndPress()
+    {
+        MainWindow window(QStringList{m_apps});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&window);
+        QAccessibleInterface *search =
+            findAccessible(root, QAccessible::EditableText, QStringLiteral("Buscar una app para duplicar…"));
+        QVERIFY(search);
+        QVERIFY(search->editableTextInterface());
+        search->editableTextInterface()->insertText(0, QStringLiteral("Not"));
+        QCOMPARE(window.contentView()->search(), QStringLiteral("Not"));
+        QAccessibleInterface *card = findAccessible(root, QAccessible::Button, QStringLiteral("Notes"));
+        QVERIFY(card);
+        QVERIFY(card->actionInterface());
+        card->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(window.contentView()->selectedApp());
+        QCOMPARE(window.contentView()->selectedApp()->name(), QStringLiteral("Notes"));
+    }
+};
+
+TANDREL_WIDGETS_TEST_MAIN(ContentViewTest)
+#include "tst_contentview.moc"

@@ -1,0 +1,215 @@
+#include "formats/MachOSignature.h"
+#include "l10n/LanguageManager.h"
+#include "model/Store.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+#include "support/RecordingWorkspace.h"
+#include "support/TestEnvironment.h"
+#include "ui/AppGrid.h"
+#include "ui/AppsSection.h"
+#include "ui/ContentView.h"
+#include "ui/CreateSheet.h"
+#include "ui/SpaceRow.h"
+#include "ui/SpacesSection.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+class CreateSheetTest : public QObject
+{
+    Q_OBJECT
+
+    RecordingWorkspace m_workspace;
+    QTemporaryDir m_root;
+    QString m_apps;
+    int m_serial = 0;
+
+    // A fresh folder of apps for every test: sandbox answers are cached per path.
+    void makeApps(bool sandboxed = false)
+    {
+        m_apps = m_root.filePath(QStringLiteral("apps%1").arg(++m_serial));
+        FakeBundleOptions options;
+        ThinOptions thin;
+        thin.cpuType = quint32(hostCpu());
+        thin.entitlements = entitlementsXml(sandboxed ? SandboxValue::True : SandboxValue::False);
+        options.executableBytes = buildThin(thin);
+        makeFakeBundle(m_apps, QStringLiteral("Mail"), options);
+    }
+
+    // Opens the sheet the way a person does: a click on the card.
+    static CreateSheet *clickCard(ContentView &view)
+    {
+        AppGrid *grid = view.appsSection()->duplicableGrid()->apps().isEmpty() ? view.appsSection()->sandboxedGrid()
+                                                                               : view.appsSection()->duplicableGrid();
+        QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cardRect(0).center());
+        return view.createSheet();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { m_workspace.install(); }
+    void init()
+    {
+        QDir(isolatedHome() + QStringLiteral("/Applications")).removeRecursively();
+        QDir(isolatedHome() + QStringLiteral("/Library")).removeRecursively();
+        m_workspace.opened.clear();
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+    }
+
+    void create_typeNameAndReturn()
+    {
+        makeApps();
+        ContentView view(QStringList{m_apps});
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CreateSheet *sheet = clickCard(view);
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QCOMPARE(view.selectedApp()->name(), QStringLiteral("Mail"));
+        QCOMPARE(sheet->nameField()->text(), QStringLiteral("Account 2"));
+        sheet->nameField()->selectAll();
+        QTest::keyClicks(sheet->nameField(), QStringLiteral("Work"));
+        QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+        const QString wrapper = Store::spacesDir() + QStringLiteral("/Mail - Work.app");
+        QVERIFY(QFileInfo::exists(wrapper));
+        QCOMPARE(m_workspace.opened, QList<QUrl>{QUrl::fromLocalFile(wrapper)});
+        QTRY_VERIFY(!view.createSheet());
+        QVERIFY(!view.selectedApp());
+        QCOMPARE(view.spacesSection()->rows().size(), 1);
+        QCOMPARE(view.spacesSection()->rows().first()->space().name, QStringLiteral("Mail - Work"));
+    }
+
+    void returnWithBlankNameDoesNothing_escapeCloses()
+    {
+        makeApps();
+        ContentView view(QStringList{m_apps});
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CreateSheet *sheet = clickCard(view);
+        QTRY_VERIFY(sheet->isVisible());
+        sheet->nameField()->setText(QStringLiteral(" \t "));
+        QVERIFY(!sheet->createButton()->isEnabled());
+        QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+        QVERIFY(view.createSheet());
+        QVERIFY(!QFileInfo::exists(Store::spacesDir()));
+        sheet->nameField()->setText(QStringLiteral("  Work  ")); // surrounding blanks are fine
+        QVERIFY(sheet->createButton()->isEnabled());
+        QTest::keyClick(sheet->nameField(), Qt::Key_Escape);
+        QTRY_VERIFY(!view.createSheet());
+        QVERIFY(!QFileInfo::exists(Store::spacesDir()));
+        QVERIFY(m_workspace.opened.isEmpty());
+    }
+
+    void refusalShowsInRedThenSuccessClears()
+    {
+        makeApps();
+        ContentView view(QStringList{m_apps});
+        view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Auto);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CreateSheet *sheet = clickCard(view);
+        QTRY_VERIFY(sheet->isVisible());
+        sheet->nameField()->setText(QStringLiteral("Work"));
+        QTest::mouseClick(sheet->createButton(), Qt::LeftButton);
+        const QString refusal = QStringLiteral("An instance with that name already exists. Use another name or delete the old one.");
+        QCOMPARE(sheet->errorMessage(), std::optional(refusal));
+        QVERIFY(sheet->errorLabel()->isVisible());
+        QCOMPARE(sheet->errorLabel()->text(), refusal);
+        QCOMPARE(sheet->errorLabel()->palette().color(QPalette::WindowText), QColor(255, 59, 48));
+        QCOMPARE(sheet->nameField()->text(), QStringLiteral("Work")); // the input stays
+        QVERIFY(view.createSheet());
+
+        sheet->nameField()->setText(QStringLiteral("Work 2"));
+        QTest::mouseClick(sheet->createButton(), Qt::LeftButton);
+        QTRY_VERIFY(!view.createSheet());
+        QCOMPARE(view.spacesSection()->rows().size(), 2);
+        QCOMPARE(m_workspace.opened.size(), 1);
+    }
+
+    void sandboxedApp_warningAndDisabledEvenWhenTheCheckArrivesLate()
+    {
+        makeApps(true);
+        ContentView view(QStringList{m_apps});
+        // The background check has not answered yet: no event has been processed.
+        CreateSheet sheet(view.store().apps().first(), &view.store());
+        QVERIFY(!sheet.isSandboxed());
+        QVERIFY(sheet.sandboxWarning()->isHidden());
+        QVERIFY(sheet.createButton()->isEnabled());
+        QTRY_VERIFY(sheet.isSandboxed());
+        QVERIFY(!sheet.sandboxWarning()->isHidden());
+        for (const QString &name : {QStringLiteral("Work"), QStringLiteral("Other"), QString()}) {
+            sheet.nameField()->setText(name);
+            QVERIFY(!sheet.createButton()->isEnabled());
+        }
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        sheet.nameField()->setText(QStringLiteral("Work"));
+        QTest::keyClick(sheet.nameField(), Qt::Key_Return);
+        QVERIFY(!QFileInfo::exists(Store::spacesDir()));
+        QVERIFY(sheet.sandboxWarning()->findChildren<QLabel *>().last()->text().startsWith(
+            QLatin1String("Mail is sandboxed by Apple. The sandbox is enforced")));
+
+        // A click on the sandboxed card opens the sheet just the same.
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CreateSheet *fromCard = clickCard(view);
+        QVERIFY(fromCard);
+        QVERIFY(!fromCard->createButton()->isEnabled());
+        fromCard->reject();
+    }
+
+    void language_labelsFollowButNotTheName()
+    {
+        makeApps();
+        LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
+        ContentView view(QStringList{m_apps});
+        CreateSheet sheet(view.store().apps().first(), &view.store());
+        QCOMPARE(sheet.nameField()->text(), QStringLiteral("Cuenta 2"));
+        QCOMPARE(sheet.createButton()->text(), QStringLiteral("Crear instancia"));
+        QCOMPARE(sheet.modeButtons().at(1)->text(), QStringLiteral("HOME aislado"));
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+        QCOMPARE(sheet.nameField()->text(), QStringLiteral("Cuenta 2"));
+        QCOMPARE(sheet.createButton()->text(), QStringLiteral("Create instance"));
+        QCOMPARE(sheet.cancelButton()->text(), QStringLiteral("Cancel"));
+        QCOMPARE(sheet.windowTitle(), QStringLiteral("New instance of Mail"));
+        QCOMPARE(sheet.modeButtons().at(0)->text(), QStringLiteral("Automatic"));
+        QCOMPARE(sheet.modeButtons().at(1)->text(), QStringLiteral("Isolated HOME"));
+        QCOMPARE(sheet.nameField()->placeholderText(), QStringLiteral("Name (e.g. Personal, Account 2)"));
+    }
+
+    void modeSwitchesTheHelpTextAtOnce()
+    {
+        makeApps();
+        ContentView view(QStringList{m_apps});
+        CreateSheet sheet(view.store().apps().first(), &view.store());
+        QCOMPARE(sheet.helpLabel()->text(), QStringLiteral("Automatic detects the best method (recommended)."));
+        QTest::mouseClick(sheet.modeButtons().at(1), Qt::LeftButton);
+        QCOMPARE(sheet.mode(), Mode::Home);
+        QCOMPARE(sheet.helpLabel()->text(),
+                 QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic."));
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        makeApps();
+        ContentView view(QStringList{m_apps});
+        CreateSheet sheet(view.store().apps().first(), &view.store());
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        for (QWidget *control : {static_cast<QWidget *>(sheet.nameField()), static_cast<QWidget *>(sheet.createButton()),
+                                 static_cast<QWidget *>(sheet.cancelButton()), static_cast<QWidget *>(sheet.modeButtons().at(0))}) {
+            QAccessibleInterface *node = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(node);
+            QVERIFY2(!node->text(QAccessible::Name).isEmpty(), control->metaObject()->className());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(sheet.createButton())->role(), QAccessible::Button);
+    }
+};
+
+TANDREL_WIDGETS_TEST_MAIN(CreateSheetTest)
+#include "tst_createsheet.moc"
