@@ -15,6 +15,7 @@ void setApplicationIdentity()
     QCoreApplication::setOrganizationDomain(QStringLiteral("tandrel.io"));
     QCoreApplication::setApplicationName(QStringLiteral("Tandrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.tandrel.Tandrel"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
 }
 

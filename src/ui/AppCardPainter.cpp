@@ -126,7 +126,7 @@ QMargins AppCardPainter::reach(const QSize &cell)
 }
 
 void AppCardPainter::paint(QPainter &painter, const QRect &cell, const InstalledApp &app,
-                           const QPalette &palette, const State &state, qreal devicePixelRatio)
+    const QPalette &palette, const State &state, qreal devicePixelRatio)
 {
     const qreal shown = std::clamp(state.hover, 0.0, 1.0);
     const qreal scale = 1.0 + hoverScale * state.hover;
@@ -156,7 +156,8 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     paintIcon(painter, iconRect, app.id(), shown, devicePixelRatio);
     top += iconSize + spacing;
 
-    const QRect nameRect(cell.left() + nameInset, top, std::max(0, cell.width() - 2 * nameInset), m_nameHeight);
+    const QRect nameRect(
+        cell.left() + nameInset, top, std::max(0, cell.width() - 2 * nameInset), m_nameHeight);
     const QString name = QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, nameRect.width());
     painter.setFont(m_nameFont);
     painter.setPen(m_sandboxed ? style::secondaryText(palette) : style::primaryText(palette));
@@ -168,8 +169,8 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     painter.restore();
 }
 
-void AppCardPainter::paintIcon(QPainter &painter, const QRect &iconRect, const QString &path, qreal hover,
-                               qreal devicePixelRatio)
+void AppCardPainter::paintIcon(
+    QPainter &painter, const QRect &iconRect, const QString &path, qreal hover, qreal devicePixelRatio)
 {
     const qreal iconOpacity = m_sandboxed ? 0.5 : 1.0;
     const qreal shadowOpacity = (restShadow + (hoverShadow - restShadow) * hover) * iconOpacity;
@@ -195,8 +196,9 @@ void AppCardPainter::paintBadge(QPainter &painter, const QRect &cell, int top, q
     const QColor orange = style::orange();
     const QFontMetrics metrics(m_badgeFont);
     const int room = cell.width() - 2 * badgePadX - m_lockSize.width() - badgeSpacing - 2 * nameInset;
-    const QString text = metrics.elidedText(tandrel::tr(QStringLiteral("No duplicable"), QStringLiteral("Not duplicable")),
-                                            Qt::ElideRight, std::max(0, room));
+    const QString text
+        = metrics.elidedText(tandrel::tr(QStringLiteral("No duplicable"), QStringLiteral("Not duplicable")),
+            Qt::ElideRight, std::max(0, room));
     const int textWidth = metrics.horizontalAdvance(text);
     const int width = badgePadX + m_lockSize.width() + badgeSpacing + textWidth + badgePadX;
     const QRect badge(cell.left() + (cell.width() - width) / 2, top, width, m_badgeHeight);
@@ -206,9 +208,10 @@ void AppCardPainter::paintBadge(QPainter &painter, const QRect &cell, int top, q
     painter.fillPath(capsule, style::withAlpha(orange, 0.15));
 
     const int lockLeft = badge.left() + badgePadX;
-    painter.drawPixmap(QPoint(lockLeft, badge.top() + (badge.height() - m_lockSize.height()) / 2),
-                       lock(devicePixelRatio));
-    const QRect textRect(lockLeft + m_lockSize.width() + badgeSpacing, badge.top(), textWidth, badge.height());
+    painter.drawPixmap(
+        QPoint(lockLeft, badge.top() + (badge.height() - m_lockSize.height()) / 2), lock(devicePixelRatio));
+    const QRect textRect(
+        lockLeft + m_lockSize.width() + badgeSpacing, badge.top(), textWidth, badge.height());
     painter.setFont(m_badgeFont);
     painter.setPen(orange);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);

@@ -37,14 +37,14 @@ public:
     static QMargins reach(const QSize &cell);
 
     void paint(QPainter &painter, const QRect &cell, const InstalledApp &app, const QPalette &palette,
-               const State &state, qreal devicePixelRatio);
+        const State &state, qreal devicePixelRatio);
 
 private:
     QPixmap icon(const QString &path, qreal devicePixelRatio);
     QPixmap shadow(const QString &path, int blurRadius, qreal devicePixelRatio);
     QPixmap lock(qreal devicePixelRatio);
-    void paintIcon(QPainter &painter, const QRect &iconRect, const QString &path, qreal hover,
-                   qreal devicePixelRatio);
+    void paintIcon(
+        QPainter &painter, const QRect &iconRect, const QString &path, qreal hover, qreal devicePixelRatio);
     void paintBadge(QPainter &painter, const QRect &cell, int top, qreal devicePixelRatio);
 
     bool m_sandboxed = false;

@@ -141,7 +141,7 @@ QSize AppGrid::minimumSizeHint() const
 {
     const QMargins margins = contentsMargins();
     return { columnWidth + margins.left() + margins.right(),
-             (m_apps.isEmpty() ? 0 : m_painter->cardHeight()) + margins.top() + margins.bottom() };
+        (m_apps.isEmpty() ? 0 : m_painter->cardHeight()) + margins.top() + margins.bottom() };
 }
 
 int AppGrid::indexAt(const QPoint &pos) const
@@ -203,7 +203,8 @@ void AppGrid::paintEvent(QPaintEvent *event)
     const int lastRow = std::min(rowCount() - 1, std::max(0, (dirty.bottom() + reach - area.top()) / stride));
 
     QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(
+        QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     const qreal dpr = devicePixelRatioF();
     const bool focused = hasFocus();
     int painted = 0;
@@ -330,8 +331,9 @@ QString AppGrid::toolTipFor(const InstalledApp &app) const
     if (m_sandboxed)
         return app.name()
             + tandrel::tr(QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."),
-                          QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it."));
-    return tandrel::tr(QStringLiteral("Crear una segunda instancia de "), QStringLiteral("Create a second instance of "))
+                QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it."));
+    return tandrel::tr(QStringLiteral("Crear una segunda instancia de "),
+               QStringLiteral("Create a second instance of "))
         + app.name();
 }
 

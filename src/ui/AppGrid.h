@@ -20,6 +20,8 @@ class AppCardPainter;
 // (as many 110-wide columns with 12 gaps as fit, sharing what is left); rows 12 apart.
 // Each card shows the app's icon at 64 x 64, its name elided in the middle and, for a
 // sandboxed grid, the "not duplicable" badge; hovering springs it to 1.05.
+// Cards are laid out in the contents rect: a widget paints nothing outside itself, so
+// an owner that wants edge cards to spring unclipped gives the grid margins of ~5 px.
 class AppGrid : public QWidget
 {
     Q_OBJECT

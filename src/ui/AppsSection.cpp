@@ -15,6 +15,8 @@
 namespace tandrel {
 namespace {
 
+constexpr int gridMargin = 5;
+
 // The explanation's label, wrapped and never cut short, on a faint orange rounded background.
 class ExplanationLabel : public QLabel
 {
@@ -74,6 +76,7 @@ AppsSection::AppsSection(QWidget *parent)
     m_duplicableHeading = makeSectionHeading(m_duplicableGroup);
     m_duplicableGrid = new AppGrid(false, m_duplicableGroup);
     duplicable->addWidget(m_duplicableHeading);
+    duplicable->addSpacing(-gridMargin);
     duplicable->addWidget(m_duplicableGrid);
 
     auto *sandboxed = new QVBoxLayout(m_sandboxedGroup);
@@ -90,7 +93,11 @@ AppsSection::AppsSection(QWidget *parent)
     m_sandboxedGrid = new AppGrid(true, m_sandboxedGroup);
     sandboxed->addLayout(headingRow);
     sandboxed->addWidget(m_explanation);
+    sandboxed->addSpacing(-gridMargin);
     sandboxed->addWidget(m_sandboxedGrid);
+    // Room for a hovered card, which grows by 5% beyond its cell.
+    for (AppGrid *grid : {m_duplicableGrid, m_sandboxedGrid})
+        grid->setContentsMargins(gridMargin, gridMargin, gridMargin, gridMargin);
 
     column->addWidget(m_duplicableGroup);
     column->addWidget(m_sandboxedGroup);

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QtMath>
 
 #include <cmath>
 
@@ -15,8 +16,8 @@ namespace {
 constexpr qreal grid = 24.0;
 constexpr qreal stroke = 2.0;
 
-// A rounded rectangle as an open outline starting and ending anywhere is awkward with
-// QPainterPath's helpers, so the corners are drawn one by one.
+// Continues the path to `corner`, rounding it off with `radius` towards `next`. Open
+// outlines (a square with a gap, a folder with its tab) are built corner by corner with it.
 void cornerTo(QPainterPath &path, QPointF corner, QPointF next, qreal radius)
 {
     const QPointF from = path.currentPosition();
@@ -33,34 +34,37 @@ void drawGlobe(QPainter &p)
 {
     const QPointF c(12, 12);
     p.drawEllipse(c, 9, 9);
-    p.drawEllipse(c, 3.8, 9);
-    p.drawLine(QPointF(3, 12), QPointF(21, 12));
-    // Latitudes as chords where they meet the rim, a little inside it so the caps do not bulge.
-    const qreal y = 5.6;
-    const qreal half = std::sqrt(81 - y * y) - 0.6;
+    p.drawEllipse(c, 4, 9);
+    // Two latitudes as chords, ending a little inside the rim so the caps do not bulge.
+    const qreal y = 4.2;
+    const qreal half = std::sqrt(81 - y * y) - 0.8;
     p.drawLine(QPointF(12 - half, 12 - y), QPointF(12 + half, 12 - y));
     p.drawLine(QPointF(12 - half, 12 + y), QPointF(12 + half, 12 + y));
 }
 
+// An open arrowhead (two strokes) with its tip at `tip`, pointing along `direction` (degrees,
+// counter-clockwise from the x axis, as on the screen).
+void drawArrowHead(QPainter &p, QPointF tip, qreal direction)
+{
+    const qreal length = 4.2;
+    for (const qreal spread : {135.0, -135.0}) {
+        const qreal angle = qDegreesToRadians(direction + spread);
+        p.drawLine(tip, tip + QPointF(std::cos(angle), -std::sin(angle)) * length);
+    }
+}
+
 void drawArrowClockwise(QPainter &p)
 {
-    // A circle run clockwise from half past one round to the top, where the head points on
-    // along the turn across the gap.
-    const QRectF circle(4, 4, 16, 16);
+    // A circle run clockwise from one o'clock round to just past the top; the head there
+    // points on along the turn, across the gap. Angles count counter-clockwise from 3 o'clock.
+    const QRectF circle(4, 4.5, 16, 16);
+    const qreal start = 60, end = 100;
     QPainterPath arc;
-    arc.arcMoveTo(circle, 50);
-    arc.arcTo(circle, 50, -320);
+    arc.arcMoveTo(circle, start);
+    arc.arcTo(circle, start, -(360 - (end - start)));
     p.drawPath(arc);
-    // The head: a filled triangle whose tip lies on the circle, inside the gap.
-    QPainterPath head;
-    head.moveTo(15.6, 4.6);
-    head.lineTo(11.2, 1.2);
-    head.lineTo(11.2, 8.0);
-    head.closeSubpath();
-    p.save();
-    p.setBrush(p.pen().color());
-    p.drawPath(head);
-    p.restore();
+    // Moving clockwise, the tangent at angle a points at a - 90 degrees.
+    drawArrowHead(p, arc.currentPosition(), end - 90);
 }
 
 void drawMagnifyingGlass(QPainter &p)

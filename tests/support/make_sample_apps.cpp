@@ -1,5 +1,6 @@
 // Writes a set of sample app bundles into a folder so the whole flow can be tried on a
 // machine without real macOS apps: tandrel-sample-apps [folder] (default ~/Applications).
+#include "formats/Icns.h"
 #include "formats/MachOSignature.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
@@ -8,6 +9,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
 
 #include <cstdio>
 
@@ -36,22 +39,55 @@ struct Sample
 {
     QString name;
     QString identifier;
+    QColor color;
     BundleMarker marker = BundleMarker::None;
     bool sandboxed = false;
 };
+
+// A rounded tile in the sample's colour with a glyph, at the sizes an icon family holds.
+QByteArray sampleIcon(const Sample &sample)
+{
+    QList<QImage> images;
+    for (const int size : {128, 256, 512}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        const qreal inset = size * 0.1;
+        const QRectF tile(inset, inset, size - 2 * inset, size - 2 * inset);
+        QLinearGradient gradient(tile.topLeft(), tile.bottomLeft());
+        gradient.setColorAt(0, sample.color.lighter(125));
+        gradient.setColorAt(1, sample.color.darker(110));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(gradient);
+        painter.drawRoundedRect(tile, size * 0.18, size * 0.18);
+        QFont font(QStringLiteral("sans-serif"));
+        font.setPixelSize(int(size * 0.42));
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(tile, Qt::AlignCenter, sample.name.mid(7, 1));
+        painter.end();
+        images.append(image);
+    }
+    return icnsFromImages(images);
+}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv); // the icons are drawn with QtGui
+    // The icons are drawn with QtGui, which needs no display for that.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::homePath() + QStringLiteral("/Applications");
     const QList<Sample> samples{
-        {QStringLiteral("Sample Notes"), QStringLiteral("io.tandrel.sample.notes")},
-        {QStringLiteral("Sample Browser"), QStringLiteral("com.vivaldi.Vivaldi.sample")},
-        {QStringLiteral("Sample Chat"), QStringLiteral("io.tandrel.sample.chat"), BundleMarker::Electron},
-        {QStringLiteral("Sample Mail"), QStringLiteral("io.tandrel.sample.mail"), BundleMarker::Xul},
-        {QStringLiteral("Sample Store App"), QStringLiteral("io.tandrel.sample.store"), BundleMarker::None, true},
+        {QStringLiteral("Sample Notes"), QStringLiteral("io.tandrel.sample.notes"), QColor(245, 176, 39)},
+        {QStringLiteral("Sample Browser"), QStringLiteral("com.vivaldi.Vivaldi.sample"), QColor(41, 128, 230)},
+        {QStringLiteral("Sample Chat"), QStringLiteral("io.tandrel.sample.chat"), QColor(88, 86, 214), BundleMarker::Electron},
+        {QStringLiteral("Sample Mail"), QStringLiteral("io.tandrel.sample.mail"), QColor(230, 80, 60), BundleMarker::Xul},
+        {QStringLiteral("Sample Store App"), QStringLiteral("io.tandrel.sample.store"), QColor(52, 170, 90), BundleMarker::None, true},
     };
     try {
         fs::createDirectory(folder);
@@ -66,7 +102,7 @@ int main(int argc, char *argv[])
             options.identifier = sample.identifier;
             options.marker = sample.marker;
             options.iconFile = QStringLiteral("icon");
-            options.iconSizes = {16, 128, 512};
+            options.iconBytes = sampleIcon(sample);
             if (sample.sandboxed) {
                 ThinOptions thin;
                 thin.cpuType = quint32(hostCpu());

@@ -130,7 +130,8 @@ private Q_SLOTS:
             const int column = i % columns;
             QCOMPARE(card.height(), cardHeight);
             QCOMPARE(card.top(), (i / columns) * (cardHeight + 12));
-            QVERIFY2(qAbs(card.width() - (width - (columns - 1) * 12) / columns) <= 1, qPrintable(QString::number(i)));
+            QVERIFY2(qAbs(card.width() - (width - (columns - 1) * 12) / columns) <= 1,
+                qPrintable(QString::number(i)));
             if (column == 0)
                 QCOMPARE(card.left(), 0);
             else
@@ -161,7 +162,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&view.window));
         QTRY_VERIFY(view.grid->lastPaintedCardCount() > 0);
         QCOMPARE(view.grid->height(), view.grid->heightForWidth(view.grid->width()));
-        QVERIFY2(view.grid->lastPaintedCardCount() <= 40, qPrintable(QString::number(view.grid->lastPaintedCardCount())));
+        qDebug("painted %d of 5000 cards", view.grid->lastPaintedCardCount());
+        QVERIFY2(view.grid->lastPaintedCardCount() <= 40,
+            qPrintable(QString::number(view.grid->lastPaintedCardCount())));
         QVERIFY(m_workspace.iconRequests.size() <= 40);
 
         QScrollBar *bar = view.area->verticalScrollBar();
@@ -209,10 +212,11 @@ private Q_SLOTS:
         const auto name = QStringLiteral("App 0002");
         QTest::newRow("duplicable, English")
             << false << LanguageManager::Choice::En << QStringLiteral("Create a second instance of ") + name;
-        QTest::newRow("duplicable, Spanish")
-            << false << LanguageManager::Choice::Es << QStringLiteral("Crear una segunda instancia de ") + name;
-        QTest::newRow("sandboxed, English") << true << LanguageManager::Choice::En
-                                            << name + QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it.");
+        QTest::newRow("duplicable, Spanish") << false << LanguageManager::Choice::Es
+                                             << QStringLiteral("Crear una segunda instancia de ") + name;
+        QTest::newRow("sandboxed, English")
+            << true << LanguageManager::Choice::En
+            << name + QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it.");
         QTest::newRow("sandboxed, Spanish")
             << true << LanguageManager::Choice::Es
             << name + QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla.");
@@ -261,7 +265,8 @@ private Q_SLOTS:
         // Pressed on one card and released on another, or in a gap: nothing.
         QTest::mousePress(&grid, Qt::LeftButton, {}, centreOf(grid, 0));
         QTest::mouseRelease(&grid, Qt::LeftButton, {}, centreOf(grid, 1));
-        QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(grid.cardRect(1).left() - 6, grid.cardRect(1).center().y()));
+        QTest::mouseClick(
+            &grid, Qt::LeftButton, {}, QPoint(grid.cardRect(1).left() - 6, grid.cardRect(1).center().y()));
         QTest::mouseClick(&grid, Qt::RightButton, {}, centreOf(grid, 2));
         QCOMPARE(spy.count(), 1);
     }
@@ -330,7 +335,8 @@ private Q_SLOTS:
         const QRect viewport = view.area->viewport()->rect();
         const auto shown = [&](int index) {
             const QRect card = view.grid->cardRect(index);
-            return viewport.contains(QRect(view.grid->mapTo(view.area->viewport(), card.topLeft()), card.size()));
+            return viewport.contains(
+                QRect(view.grid->mapTo(view.area->viewport(), card.topLeft()), card.size()));
         };
         QTest::keyClick(view.grid, Qt::Key_End);
         QCOMPARE(bar->value(), bar->maximum());
@@ -370,7 +376,8 @@ private Q_SLOTS:
             QCOMPARE(card->text(QAccessible::Description), grid.toolTipFor(grid.apps().at(i)));
             QCOMPARE(card->parent(), list);
             QCOMPARE(list->indexOfChild(card), i);
-            QCOMPARE(card->rect(), QRect(grid.mapToGlobal(grid.cardRect(i).topLeft()), grid.cardRect(i).size()));
+            QCOMPARE(
+                card->rect(), QRect(grid.mapToGlobal(grid.cardRect(i).topLeft()), grid.cardRect(i).size()));
             QCOMPARE(list->childAt(card->rect().center().x(), card->rect().center().y()), card);
             QVERIFY(card->state().focusable);
         }
