@@ -75,11 +75,7 @@ QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
     auto *icon = new QLabel(dialog);
     icon->setObjectName(QStringLiteral("icon"));
     if (!info.icon.isNull()) {
-        const qreal ratio = dialog->devicePixelRatioF();
-        QPixmap pixmap = QPixmap::fromImage(
-            info.icon.scaled(QSize(64, 64) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        pixmap.setDevicePixelRatio(ratio);
-        icon->setPixmap(pixmap);
+        icon->setPixmap(style::iconPixmap(info.icon, 64, dialog->devicePixelRatioF()));
     }
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
@@ -101,9 +97,7 @@ QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
     credits->setTextFormat(Qt::RichText);
     credits->setAlignment(Qt::AlignCenter);
     credits->setFont(style::font(11.5));
-    QPalette palette = credits->palette();
-    palette.setColor(QPalette::WindowText, style::secondaryText(palette));
-    credits->setPalette(palette);
+    style::setTextColor(credits, style::secondaryText(credits->palette()));
     credits->setText(QStringLiteral("<div style=\"line-height: %1px\">%2</div>")
                          .arg(QFontMetrics(credits->font()).lineSpacing() + 3)
                          .arg(info.credits.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))));

@@ -35,21 +35,11 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 8, 8);
-        painter.fillPath(path, style::withAlpha(style::orange(), 0.08));
+        style::fillRounded(painter, QRectF(rect()), 8, style::withAlpha(style::orange(), 0.08));
         painter.end();
         QLabel::paintEvent(event);
     }
 };
-
-void setTextColor(QLabel *label, const QColor &color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
 
 } // namespace
 
@@ -145,9 +135,9 @@ void AppsSection::changeEvent(QEvent *event)
 void AppsSection::updateColors()
 {
     const QColor secondary = style::secondaryText(palette());
-    setTextColor(m_duplicableHeading, secondary);
-    setTextColor(m_sandboxedHeading, secondary);
-    setTextColor(m_explanation, secondary);
+    style::setTextColor(m_duplicableHeading, secondary);
+    style::setTextColor(m_sandboxedHeading, secondary);
+    style::setTextColor(m_explanation, secondary);
     m_lock->setPixmap(symbolPixmap(Symbol::LockFill, style::orange(), 12, devicePixelRatioF()));
 }
 

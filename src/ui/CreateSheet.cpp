@@ -42,23 +42,13 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        painter.fillPath(path, m_tint);
+        style::fillRounded(painter, QRectF(rect()), m_radius, m_tint);
     }
 
 private:
     QColor m_tint;
     qreal m_radius;
 };
-
-void setTextColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
-}
 
 // Any failure's text: our refusals and the file system's own descriptions alike.
 QString describe(const std::exception &error)
@@ -98,10 +88,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
 
     auto *icon = new QLabel(this);
     const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = QPixmap::fromImage(Workspace::shared().iconForFile(m_app.id())
-                                            .scaled(QSize(96, 96) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    pixmap.setDevicePixelRatio(ratio);
-    icon->setPixmap(pixmap);
+    icon->setPixmap(style::iconPixmap(Workspace::shared().iconForFile(m_app.id()), 96, ratio));
     icon->setFixedSize(96, 96);
     auto *shadow = new QGraphicsDropShadowEffect(icon);
     shadow->setColor(QColor(0, 0, 0, int(0.2 * 255)));
@@ -120,7 +107,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_subtitle->setFont(style::font(12));
     m_subtitle->setAlignment(Qt::AlignCenter);
     m_subtitle->setWordWrap(true);
-    setTextColor(m_subtitle, style::secondaryText(palette()));
+    style::setTextColor(m_subtitle, style::secondaryText(palette()));
     heading->addWidget(m_title);
     heading->addWidget(m_subtitle);
     column->addLayout(heading);
@@ -148,7 +135,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_help = new QLabel(fields);
     m_help->setFont(style::font(11));
     m_help->setWordWrap(true);
-    setTextColor(m_help, style::secondaryText(palette()));
+    style::setTextColor(m_help, style::secondaryText(palette()));
     fieldsColumn->addWidget(m_help);
     column->addWidget(fields, 0, Qt::AlignHCenter);
 
@@ -163,7 +150,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_warningText = new QLabel(m_warning);
     m_warningText->setFont(style::font(11));
     m_warningText->setWordWrap(true);
-    setTextColor(m_warningText, style::orange().darker(115));
+    style::setTextColor(m_warningText, style::orange().darker(115));
     warningRow->addWidget(m_warningText, 1);
     column->addWidget(m_warning, 0, Qt::AlignHCenter);
 
@@ -172,7 +159,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_error->setWordWrap(true);
     m_error->setFixedWidth(fieldsWidth);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setTextColor(m_error, style::red());
+    style::setTextColor(m_error, style::red());
     column->addWidget(m_error, 0, Qt::AlignHCenter);
 
     auto *buttons = new QHBoxLayout;

@@ -23,13 +23,6 @@ QString ElidedLabel::displayedText() const
     return fontMetrics().elidedText(m_text, Qt::ElideMiddle, width());
 }
 
-void ElidedLabel::setTextColor(const QColor &color)
-{
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, color);
-    setPalette(palette);
-}
-
 QSize ElidedLabel::sizeHint() const
 {
     return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};

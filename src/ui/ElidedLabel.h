@@ -14,7 +14,6 @@ public:
     void setText(const QString &text);
     QString text() const { return m_text; }
     QString displayedText() const;
-    void setTextColor(const QColor &color);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -161,9 +161,7 @@ void Header::changeEvent(QEvent *event)
 
 void Header::updateColors()
 {
-    QPalette taglinePalette = m_tagline->palette();
-    taglinePalette.setColor(QPalette::WindowText, style::secondaryText(palette()));
-    m_tagline->setPalette(taglinePalette);
+    style::setTextColor(m_tagline, style::secondaryText(palette()));
     m_language->setIcon(symbolIcon(Symbol::Globe, 16));
     m_refresh->setIcon(symbolIcon(Symbol::ArrowClockwise, 16));
 }

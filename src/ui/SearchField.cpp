@@ -53,10 +53,7 @@ void SearchField::retranslate()
 void SearchField::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 10, 10);
-    painter.fillPath(path, style::withAlpha(style::primaryText(palette()), 0.06));
+    style::fillRounded(painter, QRectF(rect()), 10, style::withAlpha(style::primaryText(palette()), 0.06));
 }
 
 void SearchField::changeEvent(QEvent *event)

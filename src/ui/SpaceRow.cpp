@@ -53,11 +53,7 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(12);
 
-    const QImage icon = Workspace::shared().iconForFile(m_space.id());
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = QPixmap::fromImage(icon.scaled(QSize(36, 36) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    pixmap.setDevicePixelRatio(ratio);
-    m_icon->setPixmap(pixmap);
+    m_icon->setPixmap(style::iconPixmap(Workspace::shared().iconForFile(m_space.id()), 36, devicePixelRatioF()));
     m_icon->setFixedSize(36, 36);
     row->addWidget(m_icon, 0, Qt::AlignVCenter);
 
@@ -159,10 +155,7 @@ void SpaceRow::askToDelete()
 void SpaceRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 12, 12);
-    painter.fillPath(path, style::withAlpha(style::primaryText(palette()), m_backgroundOpacity));
+    style::fillRounded(painter, QRectF(rect()), 12, style::withAlpha(style::primaryText(palette()), m_backgroundOpacity));
 }
 
 void SpaceRow::enterEvent(QEnterEvent *event)
@@ -194,7 +187,7 @@ void SpaceRow::animateBackground(qreal to)
 
 void SpaceRow::updateColors()
 {
-    m_target->setTextColor(style::secondaryText(palette()));
+    style::setTextColor(m_target, style::secondaryText(palette()));
     m_open->setIcon(QIcon(symbolPixmap(Symbol::OpenApp, m_open->palette().color(QPalette::ButtonText), 11, devicePixelRatioF())));
     m_reveal->setIcon(symbolIcon(Symbol::Folder, 11));
     m_delete->setIcon(QIcon(symbolPixmap(Symbol::Trash, style::red(), 11, devicePixelRatioF())));

@@ -61,9 +61,7 @@ void SpacesSection::changeEvent(QEvent *event)
 
 void SpacesSection::updateColors()
 {
-    QPalette palette = m_heading->palette();
-    palette.setColor(QPalette::WindowText, style::secondaryText(this->palette()));
-    m_heading->setPalette(palette);
+    style::setTextColor(m_heading, style::secondaryText(palette()));
 }
 
 } // namespace tandrel

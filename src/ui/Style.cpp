@@ -2,7 +2,10 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
+#include <QWidget>
 
 namespace tandrel::style {
 
@@ -41,6 +44,31 @@ QColor primaryText(const QPalette &palette)
 QColor secondaryText(const QPalette &palette)
 {
     return withAlpha(palette.color(QPalette::WindowText), 0.55);
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+void fillRounded(QPainter &painter, const QRectF &rect, qreal radius, const QColor &color)
+{
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(path, color);
+    painter.restore();
+}
+
+QPixmap iconPixmap(const QImage &image, int side, qreal devicePixelRatio)
+{
+    QPixmap pixmap = QPixmap::fromImage(
+        image.scaled(QSize(side, side) * devicePixelRatio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
 }
 
 QColor withAlpha(QColor color, qreal opacity)

@@ -3,6 +3,10 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QPixmap>
+
+class QPainter;
+class QWidget;
 
 namespace tandrel::style {
 
@@ -18,6 +22,13 @@ QColor primaryText(const QPalette &palette);
 QColor secondaryText(const QPalette &palette);
 // A colour at an opacity.
 QColor withAlpha(QColor color, qreal opacity);
+
+// Sets the colour a label or any text-drawing widget paints its text in.
+void setTextColor(QWidget *widget, const QColor &color);
+// Fills the rectangle, rounded by the radius, with the colour.
+void fillRounded(QPainter &painter, const QRectF &rect, qreal radius, const QColor &color);
+// The image scaled to fit a square of `side` points, sharp at the device pixel ratio.
+QPixmap iconPixmap(const QImage &image, int side, qreal devicePixelRatio);
 
 // The system orange used for everything about sandboxed apps.
 inline QColor orange() { return QColor(255, 149, 0); }
