@@ -167,6 +167,7 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_cancel->setAutoDefault(false);
     m_create = new QPushButton(this);
     m_create->setDefault(true);
+    style::makeProminent(m_create);
     buttons->addStretch(1);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_create);

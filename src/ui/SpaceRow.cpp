@@ -80,10 +80,7 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     row->addLayout(buttons);
 
     // The open button is the row's prominent one.
-    QPalette prominent = m_open->palette();
-    prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
-    prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
-    m_open->setPalette(prominent);
+    style::makeProminent(m_open);
     QPalette destructive = m_delete->palette();
     destructive.setColor(QPalette::ButtonText, style::red());
     m_delete->setPalette(destructive);

@@ -71,6 +71,14 @@ QPixmap iconPixmap(const QImage &image, int side, qreal devicePixelRatio)
     return pixmap;
 }
 
+void makeProminent(QWidget *button)
+{
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
+    button->setPalette(palette);
+}
+
 QColor withAlpha(QColor color, qreal opacity)
 {
     color.setAlphaF(float(color.alphaF() * opacity));

@@ -30,6 +30,9 @@ void fillRounded(QPainter &painter, const QRectF &rect, qreal radius, const QCol
 // The image scaled to fit a square of `side` points, sharp at the device pixel ratio.
 QPixmap iconPixmap(const QImage &image, int side, qreal devicePixelRatio);
 
+// Gives a push button the filled accent look of a window's primary action.
+void makeProminent(QWidget *button);
+
 // The system orange used for everything about sandboxed apps.
 inline QColor orange() { return QColor(255, 149, 0); }
 // The system red used for destructive actions.
