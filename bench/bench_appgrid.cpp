@@ -2,13 +2,13 @@
 // top and deep down the list, and sweeping the pointer across cards. Runs offscreen
 // with generated icons, so it neither needs a display nor reads any bundle.
 #include "platform/Workspace.h"
+#include "support/BenchSupport.h"
 #include "ui/AppGrid.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStandardPaths>
 
 #include <benchmark/benchmark.h>
 
@@ -93,17 +93,9 @@ BENCHMARK(BM_PointerSweep);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
     BenchWorkspace workspace;
     Workspace::setShared(&workspace);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int code = bench::runBenchmarks(argc, argv);
     Workspace::setShared(nullptr);
-    return 0;
+    return code;
 }

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <limits>
+#include <optional>
 
 namespace tandrel {
 namespace {
@@ -16,6 +17,49 @@ constexpr qint64 headerSize = 8; // four-character type, then a 32-bit big-endia
 qint64 area(const QImage &image)
 {
     return image.isNull() ? 0 : qint64(image.width()) * image.height();
+}
+
+quint32 lengthAt(const QByteArray &bytes, qint64 at)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + at + 4);
+}
+
+// A table of contents lists the type and length of each element after it; every listed
+// element must lie within the container.
+bool tableOfContentsFits(const QByteArray &container, qint64 at, qint64 length)
+{
+    qint64 end = at + length;
+    for (qint64 entry = at + headerSize; entry + headerSize <= at + length; entry += headerSize) {
+        const quint32 entryLength = lengthAt(container, entry);
+        if (entryLength < headerSize || entryLength > container.size() - end)
+            return false;
+        end += entryLength;
+    }
+    return true;
+}
+
+// Qt's ICNS plugin trusts lengths it should not: those of elements found past the
+// container's own length, and those in a table of contents. It reads whatever length it
+// is given in one allocation, so a 28-byte file can make it allocate 2 GB. Only a
+// container cut to its own length, whose elements and table of contents all fit in it,
+// is handed over; anything else is malformed.
+std::optional<QByteArray> checkedContainer(const QByteArray &bytes)
+{
+    const quint32 total = lengthAt(bytes, 0);
+    if (total < headerSize || total > quint64(bytes.size()))
+        return std::nullopt;
+    const QByteArray container = bytes.left(total);
+    for (qint64 at = headerSize; at < total;) {
+        if (total - at < headerSize)
+            return std::nullopt;
+        const quint32 length = lengthAt(container, at);
+        if (length < headerSize || length > total - at)
+            return std::nullopt;
+        if (container.mid(at, 4) == "TOC " && !tableOfContentsFits(container, at, length))
+            return std::nullopt;
+        at += length;
+    }
+    return container;
 }
 
 void appendHeader(QByteArray &out, const char *type, quint32 length)
@@ -32,8 +76,11 @@ QImage readLargestIcnsImage(const QByteArray &bytes)
 {
     if (bytes.size() < headerSize || !bytes.startsWith("icns"))
         return {};
+    const std::optional<QByteArray> container = checkedContainer(bytes);
+    if (!container)
+        return {};
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(*container);
     if (!buffer.open(QIODevice::ReadOnly))
         return {};
     // Only the ICNS plugin may look at these bytes, whatever else they resemble.

@@ -1,6 +1,7 @@
 #include "model/Store.h"
 
 #include "model/NameOrder.h"
+#include "model/ThreadHandoff.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
@@ -33,20 +34,25 @@ void Store::refresh()
 
     // Signatures are read off the main thread; the answer is applied there only
     // while this Store still exists. Jobs are not cancelled: the last to finish wins.
-    QThreadPool::globalInstance()->start([snapshot = m_apps, store = QPointer<Store>(this)]() mutable {
+    static const char toJob = 0;
+    static const char toMain = 0;
+    auto job = [snapshot = m_apps, store = QPointer<Store>(this)]() mutable {
+        receive(&toJob);
         QSet<QString> sandboxed;
         for (const InstalledApp &app : std::as_const(snapshot)) {
             if (isSandboxed(app.url))
                 sandboxed.insert(app.id());
         }
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [store = std::move(store), sandboxed = std::move(sandboxed)]() mutable {
-                if (store)
-                    store->setSandboxedPaths(std::move(sandboxed));
-            },
-            Qt::QueuedConnection);
-    });
+        auto publish = [store = std::move(store), sandboxed = std::move(sandboxed)]() mutable {
+            receive(&toMain);
+            if (store)
+                store->setSandboxedPaths(std::move(sandboxed));
+        };
+        handOff(&toMain, [&publish] {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(publish), Qt::QueuedConnection);
+        });
+    };
+    handOff(&toJob, [&job] { QThreadPool::globalInstance()->start(std::move(job)); });
 }
 
 } // namespace tandrel

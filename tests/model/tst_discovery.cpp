@@ -113,6 +113,24 @@ private Q_SLOTS:
         QCOMPARE(store.sandboxedPaths(), QSet<QString>{lockedUser});
     }
 
+    void overlappingRefreshes_endWithOneWholeSet()
+    {
+        QSet<QString> expected;
+        for (int i = 0; i < 30; ++i) {
+            const QString path = bundle(m_system, QStringLiteral("App %1").arg(i), i % 3 == 0);
+            if (i % 3 == 0)
+                expected.insert(path);
+        }
+        Store store(QStringList{m_system});
+        QSignalSpy spy(&store, &Store::sandboxedPathsChanged);
+        store.refresh();
+        store.refresh();
+        QTRY_COMPARE(spy.count(), 3); // every job publishes; none is cancelled
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+        QCoreApplication::processEvents();
+        QCOMPARE(store.sandboxedPaths(), expected);
+    }
+
     void storeDestroyedBeforeItsJobFinishes_isNotTouched()
     {
         for (int i = 0; i < 60; ++i)

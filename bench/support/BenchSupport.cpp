@@ -1,0 +1,220 @@
+#include "support/BenchSupport.h"
+
+#include "formats/Icns.h"
+#include "formats/MachOSignature.h"
+#include "model/SpaceRecord.h"
+#include "platform/FileSystem.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QRandomGenerator>
+#include <QUuid>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace tandrel::bench {
+namespace {
+
+[[noreturn]] void fixtureFailed(const char *what)
+{
+    std::fprintf(stderr, "bench: could not write the fixture: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+int runBenchmarks(int argc, char **argv)
+{
+    test::isolateEnvironment();
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("TandrelBench"));
+    QApplication::setApplicationName(QStringLiteral("TandrelBench"));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+QString appName(int index)
+{
+    static const char *const first[] = {"Photo", "Note", "Mail", "Code", "Music", "Map", "Chat", "Task",
+                                        "Cloud", "Book", "Video", "Draw", "Sound", "Data", "Web", "Pixel"};
+    static const char *const second[] = {"Studio", "Keeper", "Flow", "Desk", "Box", "Forge", "Lab", "Hub",
+                                         "Works", "Pad", "Deck", "Sync", "Vault", "View", "Craft", "Shelf"};
+    const int a = index % 16;
+    const int b = (index / 16) % 16;
+    QString name = QLatin1String(first[a]) + QLatin1Char(' ') + QLatin1String(second[b]);
+    if (index >= 256)
+        name += QLatin1Char(' ') + QString::number(index / 256 + 1);
+    return name;
+}
+
+QByteArray realisticEntitlements(bool sandboxed)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                     "<plist version=\"1.0\">\n<dict>\n";
+    xml += "\t<key>com.apple.application-identifier</key>\n\t<string>ABCDE12345.io.example.app</string>\n";
+    xml += "\t<key>com.apple.developer.team-identifier</key>\n\t<string>ABCDE12345</string>\n";
+    xml += "\t<key>com.apple.security.app-sandbox</key>\n\t";
+    xml += sandboxed ? "<true/>\n" : "<false/>\n";
+    for (const char *key : {"com.apple.security.network.client", "com.apple.security.network.server",
+                            "com.apple.security.files.user-selected.read-write",
+                            "com.apple.security.files.downloads.read-write", "com.apple.security.device.camera",
+                            "com.apple.security.device.audio-input", "com.apple.security.print",
+                            "com.apple.security.cs.allow-jit"})
+        xml += "\t<key>" + QByteArray(key) + "</key>\n\t<true/>\n";
+    xml += "\t<key>com.apple.security.application-groups</key>\n\t<array>\n"
+           "\t\t<string>ABCDE12345.io.example.shared</string>\n\t</array>\n";
+    xml += "\t<key>keychain-access-groups</key>\n\t<array>\n"
+           "\t\t<string>ABCDE12345.io.example.app</string>\n\t</array>\n";
+    xml += "</dict>\n</plist>\n";
+    return xml;
+}
+
+QImage realisticIconImage(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / 1024.0, side / 1024.0);
+    const QRectF tile(100, 100, 824, 824);
+    QLinearGradient fill(tile.topLeft(), tile.bottomRight());
+    fill.setColorAt(0, QColor(0x3A, 0x7B, 0xD5));
+    fill.setColorAt(1, QColor(0x8E, 0x2D, 0xE2));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(tile, 185, 185);
+    QRadialGradient glow(QPointF(420, 380), 360);
+    glow.setColorAt(0, QColor(255, 255, 255, 200));
+    glow.setColorAt(1, QColor(255, 255, 255, 0));
+    painter.setBrush(glow);
+    painter.drawEllipse(QPointF(512, 512), 300, 300);
+    painter.setBrush(QColor(255, 200, 40, 220));
+    QPainterPath star;
+    star.moveTo(512, 260);
+    star.lineTo(580, 450);
+    star.lineTo(770, 450);
+    star.lineTo(620, 560);
+    star.lineTo(680, 750);
+    star.lineTo(512, 640);
+    star.lineTo(344, 750);
+    star.lineTo(404, 560);
+    star.lineTo(254, 450);
+    star.lineTo(444, 450);
+    star.closeSubpath();
+    painter.drawPath(star);
+    painter.end();
+    // Grain, as rendered artwork has: it is what makes real icons cost to compress.
+    QRandomGenerator random(42);
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const int alpha = qAlpha(line[x]);
+            if (alpha == 0)
+                continue;
+            const int noise = int(random.bounded(9)) - 4;
+            const auto channel = [&](int value) { return std::clamp(value + noise, 0, alpha); };
+            line[x] = qRgba(channel(qRed(line[x])), channel(qGreen(line[x])), channel(qBlue(line[x])), alpha);
+        }
+    }
+    return image;
+}
+
+QByteArray realisticIcns()
+{
+    const QImage large = realisticIconImage(1024);
+    QList<QImage> images;
+    for (int side : {16, 32, 64, 128, 256, 512})
+        images.append(large.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    images.append(large);
+    return icnsFromImages(images);
+}
+
+QStringList makeApps(const QString &folder, const AppsOptions &options)
+{
+    QStringList paths;
+    try {
+        fs::createDirectory(folder);
+        for (int i = 0; i < options.count; ++i) {
+            test::FakeBundleOptions bundle;
+            bundle.executable = QStringLiteral("app");
+            bundle.identifier = QStringLiteral("io.example.app%1").arg(i);
+            bundle.omitExecutable = true;
+            if (!options.sharedIconFile.isEmpty())
+                bundle.iconFile = QStringLiteral("AppIcon");
+            const QString path = test::makeFakeBundle(folder, appName(i), bundle);
+            const bool sandboxed = options.sandboxedEvery > 0 && i % options.sandboxedEvery == 0;
+            QList<test::ThinOptions> slices;
+            for (quint32 cpu : {test::cpuArm64, test::cpuX86_64}) {
+                test::ThinOptions thin;
+                thin.cpuType = cpu;
+                thin.entitlements = realisticEntitlements(sandboxed);
+                thin.commandsBefore = 24; // real executables have a few dozen load commands
+                slices.append(thin);
+            }
+            const qint64 span = options.maxExecutableSize - options.minExecutableSize;
+            const qint64 size = options.minExecutableSize
+                + (options.count > 1 ? span * i / (options.count - 1) : 0);
+            const QString executable = path + QStringLiteral("/Contents/MacOS/app");
+            if (!test::writeSparseFat(executable, slices, size))
+                fixtureFailed("sparse executable");
+            fs::setPosixPermissions(executable, 0755);
+            if (!options.sharedIconFile.isEmpty()) {
+                std::filesystem::create_hard_link(
+                    QFile::encodeName(options.sharedIconFile).toStdString(),
+                    QFile::encodeName(path + QStringLiteral("/Contents/Resources/AppIcon.icns")).toStdString());
+            }
+            paths.append(path);
+        }
+    } catch (const std::exception &error) {
+        fixtureFailed(error.what());
+    }
+    return paths;
+}
+
+void makeInstances(const QString &spacesDir, int count, const QStringList &targets)
+{
+    try {
+        for (int i = 0; i < count; ++i) {
+            const QString target = targets.at(i % targets.size());
+            SpaceRecord record;
+            record.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+            record.name = QStringLiteral("Account %1").arg(i);
+            record.target = target;
+            record.dataDir = QDir::homePath() + QStringLiteral("/Library/Application Support/Tandrel/") + record.id;
+            record.createdAt = QDateTime::currentDateTimeUtc();
+            const QString wrapper = spacesDir + QLatin1Char('/') + QFileInfo(target).completeBaseName()
+                + QStringLiteral(" - ") + record.name + QStringLiteral(".app");
+            fs::createDirectory(wrapper + QStringLiteral("/Contents/Resources"));
+            fs::writeBytes(wrapper + QStringLiteral("/Contents/Resources/space.json"), record.toJson());
+        }
+    } catch (const std::exception &error) {
+        fixtureFailed(error.what());
+    }
+}
+
+QString renameToFresh(const QString &folder)
+{
+    static int generation = 0;
+    const QString fresh = QFileInfo(folder).absolutePath() + QStringLiteral("/fresh-%1").arg(++generation);
+    if (!QDir().rename(folder, fresh))
+        fixtureFailed("rename");
+    return fresh;
+}
+
+} // namespace tandrel::bench

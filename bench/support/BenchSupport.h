@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+// Fixtures and the common main of the benchmarks. Everything is written below the
+// temporary folders the caller passes; the environment is isolated before the
+// application object exists, so nothing reads or writes the real home.
+namespace tandrel::bench {
+
+// Isolates HOME, XDG folders and settings (offscreen unless a platform is set), makes a
+// QApplication, runs every registered benchmark and gives main's exit code.
+int runBenchmarks(int argc, char **argv);
+
+// A plausible app name for index i: a few words from a fixed vocabulary, unique per index.
+QString appName(int index);
+
+// Entitlements as shipped apps carry them: a dozen keys, about a kilobyte of XML.
+QByteArray realisticEntitlements(bool sandboxed);
+
+// A 1024-pixel app icon with gradients, shapes and grain, so it encodes to a PNG of
+// realistic size (hundreds of kilobytes), unlike a flat fixture colour.
+QImage realisticIconImage(int side = 1024);
+// An ICNS holding that icon at 16 to 1024 pixels, as shipped bundles do.
+QByteArray realisticIcns();
+
+struct AppsOptions
+{
+    int count = 1000;
+    // Every n-th app is sandboxed; 0 for none.
+    int sandboxedEvery = 10;
+    // Executables are fat (arm64 + x86_64), sparse, spread evenly between these sizes.
+    qint64 minExecutableSize = 50LL * 1024 * 1024;
+    qint64 maxExecutableSize = 300LL * 1024 * 1024;
+    // When set, every bundle's CFBundleIconFile is a hard link to this ICNS file.
+    QString sharedIconFile;
+};
+
+// Writes options.count bundles named appName(i) into the folder and gives their paths.
+// Aborts when the disk refuses: a benchmark without its fixture measures nothing.
+QStringList makeApps(const QString &folder, const AppsOptions &options);
+
+// Writes `count` instance wrappers into spacesDir, each with the space.json the
+// catalogue reads, targeting the given apps in turn.
+void makeInstances(const QString &spacesDir, int count, const QStringList &targets);
+
+// Moves a fixture folder to a new sibling name and gives it: every path below it is
+// new to any per-path cache, while the files stay in the page cache.
+QString renameToFresh(const QString &folder);
+
+// Seconds since `start`, for manual timing.
+inline double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace tandrel::bench

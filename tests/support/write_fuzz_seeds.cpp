@@ -1,0 +1,290 @@
+// Writes the seed corpora of the fuzz targets, built with the test fixtures' own builders:
+// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord and icns.
+// Seeds are generated rather than committed, so they follow the builders.
+#include "formats/Icns.h"
+#include "formats/PropertyList.h"
+#include "model/SpaceRecord.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QTimeZone>
+#include <QUuid>
+
+#include <cstdio>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+namespace {
+
+class SeedFolder
+{
+public:
+    SeedFolder(const QString &root, const QString &name) : m_path(root + QLatin1Char('/') + name)
+    {
+        if (!QDir().mkpath(m_path))
+            m_ok = false;
+    }
+    void add(const QString &name, const QByteArray &bytes)
+    {
+        if (bytes.isEmpty() || !writeFile(m_path + QLatin1Char('/') + name, bytes))
+            m_ok = false;
+        ++m_count;
+    }
+    bool ok() const { return m_ok; }
+    int count() const { return m_count; }
+
+private:
+    QString m_path;
+    bool m_ok = true;
+    int m_count = 0;
+};
+
+const QList<std::pair<SandboxValue, const char *>> sandboxValues{
+    {SandboxValue::True, "true"},
+    {SandboxValue::False, "false"},
+    {SandboxValue::IntegerZero, "int0"},
+    {SandboxValue::IntegerOne, "int1"},
+    {SandboxValue::StringTrue, "string"},
+    {SandboxValue::Absent, "absent"},
+};
+
+QVariantMap infoPlist()
+{
+    return {
+        {QStringLiteral("CFBundleExecutable"), QStringLiteral("Mail Ñ")},
+        {QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.example.mail")},
+        {QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon")},
+        {QStringLiteral("LSUIElement"), true},
+        {QStringLiteral("count"), qint64(-5)},
+        {QStringLiteral("big"), qint64(1) << 40},
+        {QStringLiteral("ratio"), 3.5},
+        {QStringLiteral("when"), QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc())},
+        {QStringLiteral("blob"), QByteArray("\x00\x01\x02\xff", 4)},
+        {QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64(2), false}},
+        {QStringLiteral("nested"),
+            QVariantMap{{QStringLiteral("k"), QStringLiteral("v")},
+                {QStringLiteral("deeper"), QVariantMap{{QStringLiteral("x"), QVariantList{}}}}}},
+    };
+}
+
+void writePropertyLists(SeedFolder &folder)
+{
+    for (const bool binary : {false, true}) {
+        const QString kind = binary ? QStringLiteral("bin") : QStringLiteral("xml");
+        folder.add(QStringLiteral("info-%1.plist").arg(kind), encodePropertyList(infoPlist(), binary));
+        folder.add(QStringLiteral("empty-%1.plist").arg(kind), encodePropertyList({}, binary));
+        for (const auto &[value, name] : sandboxValues) {
+            const std::optional<QVariantMap> entitlements = readPropertyList(entitlementsXml(value));
+            if (entitlements)
+                folder.add(QStringLiteral("entitlements-%1-%2.plist").arg(QLatin1String(name), kind),
+                    encodePropertyList(*entitlements, binary));
+        }
+    }
+    for (const auto &[value, name] : sandboxValues)
+        folder.add(QStringLiteral("entitlements-%1-raw.plist").arg(QLatin1String(name)), entitlementsXml(value));
+    // Structures the builders do not write: top-level array, entities, comments, CDATA.
+    folder.add(QStringLiteral("array.plist"),
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>");
+    folder.add(QStringLiteral("entities.plist"),
+        "<plist><dict><key>a&amp;b</key><string>&lt;&#65;&#x42;</string><!-- note -->"
+        "<key>c</key><string><![CDATA[<raw>]]></string><key>d</key><data>AAEC\nAwQ=</data></dict></plist>");
+}
+
+void writeMachOFiles(SeedFolder &folder)
+{
+    // Each seed starts with the byte that picks the preferred CPU (see fuzz_macho.cpp):
+    // 0 x86_64, 1 arm64, 2 and 3 CPUs no slice has.
+    const auto add = [&folder](const QString &name, const QByteArray &file, char preferred = 1) {
+        folder.add(name, QByteArray(1, preferred) + file);
+    };
+    const QByteArray entitlements = entitlementsXml(SandboxValue::True);
+    struct Thin
+    {
+        const char *name;
+        quint32 cpu;
+        bool is64;
+        bool bigEndian;
+    };
+    const QList<Thin> thins{
+        {"arm64", cpuArm64, true, false},
+        {"x86_64", cpuX86_64, true, false},
+        {"i386", cpuI386, false, false},
+        {"ppc", cpuPowerPC, false, true},
+        {"ppc64", cpuPowerPC64, true, true},
+    };
+    for (const Thin &thin : thins) {
+        for (const Signing signing : {Signing::Unsigned, Signing::WithoutEntitlements, Signing::WithEntitlements}) {
+            ThinOptions options;
+            options.cpuType = thin.cpu;
+            options.is64 = thin.is64;
+            options.bigEndian = thin.bigEndian;
+            options.signing = signing;
+            options.entitlements = entitlements;
+            const char *kind = signing == Signing::Unsigned ? "unsigned"
+                : signing == Signing::WithoutEntitlements   ? "signed"
+                                                            : "entitled";
+            add(QStringLiteral("thin-%1-%2").arg(QLatin1String(thin.name), QLatin1String(kind)), buildThin(options));
+        }
+    }
+    for (const auto &[value, name] : sandboxValues) {
+        ThinOptions options;
+        options.entitlements = entitlementsXml(value);
+        options.commandsBefore = 0;
+        add(QStringLiteral("thin-sandbox-%1").arg(QLatin1String(name)), buildThin(options));
+    }
+
+    ThinOptions arm;
+    arm.entitlements = entitlements;
+    ThinOptions intel = arm;
+    intel.cpuType = cpuX86_64;
+    intel.entitlements = entitlementsXml(SandboxValue::False);
+    ThinOptions old;
+    old.cpuType = cpuPowerPC;
+    old.is64 = false;
+    old.bigEndian = true;
+    old.signing = Signing::Unsigned;
+    const QList<FatSlice> slices{
+        {cpuX86_64, buildThin(intel)}, {cpuArm64, buildThin(arm)}, {cpuPowerPC, buildThin(old)}};
+    for (const bool is64 : {false, true}) {
+        for (const bool littleEndian : {false, true}) {
+            FatOptions options;
+            options.is64 = is64;
+            options.littleEndian = littleEndian;
+            options.alignPower = 4; // small seeds mutate faster; real files use 12 or 14
+            const QString name = QStringLiteral("fat%1-%2").arg(is64 ? QStringLiteral("64") : QStringLiteral("32"),
+                littleEndian ? QStringLiteral("le") : QStringLiteral("be"));
+            for (char preferred = 0; preferred < 4; ++preferred)
+                add(name + QStringLiteral("-pref%1").arg(int(preferred)), buildFat(slices, options), preferred);
+        }
+    }
+    add(QStringLiteral("fat-one-slice-page-aligned"), buildFat({{cpuArm64, buildThin(arm)}}));
+    ThinOptions i386;
+    i386.cpuType = cpuI386;
+    i386.is64 = false;
+    i386.entitlements = entitlements;
+    FatOptions compact;
+    compact.alignPower = 4;
+    add(QStringLiteral("fat-no-known-cpu"),
+        buildFat({{cpuPowerPC, buildThin(old)}, {cpuI386, buildThin(i386)}}, compact), 2);
+}
+
+void writeSpaceRecords(SeedFolder &folder)
+{
+    SpaceRecord record;
+    record.id = QUuid::createUuidV5(QUuid(), QStringLiteral("seed")).toString(QUuid::WithoutBraces);
+    record.name = QStringLiteral("Work");
+    record.target = QStringLiteral("/Applications/Mail Ñ.app");
+    record.dataDir = QStringLiteral("/home/someone/Tandrel/Mail Work");
+    record.createdAt = QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc());
+    for (const LaunchStrategy mode : {LaunchStrategy::IsolatedHome, LaunchStrategy::UserDataDir, LaunchStrategy::GeckoProfile}) {
+        record.mode = mode;
+        folder.add(QStringLiteral("record-%1.json").arg(strategyText(mode)), record.toJson());
+    }
+    const QList<std::pair<const char *, QByteArray>> odd{
+        {"compact", R"({"createdAt":"2025-03-14T09:26:53+01:00","dataDir":"/d","mode":"home","target":"/t"})"},
+        {"negative-offset", R"({"createdAt":"1999-12-31T23:59:59-09:30","target":"/t"})"},
+        {"fraction", R"({"createdAt":"2025-03-14T09:26:53.123Z","target":"/t"})"},
+        {"leap-day", R"({"createdAt":"2024-02-29T00:00:00Z","dataDir":"/d"})"},
+        {"impossible-date", R"({"createdAt":"2023-02-29T24:00:00Z"})"},
+        {"wrong-types", R"({"target":42,"dataDir":null,"createdAt":["2025-03-14T09:26:53Z"],"x":{}})"},
+        {"escapes", R"({"target":"\u00d1\ud83d\ude00\"\\\/\b\f\n\r\t","dataDir":"\u0000"})"},
+        {"duplicate-keys", R"({"target":"/a","target":"/b"})"},
+        {"top-level-array", R"([{"target":"/t"}])"},
+        {"nested", R"({"a":[[[[{"b":[1,2.5e10,-0,true,false,null]}]]]]})"},
+        {"truncated", R"({"target":"/t")"},
+        {"bom", "\xef\xbb\xbf{\"target\":\"/t\"}"},
+        {"date-only-text", "2025-03-14T09:26:53Z"},
+        {"date-offset-text", "2025-03-14T09:26:53+14:00"},
+    };
+    for (const auto &[name, bytes] : odd)
+        folder.add(QStringLiteral("%1.json").arg(QLatin1String(name)), bytes);
+}
+
+QByteArray png(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return {};
+    return bytes;
+}
+
+QByteArray legacyElement(const char *type, const QByteArray &data)
+{
+    return icnsContainer({{QByteArray(type), data}});
+}
+
+// 16 × 16 RGB as the old run-length format stores it: each channel in two literal runs
+// of 128 bytes (a 0x7f count byte each), then its 8-bit mask.
+QList<IcnsElement> legacySmallIcon()
+{
+    QByteArray rgb;
+    for (int channel = 0; channel < 3; ++channel) {
+        for (int run = 0; run < 2; ++run) {
+            rgb.append(char(0x7f));
+            rgb.append(128, char(0x40 * (channel + 1)));
+        }
+    }
+    return {{"is32", rgb}, {"s8mk", QByteArray(256, char(0xff))}};
+}
+
+void writeIcnsFiles(SeedFolder &folder)
+{
+    const auto icns = [](const QList<int> &sizes) {
+        QList<QImage> images;
+        for (const int size : sizes)
+            images.append(fakeIconImage(size));
+        return icnsFromImages(images);
+    };
+    folder.add(QStringLiteral("one-16.icns"), icns({16}));
+    folder.add(QStringLiteral("small-sizes.icns"), icns({16, 32, 64}));
+    folder.add(QStringLiteral("several.icns"), icns({16, 32, 128, 256}));
+    folder.add(QStringLiteral("large-first.icns"), icns({512, 16}));
+    folder.add(QStringLiteral("one-1024.icns"), icns({1024}));
+    folder.add(QStringLiteral("png-element.icns"), icnsWithOneImage(png(fakeIconImage(128)), 128));
+    // A PNG whose size does not match its element type, as careless tools write.
+    QImage wide(48, 20, QImage::Format_ARGB32);
+    wide.fill(Qt::blue);
+    folder.add(QStringLiteral("png-element-odd-size.icns"), icnsContainer({{"ic07", png(wide)}}));
+    const QByteArray several = icns({16, 32, 128});
+    folder.add(QStringLiteral("truncated.icns"), several.left(several.size() / 2));
+    folder.add(QStringLiteral("legacy-is32.icns"), icnsContainer(legacySmallIcon()));
+    folder.add(QStringLiteral("legacy-icn-mono.icns"), legacyElement("ICN#", QByteArray(256, char(0xaa))));
+    folder.add(QStringLiteral("legacy-argb.icns"),
+        legacyElement("ic04", QByteArray("ARGB") + QByteArray(1, char(0x80 + 125)) + QByteArray(1, char(0xff))));
+    folder.add(QStringLiteral("unknown-element.icns"),
+        icnsContainer({{"TOC ", QByteArray(8, '\0')}, {"zzzz", QByteArray("data")}}));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tandrel-fuzz-seeds <folder>\n");
+        return 2;
+    }
+    const QString root = QString::fromLocal8Bit(argv[1]);
+    SeedFolder propertyLists(root, QStringLiteral("propertylist"));
+    SeedFolder machO(root, QStringLiteral("macho"));
+    SeedFolder spaceRecords(root, QStringLiteral("spacerecord"));
+    SeedFolder icns(root, QStringLiteral("icns"));
+    writePropertyLists(propertyLists);
+    writeMachOFiles(machO);
+    writeSpaceRecords(spaceRecords);
+    writeIcnsFiles(icns);
+    bool ok = true;
+    for (const SeedFolder *folder : {&propertyLists, &machO, &spaceRecords, &icns})
+        ok = ok && folder->ok();
+    if (!ok) {
+        std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
