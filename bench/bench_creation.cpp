@@ -32,7 +32,7 @@ struct Fixture
         options.iconFile = QStringLiteral("AppIcon");
         options.iconBytes = realisticIcns();
         options.identifier = QStringLiteral("io.example.notes");
-        target = {QUrl::fromLocalFile(test::makeFakeBundle(folder, QStringLiteral("Notes"), options))};
+        target = InstalledApp{QUrl::fromLocalFile(test::makeFakeBundle(folder, QStringLiteral("Notes"), options))};
         makeInstances(Store::spacesDir(), existingInstances, {target.id()});
         Workspace::shared().iconForFile(target.id()); // decoded once, then cached
     }

@@ -5,6 +5,8 @@
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
 #include "ui/AppFilter.h"
+#include "ui/AppGrid.h"
+#include "ui/AppsSection.h"
 #include "ui/ContentView.h"
 #include "ui/Header.h"
 #include "ui/SearchField.h"
@@ -38,7 +40,7 @@ void BM_FilterAndSplit(benchmark::State &state)
     QSet<QString> sandboxed;
     for (int i = 0; i < appCount; ++i) {
         const QString path = QStringLiteral("/Applications/") + appName(i) + QStringLiteral(".app");
-        apps.append({QUrl::fromLocalFile(path)});
+        apps.append(InstalledApp{QUrl::fromLocalFile(path)});
         if (i % sandboxedEvery == 0)
             sandboxed.insert(path);
     }
@@ -102,6 +104,8 @@ void BM_SearchRedraw(benchmark::State &state)
         keystroke(typed.at(next));
         next = (next + 1) % typed.size();
     }
+    state.counters["cards"] = double(view.appsSection()->duplicableGrid()->lastPaintedCardCount()
+                                     + view.appsSection()->sandboxedGrid()->lastPaintedCardCount());
     state.counters["apps"] = double(view.store().apps().size());
     state.counters["sandboxed"] = double(view.store().sandboxedPaths().size());
 }

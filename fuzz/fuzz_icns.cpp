@@ -17,7 +17,9 @@ namespace {
 
 // The plugin warns about every damaged file; at thousands of inputs a second that
 // output would cost more than the decoding.
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) { }
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
 
 } // namespace
 
@@ -26,7 +28,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // Plugins are found through the application object; it lives until exit.
     static int argc = 1;
     static char name[] = "fuzz_icns";
-    static char *argv[] = {name, nullptr};
+    static char *argv[] = { name, nullptr };
     static QCoreApplication *app = new QCoreApplication(argc, argv);
     (void)app;
 

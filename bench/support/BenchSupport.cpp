@@ -2,7 +2,9 @@
 
 #include "formats/Icns.h"
 #include "formats/MachOSignature.h"
+#include "model/BadgedIcon.h"
 #include "model/SpaceRecord.h"
+#include "model/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
@@ -59,6 +61,48 @@ QString appName(int index)
     if (index >= 256)
         name += QLatin1Char(' ') + QString::number(index / 256 + 1);
     return name;
+}
+
+QVariantMap realisticInfoKeys(int index)
+{
+    const QString name = appName(index);
+    const auto text = [](const char *value) { return QString::fromLatin1(value); };
+    QVariantMap keys{
+        {text("CFBundleDevelopmentRegion"), text("en")},
+        {text("CFBundleDisplayName"), name},
+        {text("CFBundleInfoDictionaryVersion"), text("6.0")},
+        {text("CFBundleShortVersionString"), text("4.12.3")},
+        {text("CFBundleVersion"), QString::number(41203 + index)},
+        {text("CFBundleSignature"), text("????")},
+        {text("LSMinimumSystemVersion"), text("11.0")},
+        {text("LSApplicationCategoryType"), text("public.app-category.productivity")},
+        {text("NSHumanReadableCopyright"), text("Copyright © 2024 Example Software Ltd. All rights reserved.")},
+        {text("NSPrincipalClass"), text("NSApplication")},
+        {text("NSMainNibFile"), text("MainMenu")},
+        {text("NSHighResolutionCapable"), true},
+        {text("NSSupportsAutomaticGraphicsSwitching"), true},
+        {text("NSCameraUsageDescription"), text("The camera is used for video calls.")},
+        {text("NSMicrophoneUsageDescription"), text("The microphone is used for calls and voice notes.")},
+        {text("DTCompiler"), text("com.apple.compilers.llvm.clang.1_0")},
+        {text("DTPlatformBuild"), text("23C53")},
+        {text("DTSDKName"), text("macosx14.2")},
+        {text("DTXcode"), text("1520")},
+        {text("BuildMachineOSBuild"), text("23C71")},
+        {text("SUFeedURL"), text("https://updates.example.com/appcast.xml")},
+    };
+    keys.insert(text("CFBundleURLTypes"),
+                QVariantList{QVariantMap{{text("CFBundleURLName"), text("io.example.link")},
+                                         {text("CFBundleURLSchemes"), QVariantList{text("example"), text("ex")}}}});
+    QVariantList documents;
+    for (const char *type : {"public.plain-text", "public.rtf", "net.daringfireball.markdown"}) {
+        documents.append(QVariantMap{{text("CFBundleTypeName"), text(type)},
+                                     {text("CFBundleTypeRole"), text("Editor")},
+                                     {text("LSHandlerRank"), text("Alternate")},
+                                     {text("LSItemContentTypes"), QVariantList{text(type)}}});
+    }
+    keys.insert(text("CFBundleDocumentTypes"), documents);
+    keys.insert(text("NSAppTransportSecurity"), QVariantMap{{text("NSAllowsArbitraryLoads"), false}});
+    return keys;
 }
 
 QByteArray realisticEntitlements(bool sandboxed)
@@ -155,6 +199,8 @@ QStringList makeApps(const QString &folder, const AppsOptions &options)
             bundle.executable = QStringLiteral("app");
             bundle.identifier = QStringLiteral("io.example.app%1").arg(i);
             bundle.omitExecutable = true;
+            if (options.realisticInfoPlist)
+                bundle.extraKeys = realisticInfoKeys(i);
             if (!options.sharedIconFile.isEmpty())
                 bundle.iconFile = QStringLiteral("AppIcon");
             const QString path = test::makeFakeBundle(folder, appName(i), bundle);
@@ -187,7 +233,13 @@ QStringList makeApps(const QString &folder, const AppsOptions &options)
     return paths;
 }
 
-void makeInstances(const QString &spacesDir, int count, const QStringList &targets)
+QByteArray realisticBadgedIcns()
+{
+    const QImage badged = renderBadgedIcon(realisticIconImage(), QStringLiteral("Work"));
+    return icnsFromImage(badged);
+}
+
+void makeInstances(const QString &spacesDir, int count, const QStringList &targets, const QByteArray &icns)
 {
     try {
         for (int i = 0; i < count; ++i) {
@@ -201,7 +253,11 @@ void makeInstances(const QString &spacesDir, int count, const QStringList &targe
             const QString wrapper = spacesDir + QLatin1Char('/') + QFileInfo(target).completeBaseName()
                 + QStringLiteral(" - ") + record.name + QStringLiteral(".app");
             fs::createDirectory(wrapper + QStringLiteral("/Contents/Resources"));
+            fs::writeTextAtomically(wrapper + QStringLiteral("/Contents/Info.plist"),
+                                    infoPlistText(QFileInfo(wrapper).completeBaseName(), record.id));
             fs::writeBytes(wrapper + QStringLiteral("/Contents/Resources/space.json"), record.toJson());
+            if (!icns.isEmpty())
+                fs::writeBytes(wrapper + QStringLiteral("/Contents/Resources/app.icns"), icns);
         }
     } catch (const std::exception &error) {
         fixtureFailed(error.what());

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +21,9 @@ int runBenchmarks(int argc, char **argv);
 
 // A plausible app name for index i: a few words from a fixed vocabulary, unique per index.
 QString appName(int index);
+
+// Info.plist keys as shipped apps have them (about 3 KB of XML with the bundle's own).
+QVariantMap realisticInfoKeys(int index);
 
 // Entitlements as shipped apps carry them: a dozen keys, about a kilobyte of XML.
 QByteArray realisticEntitlements(bool sandboxed);
@@ -40,15 +44,19 @@ struct AppsOptions
     qint64 maxExecutableSize = 300LL * 1024 * 1024;
     // When set, every bundle's CFBundleIconFile is a hard link to this ICNS file.
     QString sharedIconFile;
+    // Info.plist with realisticInfoKeys(); otherwise only the few keys a bundle needs.
+    bool realisticInfoPlist = true;
 };
 
 // Writes options.count bundles named appName(i) into the folder and gives their paths.
 // Aborts when the disk refuses: a benchmark without its fixture measures nothing.
 QStringList makeApps(const QString &folder, const AppsOptions &options);
 
-// Writes `count` instance wrappers into spacesDir, each with the space.json the
-// catalogue reads, targeting the given apps in turn.
-void makeInstances(const QString &spacesDir, int count, const QStringList &targets);
+// Writes `count` instance wrappers into spacesDir as creating them would: Info.plist,
+// space.json (targeting the given apps in turn) and, when given, the ICNS as app.icns.
+void makeInstances(const QString &spacesDir, int count, const QStringList &targets, const QByteArray &icns = {});
+// The ICNS a created instance of an app with realisticIconImage() carries.
+QByteArray realisticBadgedIcns();
 
 // Moves a fixture folder to a new sibling name and gives it: every path below it is
 // new to any per-path cache, while the files stay in the page cache.

@@ -4,12 +4,15 @@
 #include <QFile>
 #include <QTimeZone>
 #include <QVariantList>
+#include <QXmlStreamReader>
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace tandrel {
 namespace {
@@ -18,6 +21,258 @@ namespace {
 // these bounds keep a crafted file from costing unbounded stack or memory.
 constexpr int maxDepth = 64;
 constexpr qint64 maxNodes = 1'000'000;
+
+// libplist 2.2 builds its whole tree before we see any of it, recursing once per level
+// and copying a binary object once for every reference to it. A few hundred bytes of
+// arrays that each refer twice to the next expand to billions of nodes, and a deep
+// enough nesting overflows the stack, whichever the format. So the structure is measured
+// first, without recursion, against the same bounds the converter applies.
+
+// XML: element nesting, as an XML parser sees it (libplist follows the same rules for
+// comments, processing instructions, CDATA and the DOCTYPE). The plist and root dict
+// elements and a leaf below the deepest container add three levels.
+constexpr int maxXmlDepth = maxDepth + 3;
+
+bool xmlNestingWithinBounds(const QByteArray &bytes)
+{
+    // XML allows no NUL character; libplist keeps one inside a string, whose text then
+    // makes plist_get_string_val assert (aborting the process). Refused, as a strict
+    // parser would; NULs may only pad the end of the file.
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0 && bytes.sliced(nul).count('\0') != bytes.size() - nul)
+        return false;
+    QXmlStreamReader xml(bytes);
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > maxXmlDepth)
+            return false;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    if (!xml.hasError())
+        return true;
+    // Where the text stops being XML libplist may read on: count every '<' left as a
+    // level it could open. The offset is in characters, never past the byte offset, so
+    // the count can only come out high.
+    const qsizetype stop = qsizetype(qBound<qint64>(0, xml.characterOffset(), bytes.size()));
+    return depth + bytes.sliced(stop).count('<') <= maxXmlDepth;
+}
+
+// Binary: the object graph from the trailer, offset table and container objects, walked
+// with an explicit stack. Refuses what libplist would expand past the node cap or nest
+// past the depth cap, reference cycles, and anything malformed (which libplist refuses
+// too). Integer sizes other than 1, 2, 4 and 8 bytes are refused rather than guessed at.
+class BinaryPlistShape
+{
+public:
+    explicit BinaryPlistShape(const QByteArray &bytes)
+        : m_data(reinterpret_cast<const uchar *>(bytes.constData()))
+        , m_size(quint64(bytes.size()))
+    {
+    }
+
+    bool withinBounds()
+    {
+        constexpr quint64 headerSize = 8;
+        constexpr quint64 trailerSize = 32;
+        if (m_size < headerSize + trailerSize)
+            return false;
+        const quint64 trailer = m_size - trailerSize;
+        m_offsetSize = m_data[trailer + 6];
+        m_refSize = m_data[trailer + 7];
+        const quint64 objects = readUInt(trailer + 8, 8);
+        const quint64 root = readUInt(trailer + 16, 8);
+        m_offsetTable = readUInt(trailer + 24, 8);
+        m_dataEnd = trailer;
+        if (!validIntSize(m_offsetSize) || !validIntSize(m_refSize) || objects == 0
+            || objects > quint64(maxNodes) || root >= objects || m_offsetTable < headerSize
+            || m_offsetTable > m_dataEnd || objects > (m_dataEnd - m_offsetTable) / m_offsetSize)
+            return false;
+        m_objects = objects;
+        m_expanded.assign(objects, 0);
+        m_height.assign(objects, 0);
+        m_state.assign(objects, Unvisited);
+        m_usableKey.assign(objects, false);
+        return walk(root);
+    }
+
+private:
+    enum State : quint8 { Unvisited, OnPath, Done };
+
+    struct Frame
+    {
+        quint64 object = 0;
+        quint64 refs = 0; // where the object's references start
+        quint64 children = 0; // how many references it has
+        quint64 next = 0; // the next reference to follow
+        qint64 expanded = 1; // nodes libplist makes for it, itself included
+        int height = 0; // levels below it
+    };
+
+    static bool validIntSize(quint64 size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+
+    // Callers check that [at, at + size) lies within the data.
+    quint64 readUInt(quint64 at, quint64 size) const
+    {
+        quint64 value = 0;
+        for (quint64 i = 0; i < size; ++i)
+            value = (value << 8) | m_data[at + i];
+        return value;
+    }
+
+    // An object's kind (the marker's high four bits), its count (the low four bits, or
+    // for data, strings and containers with all four set an integer object of 1, 2, 4 or
+    // 8 bytes after the marker) and where its contents start.
+    struct Header
+    {
+        uchar kind = 0;
+        quint64 count = 0;
+        quint64 contents = 0;
+    };
+
+    std::optional<Header> headerOf(quint64 object) const
+    {
+        const quint64 at = readUInt(m_offsetTable + object * m_offsetSize, m_offsetSize);
+        if (at < 8 || at >= m_offsetTable)
+            return std::nullopt;
+        Header header { uchar(m_data[at] >> 4), quint64(m_data[at] & 0x0f), at + 1 };
+        const bool counted = header.kind == 0x4 || header.kind == 0x5 || header.kind == 0x6
+            || header.kind == 0xa || header.kind == 0xc || header.kind == 0xd;
+        if (counted && header.count == 0x0f) {
+            const quint64 next = header.contents;
+            if (next >= m_offsetTable || (m_data[next] >> 4) != 0x1 || (m_data[next] & 0x0f) > 3)
+                return std::nullopt;
+            const quint64 size = quint64(1) << (m_data[next] & 0x0f);
+            if (size > m_offsetTable - next - 1)
+                return std::nullopt;
+            header.count = readUInt(next + 1, size);
+            header.contents = next + 1 + size;
+        }
+        return header;
+    }
+
+    // Asked for a UTF-16 key holding U+0000, libplist asserts and so aborts the process
+    // (an ASCII key it cuts at the NUL). Keys must be strings anyway.
+    // Remembers the keys it has read, so one long key shared by many dictionaries is read
+    // once.
+    bool isUsableKey(quint64 object)
+    {
+        if (object >= m_objects)
+            return false;
+        if (m_usableKey[object])
+            return true;
+        const std::optional<Header> header = headerOf(object);
+        if (!header || (header->kind != 0x5 && header->kind != 0x6))
+            return false;
+        const quint64 unit = header->kind == 0x6 ? 2 : 1; // ASCII, or UTF-16 code units
+        if (header->count > (m_offsetTable - header->contents) / unit)
+            return false;
+        for (quint64 i = 0; i < header->count; ++i) {
+            if (readUInt(header->contents + i * unit, unit) == 0)
+                return false;
+        }
+        m_usableKey[object] = true;
+        return true;
+    }
+
+    // The frame of an object, with its references when it is an array, set or dictionary.
+    std::optional<Frame> frameFor(quint64 object)
+    {
+        const std::optional<Header> header = headerOf(object);
+        if (!header)
+            return std::nullopt;
+        Frame frame;
+        frame.object = object;
+        if (header->kind != 0xa && header->kind != 0xc && header->kind != 0xd)
+            return frame;
+        const quint64 perEntry = header->kind == 0xd ? 2 : 1;
+        if (header->count > (m_offsetTable - header->contents) / m_refSize / perEntry)
+            return std::nullopt;
+        frame.refs = header->contents;
+        frame.children = header->count * perEntry;
+        if (header->kind == 0xd) {
+            // A dictionary's key references come first, then its values'.
+            for (quint64 i = 0; i < header->count; ++i) {
+                if (!isUsableKey(readUInt(frame.refs + i * m_refSize, m_refSize)))
+                    return std::nullopt;
+            }
+        }
+        return frame;
+    }
+
+    bool walk(quint64 root)
+    {
+        std::vector<Frame> path;
+        const auto enter = [&](quint64 object) {
+            std::optional<Frame> frame = frameFor(object);
+            if (!frame || path.size() > size_t(maxDepth))
+                return false;
+            m_state[object] = OnPath;
+            path.push_back(*frame);
+            return true;
+        };
+        if (!enter(root))
+            return false;
+        while (!path.empty()) {
+            Frame &top = path.back();
+            if (top.next < top.children) {
+                const quint64 child = readUInt(top.refs + top.next * m_refSize, m_refSize);
+                ++top.next;
+                if (child >= m_objects || m_state[child] == OnPath)
+                    return false;
+                if (m_state[child] == Done) {
+                    // Measured already, under another parent: only its depth here is new.
+                    if (path.size() + size_t(m_height[child]) > size_t(maxDepth))
+                        return false;
+                    top.expanded += m_expanded[child];
+                    top.height = std::max(top.height, m_height[child] + 1);
+                    if (top.expanded > maxNodes)
+                        return false;
+                } else if (!enter(child)) {
+                    return false;
+                }
+                continue;
+            }
+            const Frame done = top;
+            path.pop_back();
+            m_state[done.object] = Done;
+            m_expanded[done.object] = done.expanded;
+            m_height[done.object] = done.height;
+            if (!path.empty()) {
+                Frame &parent = path.back();
+                parent.expanded += done.expanded;
+                parent.height = std::max(parent.height, done.height + 1);
+                if (parent.expanded > maxNodes)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    const uchar *m_data;
+    quint64 m_size;
+    quint64 m_offsetSize = 0;
+    quint64 m_refSize = 0;
+    quint64 m_offsetTable = 0;
+    quint64 m_dataEnd = 0;
+    quint64 m_objects = 0;
+    std::vector<qint64> m_expanded;
+    std::vector<int> m_height;
+    std::vector<State> m_state;
+    std::vector<bool> m_usableKey;
+};
+
+bool isBinaryPlist(const QByteArray &bytes)
+{
+    // libplist's own test: anything else goes to its XML parser.
+    return bytes.size() >= 8 && bytes.startsWith("bplist00");
+}
+
+bool shapeWithinBounds(const QByteArray &bytes)
+{
+    return isBinaryPlist(bytes) ? BinaryPlistShape(bytes).withinBounds() : xmlNestingWithinBounds(bytes);
+}
 
 struct PlistDeleter
 {
@@ -60,10 +315,12 @@ public:
             return true;
         }
         case PLIST_STRING: {
-            char *raw = nullptr;
-            plist_get_string_val(node, &raw);
-            CText text(raw);
-            out = QString::fromUtf8(text ? text.get() : "");
+            // Not plist_get_string_val: it asserts that the text holds no NUL.
+            uint64_t length = 0;
+            const char *text = plist_get_string_ptr(node, &length);
+            if (length > uint64_t(maxPropertyListSize))
+                return false;
+            out = text ? QString::fromUtf8(text, qsizetype(length)) : QString();
             return true;
         }
         case PLIST_DATA: {
@@ -144,7 +401,7 @@ private:
 
 std::optional<QVariantMap> readPropertyList(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > maxPropertyListSize)
+    if (bytes.isEmpty() || bytes.size() > maxPropertyListSize || !shapeWithinBounds(bytes))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);

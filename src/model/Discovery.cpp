@@ -40,7 +40,7 @@ void Store::refresh()
         receive(&toJob);
         QSet<QString> sandboxed;
         for (const InstalledApp &app : std::as_const(snapshot)) {
-            if (isSandboxed(app.url))
+            if (isSandboxed(app.url()))
                 sandboxed.insert(app.id());
         }
         auto publish = [store = std::move(store), sandboxed = std::move(sandboxed)]() mutable {

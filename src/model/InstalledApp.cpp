@@ -20,14 +20,19 @@ QString baseNameWithoutExtension(const QString &path)
     return dot > 0 ? fileName.left(dot) : fileName;
 }
 
-QString InstalledApp::id() const
+InstalledApp::InstalledApp(const QUrl &url)
 {
-    return plainPath(url);
+    auto *derived = new Derived;
+    derived->url = url;
+    derived->id = plainPath(url);
+    derived->name = baseNameWithoutExtension(derived->id);
+    m_derived.reset(derived);
 }
 
-QString InstalledApp::name() const
+const InstalledApp::Derived &InstalledApp::empty()
 {
-    return baseNameWithoutExtension(id());
+    static const Derived none;
+    return none;
 }
 
 } // namespace tandrel

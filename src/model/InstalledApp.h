@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QExplicitlySharedDataPointer>
 #include <QHashFunctions>
+#include <QSharedData>
 #include <QString>
 #include <QUrl>
 
@@ -8,22 +10,43 @@
 
 namespace tandrel {
 
-// An application bundle found on disk. The URL is the only stored field.
-struct InstalledApp
+// An application bundle found on disk, identified by its URL alone. The path and the
+// name are derived from the URL once, when the value is made: lists of thousands of
+// apps are filtered and sorted by name at every keystroke and every refresh. The three
+// live in one immutable block that copies share, so a copy costs what a QUrl copy does,
+// lists move it as plain bytes, and any thread may read it.
+class InstalledApp
 {
-    QUrl url;
+public:
+    InstalledApp() = default;
+    explicit InstalledApp(const QUrl &url);
 
+    const QUrl &url() const { return m_derived ? m_derived->url : empty().url; }
     // The plain path, which keys lists of applications.
-    QString id() const;
+    const QString &id() const { return m_derived ? m_derived->id : empty().id; }
     // The file name without its last extension: "Big.Tool.app" gives "Big.Tool".
-    QString name() const;
+    const QString &name() const { return m_derived ? m_derived->name : empty().name; }
 
-    friend bool operator==(const InstalledApp &a, const InstalledApp &b) { return a.url == b.url; }
+    friend bool operator==(const InstalledApp &a, const InstalledApp &b)
+    {
+        return a.m_derived == b.m_derived || a.url() == b.url();
+    }
+
+private:
+    struct Derived : QSharedData
+    {
+        QUrl url;
+        QString id;
+        QString name;
+    };
+    static const Derived &empty();
+
+    QExplicitlySharedDataPointer<const Derived> m_derived;
 };
 
 inline size_t qHash(const InstalledApp &app, size_t seed = 0) noexcept
 {
-    return qHash(app.url, seed);
+    return qHash(app.url(), seed);
 }
 
 // Plain file-system path of a file URL, without a trailing separator.
@@ -33,6 +56,8 @@ QString plainPath(const QUrl &url);
 QString baseNameWithoutExtension(const QString &path);
 
 } // namespace tandrel
+
+Q_DECLARE_TYPEINFO(tandrel::InstalledApp, Q_RELOCATABLE_TYPE);
 
 template<>
 struct std::hash<tandrel::InstalledApp>

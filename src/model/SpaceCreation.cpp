@@ -77,7 +77,7 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mo
         throw TandrelError::msg(tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + appName + QStringLiteral("."),
                                             QStringLiteral("Can't find ") + appName + QStringLiteral("'s executable.")));
 
-    if (isSandboxed(target.url))
+    if (isSandboxed(target.url()))
         throw TandrelError::msg(tandrel::tr(
             appName + QStringLiteral(" está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora "
                                      "el aislamiento y la instancia compartiría la sesión original. Si existe "

@@ -7,6 +7,7 @@ QList<InstalledApp> filterApps(const QList<InstalledApp> &apps, const QString &s
     if (search.isEmpty())
         return apps;
     QList<InstalledApp> matching;
+    matching.reserve(apps.size()); // one pointer per app; no regrowth while typing
     for (const InstalledApp &app : apps) {
         if (app.name().contains(search, Qt::CaseInsensitive))
             matching.append(app);
@@ -17,6 +18,7 @@ QList<InstalledApp> filterApps(const QList<InstalledApp> &apps, const QString &s
 AppGroups splitBySandbox(const QList<InstalledApp> &apps, const QSet<QString> &sandboxedPaths)
 {
     AppGroups groups;
+    groups.duplicables.reserve(apps.size());
     for (const InstalledApp &app : apps) {
         if (sandboxedPaths.contains(app.id()))
             groups.nonDuplicables.append(app);

@@ -35,13 +35,43 @@ QPushButton *smallButton(QWidget *parent)
     return button;
 }
 
+// The instance's icon, 36 points square. A wrapper's icon is a 1024-pixel image whose
+// decoding takes milliseconds, so it is fetched at the first paint: at start-up only the
+// rows in view pay for theirs, and it is drawn at the screen's own density.
+class BundleIcon : public QWidget
+{
+public:
+    BundleIcon(QString path, QWidget *parent)
+        : QWidget(parent)
+        , m_path(std::move(path))
+    {
+        setFixedSize(side, side);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const qreal ratio = devicePixelRatioF();
+        if (m_pixmap.isNull() || !qFuzzyCompare(m_pixmap.devicePixelRatio(), ratio))
+            m_pixmap = style::iconPixmap(Workspace::shared().iconForFile(m_path), side, ratio);
+        QPainter painter(this);
+        const QSizeF size = m_pixmap.deviceIndependentSize();
+        painter.drawPixmap(QPointF((side - size.width()) / 2, (side - size.height()) / 2), m_pixmap);
+    }
+
+private:
+    static constexpr int side = 36;
+    QString m_path;
+    QPixmap m_pixmap;
+};
+
 } // namespace
 
 SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     : QWidget(parent)
     , m_space(std::move(space))
     , m_store(store)
-    , m_icon(new QLabel(this))
+    , m_icon(new BundleIcon(m_space.id(), this))
     , m_name(new QLabel(this))
     , m_target(new ElidedLabel(this))
     , m_open(smallButton(this))
@@ -53,8 +83,6 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(12);
 
-    m_icon->setPixmap(style::iconPixmap(Workspace::shared().iconForFile(m_space.id()), 36, devicePixelRatioF()));
-    m_icon->setFixedSize(36, 36);
     row->addWidget(m_icon, 0, Qt::AlignVCenter);
 
     auto *texts = new QVBoxLayout;

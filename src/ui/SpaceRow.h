@@ -45,7 +45,7 @@ private:
 
     SpaceInfo m_space;
     Store *m_store = nullptr;
-    QLabel *m_icon = nullptr;
+    QWidget *m_icon = nullptr;
     QLabel *m_name = nullptr;
     ElidedLabel *m_target = nullptr;
     QPushButton *m_open = nullptr;

@@ -1,4 +1,5 @@
 #include "formats/Icns.h"
+#include "support/AddressSpaceLimit.h"
 #include "support/FakeBundle.h"
 #include "support/TestEnvironment.h"
 
@@ -165,6 +166,49 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(readLargestIcnsImage(bytes).isNull());
+    }
+
+    // Qt's ICNS plugin reads elements it finds past the container's own length, and trusts
+    // the lengths of a table of contents; either way it allocates whatever length it is
+    // told in one go. The reader hands it only a container cut to its length, whose
+    // elements and table of contents fit in it.
+    void reader_ignoresWhatLiesPastTheContainer()
+    {
+        const QByteArray small = icnsOfSizes({ 16 });
+        const QByteArray large = icnsOfSizes({ 128 }).mid(8); // the element alone
+        QCOMPARE(readLargestIcnsImage(small + large).size(), QSize(16, 16));
+    }
+
+    void reader_neverLetsTheDecoderAllocateWhatTheFileClaims_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray pngStart = QByteArray::fromHex("89504e470d0a1a0a0000000d");
+        // Found by fuzzing: a container of 8 bytes, then an element claiming 1.8 GB.
+        QTest::newRow("element past the container's length") << QByteArray::fromHex("69636e7300000008"
+                                                                                    "69637035706e6789")
+                + pngStart;
+        QTest::newRow("table of contents past the container")
+            << QByteArray("icns" + bigEndian(44) + "TOC " + bigEndian(16) + "icp5" + bigEndian(0x706e6789)
+                   + "icp5" + bigEndian(20))
+                + pngStart;
+    }
+    void reader_neverLetsTheDecoderAllocateWhatTheFileClaims()
+    {
+        QFETCH(QByteArray, bytes);
+        // Loads the plugin here, so the child only decodes.
+        QCOMPARE(readLargestIcnsImage(icnsOfSizes({ 16 })).size(), QSize(16, 16));
+        // The plugin copes when the allocation fails, so the child may ask for the 1.8 GB
+        // (address space only: nothing is written to it), and the peak shows it.
+        const std::optional<int> code = exitCodeWithBoundedMemory(
+            64 * 1024 * 1024,
+            [&bytes] {
+                qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+                return readLargestIcnsImage(bytes).isNull() ? 0 : 2;
+            },
+            qint64(3) * 1024 * 1024 * 1024);
+        if (!code)
+            QSKIP("needs an address-space limit, which sanitizers rule out");
+        QCOMPARE(*code, 0);
     }
 
     void reader_survivesCorruptedIcons()

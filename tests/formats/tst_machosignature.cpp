@@ -1,4 +1,5 @@
 #include "formats/MachOSignature.h"
+#include "formats/PropertyList.h"
 #include "support/MachOBuilder.h"
 #include "support/TestEnvironment.h"
 
@@ -415,6 +416,25 @@ private Q_SLOTS:
         QCOMPARE(result.has_value(), read);
         if (read)
             QCOMPARE(*result, xml);
+    }
+
+    // Found by fuzzing: the reader hands back entitlements whatever their text, and a NUL
+    // in a string of theirs made libplist abort the process when they were parsed. Now
+    // the property-list reader refuses them: not sandboxed, as for any malformed blob.
+    void entitlementsWithNul_areReadThenRefusedAsPropertyList()
+    {
+        const QByteArray xml = QByteArrayLiteral(
+            "<?xml version=\"0.0\" encoding=\"UTF-8\"?>\n"
+            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+            "<plist version=\"1.0\">\n<dict>\n"
+            "\t<key>com.apple.security.app-sandbox</key>\n\t<string>tr\x01\0\0\x07ue</string>\n"
+            "\t<key>com.apple.security.network.client</key>\n\t<true/>\n</dict>\n</plist>\n");
+        const std::optional<QByteArray> entitlements
+            = readEntitlementsFromBytes(buildThin(thinFor(cpuArm64, xml)));
+        QVERIFY(entitlements);
+        QCOMPARE(*entitlements, xml);
+        QVERIFY(!readPropertyList(*entitlements));
     }
 
     // Bundles

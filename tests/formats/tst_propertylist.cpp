@@ -1,9 +1,11 @@
 #include "formats/PropertyList.h"
+#include "support/AddressSpaceLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <plist/plist.h>
 
@@ -49,6 +51,96 @@ const QByteArray sample = xmlPlist("<dict>"
                                    "<key>list</key><array><string>a</string><integer>2</integer></array>"
                                    "<key>nested</key><dict><key>k</key><string>v</string></dict>"
                                    "</dict>");
+
+// Binary property lists written object by object, so tests can build what no writer
+// would: object 0 is the root, offsets and references are four bytes.
+QByteArray be32(quint32 value)
+{
+    char bytes[4];
+    qToBigEndian(value, bytes);
+    return QByteArray(bytes, 4);
+}
+
+QByteArray be64(quint64 value)
+{
+    char bytes[8];
+    qToBigEndian(value, bytes);
+    return QByteArray(bytes, 8);
+}
+
+QByteArray counted(uchar kind, qsizetype count)
+{
+    if (count < 15)
+        return QByteArray(1, char(kind << 4 | count));
+    return QByteArray(1, char(kind << 4 | 0x0f)) + char(0x12) + be32(quint32(count));
+}
+
+QByteArray binArray(const QList<quint32> &refs)
+{
+    QByteArray out = counted(0xa, refs.size());
+    for (const quint32 ref : refs)
+        out += be32(ref);
+    return out;
+}
+
+QByteArray binDict(const QList<std::pair<quint32, quint32>> &entries)
+{
+    QByteArray out = counted(0xd, entries.size());
+    for (const auto &entry : entries)
+        out += be32(entry.first);
+    for (const auto &entry : entries)
+        out += be32(entry.second);
+    return out;
+}
+
+QByteArray binAscii(const QByteArray &text)
+{
+    return counted(0x5, text.size()) + text;
+}
+
+QByteArray binUtf16(const QString &text)
+{
+    QByteArray out = counted(0x6, text.size());
+    for (const QChar unit : text) {
+        out += char(unit.unicode() >> 8);
+        out += char(unit.unicode() & 0xff);
+    }
+    return out;
+}
+
+const QByteArray binTrue("\x09", 1);
+
+QByteArray binaryPlist(const QList<QByteArray> &objects)
+{
+    QByteArray out("bplist00");
+    QList<quint32> offsets;
+    for (const QByteArray &object : objects) {
+        offsets.append(quint32(out.size()));
+        out += object;
+    }
+    const quint64 table = quint64(out.size());
+    for (const quint32 offset : offsets)
+        out += be32(offset);
+    return out + QByteArray(6, '\0') + char(4) + char(4) + be64(quint64(objects.size())) + be64(0)
+        + be64(table);
+}
+
+// {"k": a0} where each a(i) is an array holding a(i + 1) `width` times, `levels` deep,
+// the last one empty: libplist copies a shared object once per reference.
+QByteArray sharedArrays(int levels, int width)
+{
+    QList<QByteArray> objects { binDict({ { 1, 2 } }), binAscii("k") };
+    for (int level = 0; level < levels; ++level)
+        objects.append(binArray(QList<quint32>(width, quint32(objects.size() + 1))));
+    objects.append(binArray({}));
+    return binaryPlist(objects);
+}
+
+QByteArray xmlNestedArrays(int levels)
+{
+    return xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(levels)
+        + QByteArray("</array>").repeated(levels) + "</dict>");
+}
 
 } // namespace
 
@@ -102,6 +194,94 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(!readPropertyList(bytes));
+    }
+
+    // Found by fuzzing, and the structures libplist 2.2 mishandles: it builds its whole
+    // tree before we see it, recursing once per level, copying a binary object once per
+    // reference, and aborting on a key or string with a NUL. The reader must refuse these
+    // before libplist sees them; each runs in a child with bounded memory.
+    void hostileStructure_isRefusedBeforeLibplistSeesIt_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("binary: arrays sharing the next twice, 2^40 nodes") << sharedArrays(40, 2);
+        QTest::newRow("binary: arrays sharing the next 15 times, 15^6 nodes") << sharedArrays(6, 15);
+        QTest::newRow("binary: arrays nested 200000 deep") << sharedArrays(200000, 1);
+        QTest::newRow("binary: array referring to itself")
+            << binaryPlist({ binDict({ { 1, 2 } }), binAscii("k"), binArray({ 2 }) });
+        QTest::newRow("binary: NUL in a UTF-16 key")
+            << binaryPlist({ binDict({ { 1, 2 } }), binUtf16(QString(QChar(0))), binTrue });
+        QTest::newRow("binary: key that is not a string") << binaryPlist({ binDict({ { 1, 1 } }), binTrue });
+        QTest::newRow("xml: arrays nested 200000 deep") << xmlNestedArrays(200000);
+        QTest::newRow("xml: NUL in a key")
+            << xmlPlist(QByteArrayLiteral("<dict><key>a\0b</key><true/></dict>"));
+        // The fuzzer's input: a NUL (and more) inside CDATA in a string.
+        QTest::newRow("xml: NUL in a CDATA string (fuzzer)") << QByteArrayLiteral(
+            "<plist><dict><key>a&amp;b</key><string>&lt;&#65;&#x42;</string><!-- note -->"
+            "<key>c</key><string><![CDATA[<raw\0\0\0\xf1>]]></string><key>d</key>"
+            "<data>AAEC\nAwQ=</data></dict></plist>");
+        // libplist reads an unquoted attribute that XML does not allow: the nesting after it
+        // counts all the same.
+        QTest::newRow("xml: arrays nested 200000 deep after what is not XML")
+            << "<plist version=1.0><dict><key>k</key>" + QByteArray("<array>").repeated(200000)
+                + QByteArray("</array>").repeated(200000) + "</dict></plist>";
+    }
+    void hostileStructure_isRefusedBeforeLibplistSeesIt()
+    {
+        QFETCH(QByteArray, bytes);
+        // 64 MB: far below what libplist would take for any of these (it copes with running
+        // out, so only the peak tells), far above what refusing them takes.
+        const std::optional<int> code = test::exitCodeWithBoundedMemory(
+            64 * 1024 * 1024, [&bytes] { return readPropertyList(bytes) ? 2 : 0; });
+        if (code) {
+            QCOMPARE(*code, 0);
+            return;
+        }
+        // Sanitizer builds: the shallow cases in process (they would crash, and the
+        // sanitizer would say where); the expanding ones need the limit.
+        if (QByteArray(QTest::currentDataTag()).contains("nodes"))
+            QSKIP("needs an address-space limit, which sanitizers rule out");
+        QVERIFY(!readPropertyList(bytes));
+    }
+
+    void boundsLeaveRealStructuresAlone_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("path"); // keys and list indexes down to a value
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("binary: shared arrays within the node cap")
+            << sharedArrays(10, 2) << QStringLiteral("k/1/0/1/0/1/0/1/0/1/0") << QVariant(QVariantList());
+        QTest::newRow("binary: nested as deep as converted")
+            << sharedArrays(63, 1) << QStringLiteral("k") + QStringLiteral("/0").repeated(63)
+            << QVariant(QVariantList());
+        QTest::newRow("xml: nested as deep as converted")
+            << xmlNestedArrays(64) << QStringLiteral("k") + QStringLiteral("/0").repeated(63)
+            << QVariant(QVariantList());
+        // libplist asserts on this too when asked for the text the usual way.
+        QTest::newRow("binary: NUL inside a UTF-16 string value is kept")
+            << binaryPlist({ binDict({ { 1, 2 } }), binAscii("k"),
+                   binUtf16(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) })
+            << QStringLiteral("k") << QVariant(QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b")));
+        QTest::newRow("binary: UTF-16 key with zero bytes, no zero unit")
+            << binaryPlist({ binDict({ { 1, 2 } }), binUtf16(QStringLiteral("Ñ\u0100")), binTrue })
+            << QStringLiteral("Ñ\u0100") << QVariant(true);
+        QTest::newRow("xml: NUL padding after the end")
+            << xmlPlist("<dict><key>k</key><true/></dict>") + QByteArray(16, '\0') << QStringLiteral("k")
+            << QVariant(true);
+    }
+    void boundsLeaveRealStructuresAlone()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, path);
+        QFETCH(QVariant, value);
+        const std::optional<QVariantMap> map = readPropertyList(bytes);
+        QVERIFY(map);
+        QVariant at = *map;
+        for (const QString &step : path.split(QLatin1Char('/'))) {
+            bool isIndex = false;
+            const int index = step.toInt(&isIndex);
+            at = isIndex ? at.toList().value(index) : at.toMap().value(step);
+        }
+        QCOMPARE(at, value);
     }
 
     void truncatedBinaryNeverCrashes()

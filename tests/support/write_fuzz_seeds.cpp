@@ -24,7 +24,8 @@ namespace {
 class SeedFolder
 {
 public:
-    SeedFolder(const QString &root, const QString &name) : m_path(root + QLatin1Char('/') + name)
+    SeedFolder(const QString &root, const QString &name)
+        : m_path(root + QLatin1Char('/') + name)
     {
         if (!QDir().mkpath(m_path))
             m_ok = false;
@@ -44,37 +45,37 @@ private:
     int m_count = 0;
 };
 
-const QList<std::pair<SandboxValue, const char *>> sandboxValues{
-    {SandboxValue::True, "true"},
-    {SandboxValue::False, "false"},
-    {SandboxValue::IntegerZero, "int0"},
-    {SandboxValue::IntegerOne, "int1"},
-    {SandboxValue::StringTrue, "string"},
-    {SandboxValue::Absent, "absent"},
+const QList<std::pair<SandboxValue, const char *>> sandboxValues {
+    { SandboxValue::True, "true" },
+    { SandboxValue::False, "false" },
+    { SandboxValue::IntegerZero, "int0" },
+    { SandboxValue::IntegerOne, "int1" },
+    { SandboxValue::StringTrue, "string" },
+    { SandboxValue::Absent, "absent" },
 };
 
 QVariantMap infoPlist()
 {
     return {
-        {QStringLiteral("CFBundleExecutable"), QStringLiteral("Mail Ñ")},
-        {QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.example.mail")},
-        {QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon")},
-        {QStringLiteral("LSUIElement"), true},
-        {QStringLiteral("count"), qint64(-5)},
-        {QStringLiteral("big"), qint64(1) << 40},
-        {QStringLiteral("ratio"), 3.5},
-        {QStringLiteral("when"), QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc())},
-        {QStringLiteral("blob"), QByteArray("\x00\x01\x02\xff", 4)},
-        {QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64(2), false}},
-        {QStringLiteral("nested"),
-            QVariantMap{{QStringLiteral("k"), QStringLiteral("v")},
-                {QStringLiteral("deeper"), QVariantMap{{QStringLiteral("x"), QVariantList{}}}}}},
+        { QStringLiteral("CFBundleExecutable"), QStringLiteral("Mail Ñ") },
+        { QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.example.mail") },
+        { QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon") },
+        { QStringLiteral("LSUIElement"), true },
+        { QStringLiteral("count"), qint64(-5) },
+        { QStringLiteral("big"), qint64(1) << 40 },
+        { QStringLiteral("ratio"), 3.5 },
+        { QStringLiteral("when"), QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc()) },
+        { QStringLiteral("blob"), QByteArray("\x00\x01\x02\xff", 4) },
+        { QStringLiteral("list"), QVariantList { QStringLiteral("a"), qint64(2), false } },
+        { QStringLiteral("nested"),
+            QVariantMap { { QStringLiteral("k"), QStringLiteral("v") },
+                { QStringLiteral("deeper"), QVariantMap { { QStringLiteral("x"), QVariantList {} } } } } },
     };
 }
 
 void writePropertyLists(SeedFolder &folder)
 {
-    for (const bool binary : {false, true}) {
+    for (const bool binary : { false, true }) {
         const QString kind = binary ? QStringLiteral("bin") : QStringLiteral("xml");
         folder.add(QStringLiteral("info-%1.plist").arg(kind), encodePropertyList(infoPlist(), binary));
         folder.add(QStringLiteral("empty-%1.plist").arg(kind), encodePropertyList({}, binary));
@@ -86,7 +87,8 @@ void writePropertyLists(SeedFolder &folder)
         }
     }
     for (const auto &[value, name] : sandboxValues)
-        folder.add(QStringLiteral("entitlements-%1-raw.plist").arg(QLatin1String(name)), entitlementsXml(value));
+        folder.add(
+            QStringLiteral("entitlements-%1-raw.plist").arg(QLatin1String(name)), entitlementsXml(value));
     // Structures the builders do not write: top-level array, entities, comments, CDATA.
     folder.add(QStringLiteral("array.plist"),
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>");
@@ -110,15 +112,16 @@ void writeMachOFiles(SeedFolder &folder)
         bool is64;
         bool bigEndian;
     };
-    const QList<Thin> thins{
-        {"arm64", cpuArm64, true, false},
-        {"x86_64", cpuX86_64, true, false},
-        {"i386", cpuI386, false, false},
-        {"ppc", cpuPowerPC, false, true},
-        {"ppc64", cpuPowerPC64, true, true},
+    const QList<Thin> thins {
+        { "arm64", cpuArm64, true, false },
+        { "x86_64", cpuX86_64, true, false },
+        { "i386", cpuI386, false, false },
+        { "ppc", cpuPowerPC, false, true },
+        { "ppc64", cpuPowerPC64, true, true },
     };
     for (const Thin &thin : thins) {
-        for (const Signing signing : {Signing::Unsigned, Signing::WithoutEntitlements, Signing::WithEntitlements}) {
+        for (const Signing signing :
+            { Signing::Unsigned, Signing::WithoutEntitlements, Signing::WithEntitlements }) {
             ThinOptions options;
             options.cpuType = thin.cpu;
             options.is64 = thin.is64;
@@ -128,7 +131,8 @@ void writeMachOFiles(SeedFolder &folder)
             const char *kind = signing == Signing::Unsigned ? "unsigned"
                 : signing == Signing::WithoutEntitlements   ? "signed"
                                                             : "entitled";
-            add(QStringLiteral("thin-%1-%2").arg(QLatin1String(thin.name), QLatin1String(kind)), buildThin(options));
+            add(QStringLiteral("thin-%1-%2").arg(QLatin1String(thin.name), QLatin1String(kind)),
+                buildThin(options));
         }
     }
     for (const auto &[value, name] : sandboxValues) {
@@ -148,21 +152,23 @@ void writeMachOFiles(SeedFolder &folder)
     old.is64 = false;
     old.bigEndian = true;
     old.signing = Signing::Unsigned;
-    const QList<FatSlice> slices{
-        {cpuX86_64, buildThin(intel)}, {cpuArm64, buildThin(arm)}, {cpuPowerPC, buildThin(old)}};
-    for (const bool is64 : {false, true}) {
-        for (const bool littleEndian : {false, true}) {
+    const QList<FatSlice> slices { { cpuX86_64, buildThin(intel) }, { cpuArm64, buildThin(arm) },
+        { cpuPowerPC, buildThin(old) } };
+    for (const bool is64 : { false, true }) {
+        for (const bool littleEndian : { false, true }) {
             FatOptions options;
             options.is64 = is64;
             options.littleEndian = littleEndian;
             options.alignPower = 4; // small seeds mutate faster; real files use 12 or 14
-            const QString name = QStringLiteral("fat%1-%2").arg(is64 ? QStringLiteral("64") : QStringLiteral("32"),
-                littleEndian ? QStringLiteral("le") : QStringLiteral("be"));
+            const QString name = QStringLiteral("fat%1-%2")
+                                     .arg(is64 ? QStringLiteral("64") : QStringLiteral("32"),
+                                         littleEndian ? QStringLiteral("le") : QStringLiteral("be"));
             for (char preferred = 0; preferred < 4; ++preferred)
-                add(name + QStringLiteral("-pref%1").arg(int(preferred)), buildFat(slices, options), preferred);
+                add(name + QStringLiteral("-pref%1").arg(int(preferred)), buildFat(slices, options),
+                    preferred);
         }
     }
-    add(QStringLiteral("fat-one-slice-page-aligned"), buildFat({{cpuArm64, buildThin(arm)}}));
+    add(QStringLiteral("fat-one-slice-page-aligned"), buildFat({ { cpuArm64, buildThin(arm) } }));
     ThinOptions i386;
     i386.cpuType = cpuI386;
     i386.is64 = false;
@@ -170,7 +176,7 @@ void writeMachOFiles(SeedFolder &folder)
     FatOptions compact;
     compact.alignPower = 4;
     add(QStringLiteral("fat-no-known-cpu"),
-        buildFat({{cpuPowerPC, buildThin(old)}, {cpuI386, buildThin(i386)}}, compact), 2);
+        buildFat({ { cpuPowerPC, buildThin(old) }, { cpuI386, buildThin(i386) } }, compact), 2);
 }
 
 void writeSpaceRecords(SeedFolder &folder)
@@ -181,25 +187,27 @@ void writeSpaceRecords(SeedFolder &folder)
     record.target = QStringLiteral("/Applications/Mail Ñ.app");
     record.dataDir = QStringLiteral("/home/someone/Tandrel/Mail Work");
     record.createdAt = QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc());
-    for (const LaunchStrategy mode : {LaunchStrategy::IsolatedHome, LaunchStrategy::UserDataDir, LaunchStrategy::GeckoProfile}) {
+    for (const LaunchStrategy mode :
+        { LaunchStrategy::IsolatedHome, LaunchStrategy::UserDataDir, LaunchStrategy::GeckoProfile }) {
         record.mode = mode;
         folder.add(QStringLiteral("record-%1.json").arg(strategyText(mode)), record.toJson());
     }
-    const QList<std::pair<const char *, QByteArray>> odd{
-        {"compact", R"({"createdAt":"2025-03-14T09:26:53+01:00","dataDir":"/d","mode":"home","target":"/t"})"},
-        {"negative-offset", R"({"createdAt":"1999-12-31T23:59:59-09:30","target":"/t"})"},
-        {"fraction", R"({"createdAt":"2025-03-14T09:26:53.123Z","target":"/t"})"},
-        {"leap-day", R"({"createdAt":"2024-02-29T00:00:00Z","dataDir":"/d"})"},
-        {"impossible-date", R"({"createdAt":"2023-02-29T24:00:00Z"})"},
-        {"wrong-types", R"({"target":42,"dataDir":null,"createdAt":["2025-03-14T09:26:53Z"],"x":{}})"},
-        {"escapes", R"({"target":"\u00d1\ud83d\ude00\"\\\/\b\f\n\r\t","dataDir":"\u0000"})"},
-        {"duplicate-keys", R"({"target":"/a","target":"/b"})"},
-        {"top-level-array", R"([{"target":"/t"}])"},
-        {"nested", R"({"a":[[[[{"b":[1,2.5e10,-0,true,false,null]}]]]]})"},
-        {"truncated", R"({"target":"/t")"},
-        {"bom", "\xef\xbb\xbf{\"target\":\"/t\"}"},
-        {"date-only-text", "2025-03-14T09:26:53Z"},
-        {"date-offset-text", "2025-03-14T09:26:53+14:00"},
+    const QList<std::pair<const char *, QByteArray>> odd {
+        { "compact",
+            R"({"createdAt":"2025-03-14T09:26:53+01:00","dataDir":"/d","mode":"home","target":"/t"})" },
+        { "negative-offset", R"({"createdAt":"1999-12-31T23:59:59-09:30","target":"/t"})" },
+        { "fraction", R"({"createdAt":"2025-03-14T09:26:53.123Z","target":"/t"})" },
+        { "leap-day", R"({"createdAt":"2024-02-29T00:00:00Z","dataDir":"/d"})" },
+        { "impossible-date", R"({"createdAt":"2023-02-29T24:00:00Z"})" },
+        { "wrong-types", R"({"target":42,"dataDir":null,"createdAt":["2025-03-14T09:26:53Z"],"x":{}})" },
+        { "escapes", R"({"target":"\u00d1\ud83d\ude00\"\\\/\b\f\n\r\t","dataDir":"\u0000"})" },
+        { "duplicate-keys", R"({"target":"/a","target":"/b"})" },
+        { "top-level-array", R"([{"target":"/t"}])" },
+        { "nested", R"({"a":[[[[{"b":[1,2.5e10,-0,true,false,null]}]]]]})" },
+        { "truncated", R"({"target":"/t")" },
+        { "bom", "\xef\xbb\xbf{\"target\":\"/t\"}" },
+        { "date-only-text", "2025-03-14T09:26:53Z" },
+        { "date-offset-text", "2025-03-14T09:26:53+14:00" },
     };
     for (const auto &[name, bytes] : odd)
         folder.add(QStringLiteral("%1.json").arg(QLatin1String(name)), bytes);
@@ -216,7 +224,7 @@ QByteArray png(const QImage &image)
 
 QByteArray legacyElement(const char *type, const QByteArray &data)
 {
-    return icnsContainer({{QByteArray(type), data}});
+    return icnsContainer({ { QByteArray(type), data } });
 }
 
 // 16 × 16 RGB as the old run-length format stores it: each channel in two literal runs
@@ -230,7 +238,7 @@ QList<IcnsElement> legacySmallIcon()
             rgb.append(128, char(0x40 * (channel + 1)));
         }
     }
-    return {{"is32", rgb}, {"s8mk", QByteArray(256, char(0xff))}};
+    return { { "is32", rgb }, { "s8mk", QByteArray(256, char(0xff)) } };
 }
 
 void writeIcnsFiles(SeedFolder &folder)
@@ -241,24 +249,25 @@ void writeIcnsFiles(SeedFolder &folder)
             images.append(fakeIconImage(size));
         return icnsFromImages(images);
     };
-    folder.add(QStringLiteral("one-16.icns"), icns({16}));
-    folder.add(QStringLiteral("small-sizes.icns"), icns({16, 32, 64}));
-    folder.add(QStringLiteral("several.icns"), icns({16, 32, 128, 256}));
-    folder.add(QStringLiteral("large-first.icns"), icns({512, 16}));
-    folder.add(QStringLiteral("one-1024.icns"), icns({1024}));
+    folder.add(QStringLiteral("one-16.icns"), icns({ 16 }));
+    folder.add(QStringLiteral("small-sizes.icns"), icns({ 16, 32, 64 }));
+    folder.add(QStringLiteral("several.icns"), icns({ 16, 32, 128, 256 }));
+    folder.add(QStringLiteral("large-first.icns"), icns({ 512, 16 }));
+    folder.add(QStringLiteral("one-1024.icns"), icns({ 1024 }));
     folder.add(QStringLiteral("png-element.icns"), icnsWithOneImage(png(fakeIconImage(128)), 128));
     // A PNG whose size does not match its element type, as careless tools write.
     QImage wide(48, 20, QImage::Format_ARGB32);
     wide.fill(Qt::blue);
-    folder.add(QStringLiteral("png-element-odd-size.icns"), icnsContainer({{"ic07", png(wide)}}));
-    const QByteArray several = icns({16, 32, 128});
+    folder.add(QStringLiteral("png-element-odd-size.icns"), icnsContainer({ { "ic07", png(wide) } }));
+    const QByteArray several = icns({ 16, 32, 128 });
     folder.add(QStringLiteral("truncated.icns"), several.left(several.size() / 2));
     folder.add(QStringLiteral("legacy-is32.icns"), icnsContainer(legacySmallIcon()));
     folder.add(QStringLiteral("legacy-icn-mono.icns"), legacyElement("ICN#", QByteArray(256, char(0xaa))));
     folder.add(QStringLiteral("legacy-argb.icns"),
-        legacyElement("ic04", QByteArray("ARGB") + QByteArray(1, char(0x80 + 125)) + QByteArray(1, char(0xff))));
+        legacyElement(
+            "ic04", QByteArray("ARGB") + QByteArray(1, char(0x80 + 125)) + QByteArray(1, char(0xff))));
     folder.add(QStringLiteral("unknown-element.icns"),
-        icnsContainer({{"TOC ", QByteArray(8, '\0')}, {"zzzz", QByteArray("data")}}));
+        icnsContainer({ { "TOC ", QByteArray(8, '\0') }, { "zzzz", QByteArray("data") } }));
 }
 
 } // namespace
@@ -280,7 +289,7 @@ int main(int argc, char *argv[])
     writeSpaceRecords(spaceRecords);
     writeIcnsFiles(icns);
     bool ok = true;
-    for (const SeedFolder *folder : {&propertyLists, &machO, &spaceRecords, &icns})
+    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns })
         ok = ok && folder->ok();
     if (!ok) {
         std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);

@@ -22,7 +22,7 @@ QList<InstalledApp> makeApps(int count, const QString &prefix = QStringLiteral("
     apps.reserve(count);
     const QString folder = test::isolatedHome() + QStringLiteral("/Apps/");
     for (int i = 0; i < count; ++i)
-        apps.append({ QUrl::fromLocalFile(
+        apps.append(InstalledApp { QUrl::fromLocalFile(
             folder + QStringLiteral("%1 %2.app").arg(prefix).arg(i, 4, 10, QLatin1Char('0'))) });
     return apps;
 }
