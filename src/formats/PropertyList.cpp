@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimeZone>
 #include <QVariantList>
 #include <QXmlStreamReader>
@@ -416,11 +417,17 @@ std::optional<QVariantMap> readPropertyList(const QByteArray &bytes)
 
 std::optional<QVariantMap> readPropertyListFile(const QString &path)
 {
+    // Only a regular file: opening a pipe named Info.plist would wait for a writer forever.
+    const QFileInfo info(path);
+    const qint64 size = info.size();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxPropertyListSize)
+    if (!info.isFile() || size > maxPropertyListSize || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // A file that grows while we read it is still cut at the cap plus one byte and refused.
-    const QByteArray bytes = file.read(maxPropertyListSize + 1);
+    // Read what the file holds, not the cap: an Info.plist is a few kilobytes. One byte
+    // more tells a file that grew meanwhile, which the size check then refuses.
+    const QByteArray bytes = file.read(size + 1);
+    if (bytes.size() > size)
+        return std::nullopt;
     return readPropertyList(bytes);
 }
 

@@ -10,6 +10,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 using namespace tandrel;
 
@@ -311,6 +312,11 @@ private Q_SLOTS:
         QVERIFY(big.resize(4LL * 1024 * 1024 * 1024));
         big.close();
         QVERIFY(!readPropertyListFile(huge));
+
+        // A pipe in the place of the file is refused at once, never waited on.
+        const QString pipe = dir.filePath(QStringLiteral("pipe.plist"));
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(!readPropertyListFile(pipe));
     }
 };
 
