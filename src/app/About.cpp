@@ -42,8 +42,8 @@ AboutInfo aboutInfo(const std::optional<QVariantMap> &infoDictionary, const QStr
 {
     AboutInfo info;
     info.name = QStringLiteral("Tandrel");
-    info.version = textOr(infoDictionary, QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.7.0"));
-    info.build = textOr(infoDictionary, QStringLiteral("CFBundleVersion"), QStringLiteral("11"));
+    info.version = textOr(infoDictionary, QStringLiteral("CFBundleShortVersionString"), QStringLiteral(TANDREL_VERSION));
+    info.build = textOr(infoDictionary, QStringLiteral("CFBundleVersion"), QStringLiteral(TANDREL_BUILD));
     if (!iconPath.isEmpty())
         info.icon = readLargestIcnsImageFile(iconPath);
     info.credits = tandrel::tr(QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale"));

@@ -15,8 +15,8 @@ namespace tandrel {
 struct AboutInfo
 {
     QString name;      // always "Tandrel"
-    QString version;   // CFBundleShortVersionString, else "1.7.0"
-    QString build;     // CFBundleVersion, else "11"
+    QString version;   // CFBundleShortVersionString, else the version this build defines
+    QString build;     // CFBundleVersion, else the build number this build defines
     QImage icon;       // the bundle's "icon.icns"; null leaves the platform's default
     QString credits;   // two lines, in the language in force
 };

@@ -1,41 +1,25 @@
 #include "app/Uninstall.h"
 
 #include "l10n/Tr.h"
+#include "model/OwnCopy.h"
+#include "model/Removal.h"
 #include "model/Store.h"
+#include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 #include "ui/Confirmation.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 
 namespace tandrel {
-namespace {
-
-void removeIgnoringFailure(const QString &path)
-{
-    try {
-        fs::removeItem(path); // links inside are removed as links, never followed
-    } catch (const FileSystemError &) {
-    }
-}
-
-} // namespace
 
 UninstallSteps defaultUninstallSteps()
 {
     UninstallSteps steps;
-    QString path = QCoreApplication::applicationFilePath();
-#ifdef Q_OS_MACOS
-    // .../Tandrel.app/Contents/MacOS/Tandrel: the bundle is three levels up.
-    QDir bundle(QCoreApplication::applicationDirPath());
-    if (bundle.cdUp() && bundle.cdUp() && bundle.dirName().endsWith(QLatin1String(".app")))
-        path = bundle.absolutePath();
-#endif
-    steps.applicationPath = path;
-    steps.trashApplication = [](const QString &bundle) {
+    steps.applicationCopy = ownCopyToTrash(hostPlatform(), QCoreApplication::applicationFilePath(),
+                                           qEnvironmentVariable("APPIMAGE"));
+    steps.trashApplication = [](const QString &copy) {
         try {
-            fs::trashItem(bundle);
+            fs::trashItem(copy);
         } catch (const FileSystemError &) {
         }
     };
@@ -46,14 +30,20 @@ UninstallSteps defaultUninstallSteps()
     return steps;
 }
 
-QString uninstallDetails(const QString &spacesDir, const QString &dataRoot)
+QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool trashesApplication)
 {
+    const QString spanishApp = trashesApplication
+        ? QStringLiteral("• Tandrel.app se moverá a la Papelera")
+        : QStringLiteral("• Tandrel seguirá instalado: desinstálalo con tu gestor de paquetes");
+    const QString englishApp = trashesApplication
+        ? QStringLiteral("• Tandrel.app will be moved to the Trash")
+        : QStringLiteral("• Tandrel itself stays installed: remove it with your package manager");
     const QStringList spanish{
         QStringLiteral("Se eliminará todo lo que Tandrel creó en tu Mac:"),
         QString(),
         QStringLiteral("• Todas las instancias duplicadas (") + spacesDir + QStringLiteral(")"),
         QStringLiteral("• Sus datos y sesiones (") + dataRoot + QStringLiteral(")"),
-        QStringLiteral("• Tandrel.app se moverá a la Papelera"),
+        spanishApp,
         QString(),
         QStringLiteral("Esta acción no se puede deshacer."),
     };
@@ -62,7 +52,7 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot)
         QString(),
         QStringLiteral("• All duplicated instances (") + spacesDir + QStringLiteral(")"),
         QStringLiteral("• Their data and sessions (") + dataRoot + QStringLiteral(")"),
-        QStringLiteral("• Tandrel.app will be moved to the Trash"),
+        englishApp,
         QString(),
         QStringLiteral("This cannot be undone."),
     };
@@ -71,21 +61,31 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot)
 
 bool uninstall(const UninstallSteps &steps, QWidget *parent)
 {
-    const QString spacesDir = Store::spacesDir();
-    const QString dataRoot = Store::dataRoot();
+    QString spacesDir;
+    QString dataRoot;
+    try {
+        spacesDir = Store::spacesDir();
+        dataRoot = Store::dataRoot();
+    } catch (const TandrelError &error) {
+        inform({QMessageBox::Critical, error.errorDescription(), QString(), parent});
+        return false;
+    }
     Confirmation confirmation;
     confirmation.icon = QMessageBox::Critical;
     confirmation.message = tandrel::tr(QStringLiteral("¿Desinstalar Tandrel?"), QStringLiteral("Uninstall Tandrel?"));
-    confirmation.informativeText = uninstallDetails(spacesDir, dataRoot);
+    confirmation.informativeText = uninstallDetails(spacesDir, dataRoot, steps.applicationCopy.has_value());
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Desinstalar"), QStringLiteral("Uninstall"));
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
     confirmation.parent = parent;
     if (!confirm(confirmation))
         return false;
-    removeIgnoringFailure(spacesDir);
-    removeIgnoringFailure(dataRoot);
-    if (steps.trashApplication)
-        steps.trashApplication(steps.applicationPath);
+    const RemovalReport report = removeEverything(spacesDir, dataRoot);
+    if (steps.applicationCopy && steps.trashApplication)
+        steps.trashApplication(*steps.applicationCopy);
+    if (!report.isComplete())
+        inform({QMessageBox::Warning,
+                tandrel::tr(QStringLiteral("Algunas cosas se conservaron"), QStringLiteral("Some things were kept")),
+                report.message(), parent});
     if (steps.quit)
         steps.quit();
     return true;

@@ -3,29 +3,32 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
 namespace tandrel {
 
-// What uninstalling does after removing the two folders; tests replace both steps so
+// What uninstalling does after removing Tandrel's folders; tests replace both steps so
 // that the test runner is neither trashed nor stopped.
 struct UninstallSteps
 {
-    std::function<void(const QString &bundle)> trashApplication;
+    std::function<void(const QString &copy)> trashApplication;
     std::function<void()> quit;
-    // The running app's own location: the .app bundle on macOS, the executable elsewhere.
-    QString applicationPath;
+    // Tandrel's own copy to move to the trash (see ownCopyToTrash), or nothing.
+    std::optional<QString> applicationCopy;
 };
 
 UninstallSteps defaultUninstallSteps();
 
-// The confirmation's informative text, in the language in force, naming both folders.
-QString uninstallDetails(const QString &spacesDir, const QString &dataRoot);
+// The confirmation's informative text, in the language in force, naming both folders and
+// what becomes of Tandrel itself.
+QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool trashesApplication);
 
-// After a confirmation removes the instances folder, then the data folder, then trashes
-// the application and quits, each step whatever became of the one before. Returns
-// whether the user confirmed.
+// After a confirmation removes everything Tandrel made in the instances folder, then in
+// the data folder, then trashes Tandrel's own copy and quits, each step whatever became
+// of the one before. What could not be removed is shown before quitting. Returns whether
+// the user confirmed.
 bool uninstall(const UninstallSteps &steps, QWidget *parent = nullptr);
 
 } // namespace tandrel

@@ -1,8 +1,11 @@
 #include "app/Application.h"
 #include "app/TandrelApp.h"
+#include "model/Store.h"
+#include "model/TandrelError.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -17,6 +20,14 @@ int main(int argc, char *argv[])
     tandrel::installQuietMessageHandler();
     QApplication app(argc, argv);
     tandrel::setApplicationIdentity();
+    // Without a usable home every folder Tandrel writes would land in the wrong place.
+    try {
+        tandrel::Store::home();
+    } catch (const tandrel::TandrelError &error) {
+        std::fprintf(stderr, "%s\n", error.errorDescription().toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("Tandrel"), error.errorDescription());
+        return 1;
+    }
     tandrel::TandrelApp tandrelApp;
     tandrelApp.openWindow();
     return app.exec();

@@ -1,6 +1,6 @@
 #include "formats/Icns.h"
 
-#include "platform/FileSystem.h"
+#include "formats/BoundedFile.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -104,12 +104,8 @@ QImage readLargestIcnsImage(const QByteArray &bytes)
 
 QImage readLargestIcnsImageFile(const QString &path)
 {
-    try {
-        // Checks the size on the open file before reading anything.
-        return readLargestIcnsImage(fs::readFile(path, maxIcnsFileSize));
-    } catch (const FileSystemError &) {
-        return {};
-    }
+    const std::optional<QByteArray> bytes = readBoundedFile(path, maxIcnsFileSize);
+    return bytes ? readLargestIcnsImage(*bytes) : QImage();
 }
 
 QByteArray icnsTypeForSize(int pixels)

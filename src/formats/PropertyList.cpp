@@ -398,11 +398,44 @@ private:
     qint64 m_nodes = 0;
 };
 
+// XML as libplist reads it: UTF-8 from the first '<'. A byte-order mark and leading white
+// space are dropped; UTF-16 is converted and its declaration made to say so. Binary lists
+// and anything else pass unchanged.
+QByteArray normalisedXml(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE")) {
+        const bool bigEndian = bytes.startsWith("\xFE\xFF");
+        const qsizetype units = (bytes.size() - 2) / 2;
+        QString text(units, Qt::Uninitialized);
+        const auto *raw = reinterpret_cast<const uchar *>(bytes.constData()) + 2;
+        for (qsizetype i = 0; i < units; ++i) {
+            const uchar hi = raw[2 * i + (bigEndian ? 0 : 1)];
+            const uchar lo = raw[2 * i + (bigEndian ? 1 : 0)];
+            text[i] = QChar(char16_t((hi << 8) | lo));
+        }
+        QByteArray utf8 = text.toUtf8();
+        const qsizetype declarationEnd = utf8.indexOf("?>");
+        if (utf8.startsWith("<?xml") && declarationEnd > 0) {
+            QByteArray declaration = utf8.left(declarationEnd);
+            declaration.replace("UTF-16", "UTF-8").replace("utf-16", "UTF-8");
+            utf8 = declaration + utf8.mid(declarationEnd);
+        }
+        return normalisedXml(utf8);
+    }
+    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < bytes.size() && (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r' || bytes[start] == '\n'))
+        ++start;
+    return start == 0 ? bytes : bytes.mid(start);
+}
+
 } // namespace
 
-std::optional<QVariantMap> readPropertyList(const QByteArray &bytes)
+std::optional<QVariantMap> readPropertyList(const QByteArray &input)
 {
-    if (bytes.isEmpty() || bytes.size() > maxPropertyListSize || !shapeWithinBounds(bytes))
+    if (input.isEmpty() || input.size() > maxPropertyListSize)
+        return std::nullopt;
+    const QByteArray bytes = isBinaryPlist(input) ? input : normalisedXml(input);
+    if (bytes.isEmpty() || !shapeWithinBounds(bytes))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);

@@ -8,10 +8,12 @@
 
 namespace tandrel {
 
-// Property lists larger than this are not read: real ones are a few kilobytes.
-inline constexpr qint64 maxPropertyListSize = 16 * 1024 * 1024;
+// Property lists larger than this are not read: real ones are rarely over 100 KB.
+inline constexpr qint64 maxPropertyListSize = 1024 * 1024;
 
-// Reads an XML or binary property list whose top level is a dictionary.
+// Reads an XML or binary property list whose top level is a dictionary. XML may start
+// with a UTF-8 byte-order mark, be UTF-16 with a byte-order mark, and have white space
+// before the declaration, as the system's own reader allows.
 // Values become QString, bool, qint64, double,
 // QDateTime (UTC), QByteArray, QVariantList and QVariantMap; a Boolean stays a
 // bool, so callers can tell true from 1. Gives nothing when the input is larger

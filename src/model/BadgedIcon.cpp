@@ -2,10 +2,10 @@
 
 #include "formats/Icns.h"
 #include "l10n/Tr.h"
+#include "model/AppIcons.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
-#include "platform/Workspace.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -89,7 +89,7 @@ QImage renderBadgedIcon(const QImage &icon, const QString &spaceName)
 
 void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path)
 {
-    const QImage image = renderBadgedIcon(Workspace::shared().iconForFile(app.id()), spaceName);
+    const QImage image = renderBadgedIcon(iconForFile(app.id()), spaceName);
     QByteArray png;
     QBuffer buffer(&png);
     // Qt reads PNG quality 80 as zlib's fastest level: a million pixels encode in well under

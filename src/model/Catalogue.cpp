@@ -1,11 +1,12 @@
 #include "model/Store.h"
 
+#include "model/BundleInfo.h"
 #include "model/NameOrder.h"
+#include "model/Ownership.h"
 #include "model/SpaceRecord.h"
+#include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
-
-#include <QFileInfo>
 
 namespace tandrel {
 namespace {
@@ -24,23 +25,13 @@ SpaceInfo readSpace(const QString &wrapperPath)
     space.targetPath = facts.target;
     space.dataDir = facts.dataDir;
     space.createdAt = facts.createdAt;
+    space.mode = facts.mode;
+    // A record copied into another wrapper, or planted in a bundle that is not ours,
+    // names a data folder that this wrapper does not own.
+    const std::optional<QString> carried = wrapperInstanceId(wrapperPath);
+    if (carried && facts.id == carried)
+        space.instanceId = carried;
     return space;
-}
-
-// The data folder with links and ".." resolved, when it lies strictly inside the
-// resolved data root; empty otherwise. A link inside the root that points outside
-// resolves outside and is left alone.
-QString resolvedInsideDataRoot(const QString &dataDir, const QString &dataRoot)
-{
-    if (!dataDir.startsWith(dataRoot))
-        return {};
-    const QString root = QFileInfo(dataRoot).canonicalFilePath();
-    const QString resolved = QFileInfo(dataDir).canonicalFilePath();
-    if (root.isEmpty() || resolved.isEmpty() || root == QLatin1String("/"))
-        return {};
-    if (!resolved.startsWith(root + QLatin1Char('/')))
-        return {};
-    return resolved;
 }
 
 } // namespace
@@ -57,8 +48,8 @@ void Store::scanSpaces()
     QStringList entries;
     try {
         entries = fs::contentsOfDirectory(spacesDir());
-    } catch (const FileSystemError &) {
-        // A missing or unreadable folder simply means no instances.
+    } catch (const std::exception &) {
+        // A missing or unreadable folder, or no home at all, simply means no instances.
     }
     QList<SpaceInfo> spaces;
     for (const QString &entry : std::as_const(entries)) {
@@ -69,27 +60,34 @@ void Store::scanSpaces()
     setSpaces(std::move(spaces));
 }
 
-void Store::deleteSpace(const SpaceInfo &space)
+RemovalReport Store::deleteSpace(const SpaceInfo &space)
 {
+    RemovalReport report;
     try {
-        fs::removeItem(space.id());
-    } catch (const FileSystemError &) {
-    }
-    if (space.dataDir) {
-        const QString inside = resolvedInsideDataRoot(*space.dataDir, dataRoot());
-        if (!inside.isEmpty()) {
-            try {
-                fs::removeItem(inside);
-            } catch (const FileSystemError &) {
-            }
+        const bool wrapperGone = removeWrapper(space.id(), spacesDir(), space.instanceId, report);
+        if (space.dataDir) {
+            if (wrapperGone)
+                removeDataFolder(*space.dataDir, space.instanceId, dataRoot(), report);
+            else if (fs::itemKind(*space.dataDir) != fs::ItemKind::Missing)
+                report.leftovers.append({*space.dataDir, LeftoverReason::KeptWithInstance, {}});
         }
+    } catch (const TandrelError &error) {
+        report.leftovers.append({space.id(), LeftoverReason::Failed, error.errorDescription()});
     }
     scanSpaces();
+    return report;
 }
 
 void Store::launchSpace(const SpaceInfo &space)
 {
-    Workspace::shared().openApplication(space.url);
+    const QString path = space.id();
+    const std::optional<BundleInfo> info = readBundleInfo(path);
+    Workspace::shared().openApplication(space.url, info ? info->executablePath(path) : QString());
+}
+
+void Store::revealSpace(const SpaceInfo &space)
+{
+    Workspace::shared().activateFileViewerSelecting({space.url});
 }
 
 } // namespace tandrel

@@ -1,5 +1,6 @@
 #include "model/Store.h"
 
+#include "model/AppIcons.h"
 #include "model/NameOrder.h"
 #include "model/ThreadHandoff.h"
 #include "platform/FileSystem.h"
@@ -9,6 +10,21 @@
 #include <QThreadPool>
 
 namespace tandrel {
+
+QSet<QString> Store::detectSandboxed(const QList<InstalledApp> &apps)
+{
+    QSet<QString> sandboxed;
+    for (const InstalledApp &app : apps) {
+        if (isSandboxed(app.url()))
+            sandboxed.insert(app.id());
+    }
+    return sandboxed;
+}
+
+void Store::setDetector(Detector detector)
+{
+    m_detector = std::move(detector);
+}
 
 void Store::refresh()
 {
@@ -29,23 +45,23 @@ void Store::refresh()
         }
     }
     sortByName(apps, [](const InstalledApp &app) { return app.name(); });
+    IconCache::shared().clear();
     setApps(std::move(apps));
     scanSpaces();
 
-    // Signatures are read off the main thread; the answer is applied there only
-    // while this Store still exists. Jobs are not cancelled: the last to finish wins.
+    // Signatures are read off the main thread; the answer is applied there only while
+    // this Store still exists and no later refresh has started: jobs are not cancelled,
+    // but an older job that finishes last must not bring back an older set of apps.
     static const char toJob = 0;
     static const char toMain = 0;
-    auto job = [snapshot = m_apps, store = QPointer<Store>(this)]() mutable {
+    const quint64 generation = ++m_refreshGeneration;
+    auto job = [snapshot = m_apps, detector = m_detector ? m_detector : Detector(&Store::detectSandboxed),
+                store = QPointer<Store>(this), generation]() mutable {
         receive(&toJob);
-        QSet<QString> sandboxed;
-        for (const InstalledApp &app : std::as_const(snapshot)) {
-            if (isSandboxed(app.url()))
-                sandboxed.insert(app.id());
-        }
-        auto publish = [store = std::move(store), sandboxed = std::move(sandboxed)]() mutable {
+        QSet<QString> sandboxed = detector(snapshot);
+        auto publish = [store = std::move(store), sandboxed = std::move(sandboxed), generation]() mutable {
             receive(&toMain);
-            if (store)
+            if (store && store->m_refreshGeneration == generation)
                 store->setSandboxedPaths(std::move(sandboxed));
         };
         handOff(&toMain, [&publish] {

@@ -2,6 +2,8 @@
 
 #include "formats/MachOSignature.h"
 #include "formats/PropertyList.h"
+#include "model/BundleInfo.h"
+#include "platform/FileSystem.h"
 
 #include <QHash>
 
@@ -25,9 +27,20 @@ std::mutex &sandboxLock()
     return lock;
 }
 
+std::optional<QByteArray> entitlementsOf(const QString &path)
+{
+    // A bundle names its executable in Info.plist; anything else is read as a Mach-O file.
+    if (fs::itemKind(fs::resolvedPath(path)) != fs::ItemKind::Directory)
+        return readEntitlementsFromFile(path);
+    const std::optional<BundleInfo> info = readBundleInfo(path);
+    if (!info || info->executable.isEmpty())
+        return std::nullopt;
+    return readEntitlementsFromFile(info->executablePath(path));
+}
+
 bool readSandboxed(const QString &path)
 {
-    const auto xml = readBundleEntitlements(path);
+    const auto xml = entitlementsOf(path);
     if (!xml)
         return false;
     const auto entitlements = readPropertyList(*xml);

@@ -1,16 +1,18 @@
 #include "model/Store.h"
 
-#include "formats/PropertyList.h"
 #include "l10n/Tr.h"
 #include "model/BadgedIcon.h"
+#include "model/BundleInfo.h"
+#include "model/InstanceName.h"
 #include "model/SpaceRecord.h"
 #include "model/TandrelError.h"
 #include "model/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
-#include <QDir>
+#include <QFutureWatcher>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 
@@ -29,25 +31,14 @@ bool startsWithAny(const QString &identifier, const std::array<const char *, N> 
                        [&](const char *prefix) { return identifier.startsWith(QLatin1String(prefix)); });
 }
 
-QString cleanedName(const QString &name)
-{
-    QString cleaned = name.trimmed();
-    cleaned.replace(QLatin1Char('/'), QLatin1Char('-'));
-    cleaned.replace(QLatin1Char(':'), QLatin1Char('-'));
-    cleaned.remove(QLatin1Char('"'));
-    return cleaned;
-}
-
-LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const QVariantMap &info)
+LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const BundleInfo &info)
 {
     if (mode == Store::Mode::Home)
         return LaunchStrategy::IsolatedHome;
     const bool electron = fs::fileExists(contents + QStringLiteral("/Frameworks/Electron Framework.framework"));
-    const QVariant identifierValue = info.value(QStringLiteral("CFBundleIdentifier"));
-    const QString identifier =
-        identifierValue.typeId() == QMetaType::QString ? identifierValue.toString() : QString();
-    const bool userDataDirListed = startsWithAny(identifier, userDataDirFamilies);
-    const bool gecko = fs::fileExists(contents + QStringLiteral("/MacOS/XUL")) || startsWithAny(identifier, geckoFamilies);
+    const bool userDataDirListed = startsWithAny(info.identifier, userDataDirFamilies);
+    const bool gecko =
+        fs::fileExists(contents + QStringLiteral("/MacOS/XUL")) || startsWithAny(info.identifier, geckoFamilies);
     if (gecko)
         return LaunchStrategy::GeckoProfile;
     if (electron || userDataDirListed)
@@ -57,23 +48,20 @@ LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const 
 
 } // namespace
 
-QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
+QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mode)
 {
-    const QString instanceName = cleanedName(name);
-    if (instanceName.isEmpty())
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("Ponle un nombre a la instancia."),
-                                            QStringLiteral("Give the instance a name.")));
-
     const QString appName = target.name();
+    const QString instanceName = cleanedInstanceName(name);
+    checkInstanceName(instanceName, appName);
+    const QString home = Store::home();
+
     const QString contents = target.id() + QStringLiteral("/Contents");
-    const auto info = readPropertyListFile(contents + QStringLiteral("/Info.plist"));
-    const QVariant executableValue = info ? info->value(QStringLiteral("CFBundleExecutable")) : QVariant();
-    if (executableValue.typeId() != QMetaType::QString)
+    const std::optional<BundleInfo> info = readBundleInfo(target.id());
+    if (!info || info->executable.isEmpty())
         throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude leer la app seleccionada."),
                                             QStringLiteral("Couldn't read the selected app.")));
-    const QString executable = executableValue.toString();
 
-    if (!fs::isExecutableFile(contents + QStringLiteral("/MacOS/") + executable))
+    if (!fs::isExecutableFile(info->executablePath(target.id())))
         throw TandrelError::msg(tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + appName + QStringLiteral("."),
                                             QStringLiteral("Can't find ") + appName + QStringLiteral("'s executable.")));
 
@@ -116,8 +104,7 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mo
                             infoPlistText(appName + QStringLiteral(" - ") + instanceName, id));
 
     const QString launcher = macOS + QStringLiteral("/launcher");
-    fs::writeTextAtomically(launcher,
-                            launcherScript(strategy, {dataDir, QDir::homePath(), target.id(), executable}));
+    fs::writeTextAtomically(launcher, launcherScript(strategy, {dataDir, home, target.id(), info->executable}));
     fs::setPosixPermissions(launcher, 0755);
 
     SpaceRecord record;
@@ -128,13 +115,36 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mo
     record.dataDir = dataDir;
     record.createdAt = QDateTime::currentDateTimeUtc();
     fs::writeBytes(resources + QStringLiteral("/space.json"), record.toJson());
+    return QUrl::fromLocalFile(wrapper);
+}
 
+void Store::signWrapper(const QString &wrapper)
+{
     runTool(QStringLiteral("/usr/bin/codesign"),
             {QStringLiteral("--force"), QStringLiteral("--deep"), QStringLiteral("--sign"), QStringLiteral("-"), wrapper});
     runTool(QStringLiteral("/usr/bin/xattr"), {QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"), wrapper});
+}
 
+QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
+{
+    const QUrl wrapper = writeSpace(target, name, mode);
+    signWrapper(plainPath(wrapper));
     scanSpaces();
-    return QUrl::fromLocalFile(wrapper);
+    return wrapper;
+}
+
+QUrl Store::beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode)
+{
+    const QUrl wrapper = writeSpace(target, name, mode);
+    // The watcher goes with the Store: a Store closed meanwhile is not touched.
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher, wrapper] {
+        watcher->deleteLater();
+        scanSpaces();
+        Q_EMIT spaceCreated(wrapper);
+    });
+    watcher->setFuture(QtConcurrent::run(&Store::signWrapper, plainPath(wrapper)));
+    return wrapper;
 }
 
 } // namespace tandrel

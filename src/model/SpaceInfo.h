@@ -16,6 +16,10 @@ struct SpaceInfo
     std::optional<QString> targetPath;   // "target" of space.json
     std::optional<QString> dataDir;      // "dataDir" of space.json
     std::optional<QDateTime> createdAt;  // "createdAt" of space.json
+    // The instance id, when the wrapper's bundle identifier and its record agree on it:
+    // only then may its data folder be removed with it.
+    std::optional<QString> instanceId = std::nullopt;
+    std::optional<QString> mode = std::nullopt; // "mode" of space.json: "home", "udd" or "gecko"
 
     QString id() const;
 };

@@ -41,6 +41,8 @@ SpaceRecordFacts readSpaceRecord(const QByteArray &json)
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return facts;
     const QJsonObject object = document.object();
+    facts.id = stringMember(object, QStringLiteral("id"));
+    facts.mode = stringMember(object, QStringLiteral("mode"));
     facts.target = stringMember(object, QStringLiteral("target"));
     facts.dataDir = stringMember(object, QStringLiteral("dataDir"));
     if (const auto created = stringMember(object, QStringLiteral("createdAt")))

@@ -28,6 +28,8 @@ struct SpaceRecord
 // (and, for createdAt, a strict ISO 8601 date-time), the others unaffected.
 struct SpaceRecordFacts
 {
+    std::optional<QString> id;
+    std::optional<QString> mode;
     std::optional<QString> target;
     std::optional<QString> dataDir;
     std::optional<QDateTime> createdAt;

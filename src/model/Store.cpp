@@ -1,8 +1,9 @@
 #include "model/Store.h"
 
+#include "l10n/Tr.h"
+#include "model/TandrelError.h"
 #include "model/ToolRunner.h"
-
-#include <QDir>
+#include "platform/FileSystem.h"
 
 #include <utility>
 
@@ -15,14 +16,24 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent)
     refresh();
 }
 
+QString Store::home()
+{
+    const std::optional<QString> home = fs::homeDirectory();
+    if (!home)
+        throw TandrelError::msg(tandrel::tr(
+            QStringLiteral("No encuentro tu carpeta personal: la variable HOME está vacía o no es una ruta absoluta."),
+            QStringLiteral("Can't find your home folder: the HOME variable is empty or not an absolute path.")));
+    return *home;
+}
+
 QString Store::spacesDir()
 {
-    return QDir::homePath() + QStringLiteral("/Applications/Tandrel");
+    return home() + QStringLiteral("/Applications/Tandrel");
 }
 
 QString Store::dataRoot()
 {
-    return QDir::homePath() + QStringLiteral("/Library/Application Support/Tandrel");
+    return home() + QStringLiteral("/Library/Application Support/Tandrel");
 }
 
 QStringList Store::applicationFolders() const
@@ -30,9 +41,17 @@ QStringList Store::applicationFolders() const
     return m_applicationFolders ? *m_applicationFolders : defaultApplicationFolders();
 }
 
+void Store::setApplicationFolders(std::optional<QStringList> folders)
+{
+    m_applicationFolders = std::move(folders);
+}
+
 QStringList Store::defaultApplicationFolders()
 {
-    return {QStringLiteral("/Applications"), QDir::homePath() + QStringLiteral("/Applications")};
+    QStringList folders{QStringLiteral("/Applications")};
+    if (const std::optional<QString> home = fs::homeDirectory())
+        folders.append(*home + QStringLiteral("/Applications"));
+    return folders;
 }
 
 void Store::runTool(const QString &path, const QStringList &arguments)

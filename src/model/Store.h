@@ -2,16 +2,18 @@
 
 #include "model/InstalledApp.h"
 #include "model/Mode.h"
+#include "model/Removal.h"
 #include "model/SpaceInfo.h"
 
 #include <QColor>
 #include <QList>
-#include <QUrl>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace tandrel {
@@ -24,6 +26,8 @@ class Store : public QObject
     Q_OBJECT
 public:
     using Mode = tandrel::Mode;
+    // Tells which of the apps are sandboxed; runs on a background thread.
+    using Detector = std::function<QSet<QString>(const QList<InstalledApp> &apps)>;
 
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones);
     // without it, "/Applications" and then "<home>/Applications", with home asked at each use.
@@ -34,27 +38,43 @@ public:
     const QList<SpaceInfo> &spaces() const { return m_spaces; }
     const QSet<QString> &sandboxedPaths() const { return m_sandboxedPaths; }
 
-    // "<home>/Applications/Tandrel": one wrapper bundle per instance.
+    // The user's home folder, asked afresh: throws TandrelError when HOME is unset, empty,
+    // relative or the root, rather than putting anything in the wrong place.
+    static QString home();
+    // "<home>/Applications/Tandrel": one wrapper bundle per instance. Throws as home() does.
     static QString spacesDir();
     // "<home>/Library/Application Support/Tandrel": one data folder per instance.
     static QString dataRoot();
     // The folders searched for apps: those given at construction, else the defaults.
     QStringList applicationFolders() const;
+    void setApplicationFolders(std::optional<QStringList> folders);
 
     // Lists the apps of both folders, rescans the instances and starts the background
-    // sandbox check, whose answer arrives later as sandboxedPaths.
+    // sandbox check, whose answer arrives later as sandboxedPaths. The answer of an
+    // older refresh never replaces a newer one's.
     void refresh();
+    // Replaces the background sandbox check (tests); empty restores the real one.
+    void setDetector(Detector detector);
 
     // Rebuilds spaces from the wrappers in spacesDir. Never fails.
     void scanSpaces();
-    // Removes the wrapper and, when it lies inside dataRoot, the data folder; then rescans.
-    void deleteSpace(const SpaceInfo &space);
+    // Removes the wrapper and then, only when that succeeded, the data folder, both under
+    // the rules of Removal.h; then rescans. The report lists what was left and why.
+    RemovalReport deleteSpace(const SpaceInfo &space);
     // Opens the wrapper as an application and returns at once.
     void launchSpace(const SpaceInfo &space);
+    // Shows the wrapper in the file manager.
+    void revealSpace(const SpaceInfo &space);
 
-    // Writes a new instance of target and returns the wrapper's URL. Refusals throw
-    // TandrelError; file-system failures throw FileSystemError and leave what was written.
+    // Writes a new instance of target, signs it, rescans and returns the wrapper's URL.
+    // Refusals throw TandrelError; file-system failures throw FileSystemError and leave
+    // what was written. Blocks while the signing tools run.
     QUrl createSpace(const InstalledApp &target, const QString &name, Mode mode);
+    // The same, with the signing tools run in the background so the window keeps
+    // answering: refusals and file-system failures are thrown at once, and the wrapper's
+    // URL is returned; spaceCreated(wrapper) follows on the main thread once it is signed
+    // and the instances are rescanned.
+    QUrl beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode);
 
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);
@@ -63,6 +83,8 @@ public:
     // Boolean or non-zero number. Any failure is false. Answers are cached for the
     // life of the process; callable from any thread.
     static bool isSandboxed(const QUrl &url);
+    // The sandboxed ones among the apps, by path; any thread.
+    static QSet<QString> detectSandboxed(const QList<InstalledApp> &apps);
     // "/Applications", then "<home>/Applications".
     static QStringList defaultApplicationFolders();
 
@@ -70,9 +92,14 @@ Q_SIGNALS:
     void appsChanged();
     void spacesChanged();
     void sandboxedPathsChanged();
+    void spaceCreated(const QUrl &wrapper);
 
 private:
-    void runTool(const QString &path, const QStringList &arguments);
+    // Steps up to the instance record: refusals and file-system errors are thrown.
+    QUrl writeSpace(const InstalledApp &target, const QString &name, Mode mode);
+    // Signs the wrapper and clears its quarantine attribute; any thread, never fails.
+    static void signWrapper(const QString &wrapper);
+    static void runTool(const QString &path, const QStringList &arguments);
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);
@@ -81,6 +108,8 @@ private:
     QList<InstalledApp> m_apps;
     QList<SpaceInfo> m_spaces;
     QSet<QString> m_sandboxedPaths;
+    Detector m_detector;
+    quint64 m_refreshGeneration = 0;
 };
 
 } // namespace tandrel

@@ -1,10 +1,12 @@
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -83,7 +85,55 @@ int openRetrying(const QByteArray &path, int flags, mode_t mode = 0)
     return fd;
 }
 
+// Writes every byte, going on after a short write; false with errno set on failure.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        done += count;
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<QString> homeDirectory()
+{
+    const QString home = QDir::cleanPath(qEnvironmentVariable("HOME"));
+    if (home.isEmpty() || home == QLatin1String(".") || !home.startsWith(QLatin1Char('/'))
+        || home == QLatin1String("/"))
+        return std::nullopt;
+    return home;
+}
+
+ItemKind itemKind(const QString &path)
+{
+    struct stat info = {};
+    if (::lstat(nativePath(path).constData(), &info) != 0)
+        return ItemKind::Missing;
+    if (S_ISLNK(info.st_mode))
+        return ItemKind::Link;
+    if (S_ISDIR(info.st_mode))
+        return ItemKind::Directory;
+    if (S_ISREG(info.st_mode))
+        return ItemKind::File;
+    return ItemKind::Other;
+}
+
+QString resolvedPath(const QString &path)
+{
+    char *resolved = ::realpath(nativePath(path).constData(), nullptr);
+    if (!resolved)
+        return {};
+    const QString result = QFile::decodeName(resolved);
+    std::free(resolved);
+    return result;
+}
 
 QStringList contentsOfDirectory(const QString &folder)
 {
@@ -160,6 +210,12 @@ void removeItem(const QString &path)
         throwCode(code);
 }
 
+void removeEmptyDirectory(const QString &path)
+{
+    if (::rmdir(nativePath(path).constData()) != 0)
+        throwErrno(errno);
+}
+
 void trashItem(const QString &path)
 {
     if (!fileExists(path))
@@ -220,17 +276,33 @@ QByteArray readFile(const QString &path, qint64 maxSize)
 
 void writeTextAtomically(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileSystemError(file.errorString());
-    const QByteArray utf8 = text.toUtf8();
-    if (file.write(utf8) != utf8.size()) {
-        const QString message = file.errorString();
-        file.cancelWriting();
-        throw FileSystemError(message);
+    // Written whole to a new file beside the destination, then renamed over it. Every
+    // write is checked: a write cut short (a full disk, a file-size limit) is an error,
+    // never a shorter file put in place.
+    const QByteArray target = nativePath(path);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + ".tandrel-" + QByteArray::number(qint64(::getpid())) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate());
+        fd = openRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd < 0 && errno != EEXIST)
+            throwErrno(errno);
     }
-    if (!file.commit())
-        throw FileSystemError(file.errorString());
+    if (fd < 0)
+        throwErrno(EEXIST);
+    Descriptor descriptor(fd);
+    const auto fail = [&temporary](int error) {
+        ::unlink(temporary.constData());
+        throwErrno(error);
+    };
+    const QByteArray utf8 = text.toUtf8();
+    if (!writeAll(fd, utf8) || ::fsync(fd) != 0)
+        fail(errno);
+    if (descriptor.release() != 0)
+        fail(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        fail(errno);
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
@@ -239,16 +311,8 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     if (fd < 0)
         throwErrno(errno);
     Descriptor descriptor(fd);
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            throwErrno(errno);
-        }
-        done += count;
-    }
+    if (!writeAll(fd, bytes))
+        throwErrno(errno);
     if (descriptor.release() != 0)
         throwErrno(errno);
 }

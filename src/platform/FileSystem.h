@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <optional>
 
 namespace tandrel {
 
@@ -26,6 +27,17 @@ private:
 // FileSystemError unless the function says otherwise.
 namespace fs {
 
+// The user's home folder from HOME: absolute, cleaned, never the file-system root.
+// Nothing when HOME is unset, empty, relative or "/": callers must not guess a home.
+std::optional<QString> homeDirectory();
+
+// What is at a path, without following a final symbolic link.
+enum class ItemKind { Missing, File, Directory, Link, Other };
+ItemKind itemKind(const QString &path);
+
+// The path with every symbolic link and "." or ".." resolved; empty when it does not exist.
+QString resolvedPath(const QString &path);
+
 // Immediate entries as full paths, hidden ones included, in the order the system gives.
 // Throws when the folder is missing, not a folder or unreadable.
 QStringList contentsOfDirectory(const QString &folder);
@@ -43,6 +55,8 @@ void setPosixPermissions(const QString &path, int mode);
 // Removes the item and, for a folder, everything in it. A symbolic link, at the top or
 // anywhere inside, is removed as a link: nothing a link points to is ever touched.
 void removeItem(const QString &path);
+// Removes an empty folder; a folder with anything in it, or a link, is an error.
+void removeEmptyDirectory(const QString &path);
 // Moves the item to the user's trash.
 void trashItem(const QString &path);
 

@@ -7,7 +7,7 @@
 
 namespace tandrel {
 
-// The desktop's workspace: icons of bundles, starting a bundle as an application,
+// The desktop's workspace: the icons it draws, starting a bundle as an application,
 // showing an item in the file manager. Every call happens on the main thread and
 // none reports a failure. Tests install a recording fake with setShared().
 class Workspace
@@ -15,11 +15,13 @@ class Workspace
 public:
     virtual ~Workspace() = default;
 
-    // The bundle's own icon at its largest size, or a generic application icon:
-    // never a null image.
+    // The icon the platform's file browser shows for the item, or a null image where the
+    // platform draws none of its own (on Linux bundles are plain folders).
     virtual QImage iconForFile(const QString &path) = 0;
-    // Starts the bundle's executable as a new, independent process and returns at once.
-    virtual void openApplication(const QUrl &bundle) = 0;
+    // Starts the bundle as a new, independent process and returns at once. `executable`
+    // is the bundle's own executable as its Info.plist names it (empty when unusable);
+    // platforms without a launch service start it directly.
+    virtual void openApplication(const QUrl &bundle, const QString &executable) = 0;
     // Brings the file manager forward with the items selected.
     virtual void activateFileViewerSelecting(const QList<QUrl> &items) = 0;
 

@@ -1,7 +1,7 @@
 #include "ui/AppCardPainter.h"
 
 #include "l10n/Tr.h"
-#include "platform/Workspace.h"
+#include "model/AppIcons.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
@@ -172,6 +172,9 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
 void AppCardPainter::paintIcon(
     QPainter &painter, const QRect &iconRect, const QString &path, qreal hover, qreal devicePixelRatio)
 {
+    const QPixmap image = icon(path, devicePixelRatio);
+    if (image.isNull())
+        return; // not read yet
     const qreal iconOpacity = m_sandboxed ? 0.5 : 1.0;
     const qreal shadowOpacity = (restShadow + (hoverShadow - restShadow) * hover) * iconOpacity;
     const auto drawShadow = [&](int blur, qreal weight) {
@@ -187,7 +190,7 @@ void AppCardPainter::paintIcon(
     drawShadow(restBlur, 1.0 - hover);
     drawShadow(hoverBlur, hover);
     painter.setOpacity(iconOpacity);
-    painter.drawPixmap(iconRect.topLeft(), icon(path, devicePixelRatio));
+    painter.drawPixmap(iconRect.topLeft(), image);
     painter.setOpacity(1.0);
 }
 
@@ -222,9 +225,12 @@ QPixmap AppCardPainter::icon(const QString &path, qreal devicePixelRatio)
     const QString key = cacheKey(path, 0, devicePixelRatio);
     if (const QPixmap *hit = m_icons.object(key))
         return *hit;
-    // Scaled once here, so a 1024-pixel bundle icon is not resampled on every frame.
+    // Read in the background: until it arrives the card shows no icon, and nothing is kept.
+    const QImage source = IconCache::shared().icon(path);
+    if (source.isNull())
+        return {};
+    // Scaled once here, so a bundle icon is not resampled on every frame.
     const int side = int(std::lround(iconSize * devicePixelRatio));
-    const QImage source = Workspace::shared().iconForFile(path);
     QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
     square.fill(Qt::transparent);
     if (!source.isNull()) {

@@ -1,6 +1,7 @@
 #include "ui/AppGrid.h"
 
 #include "l10n/LanguageManager.h"
+#include "model/AppIcons.h"
 #include "l10n/Tr.h"
 #include "ui/AppCardPainter.h"
 #include "ui/AppGridAccessibility.h"
@@ -63,6 +64,8 @@ AppGrid::AppGrid(bool sandboxed, QWidget *parent)
     setSizePolicy(policy);
     // The badge's text is taken at paint time; tooltips at the time they are shown.
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, [this] { update(); });
+    // Icons arrive from the background; only the cards in view are painted again.
+    connect(&IconCache::shared(), &IconCache::iconLoaded, this, [this] { update(); });
 }
 
 AppGrid::~AppGrid()

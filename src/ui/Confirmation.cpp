@@ -28,6 +28,12 @@ Confirmer &installed()
     return confirmer;
 }
 
+Informer &installedInformer()
+{
+    static Informer informer;
+    return informer;
+}
+
 } // namespace
 
 bool confirm(const Confirmation &confirmation)
@@ -38,6 +44,30 @@ bool confirm(const Confirmation &confirmation)
 void setConfirmer(Confirmer confirmer)
 {
     installed() = std::move(confirmer);
+}
+
+} // namespace tandrel
+
+namespace tandrel {
+
+void inform(const Notice &notice)
+{
+    if (installedInformer()) {
+        installedInformer()(notice);
+        return;
+    }
+    QMessageBox box(notice.parent);
+    box.setIcon(notice.icon);
+    box.setText(notice.message);
+    box.setInformativeText(notice.informativeText);
+    box.setWindowModality(notice.parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box.addButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void setInformer(Informer informer)
+{
+    installedInformer() = std::move(informer);
 }
 
 } // namespace tandrel

@@ -21,9 +21,23 @@ struct Confirmation
 // Answers whether the user chose the action. Tests replace it to answer without a modal loop.
 using Confirmer = std::function<bool(const Confirmation &)>;
 
+// Something the user must hear about after an action, with one OK button.
+struct Notice
+{
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QString message;
+    QString informativeText;
+    QWidget *parent = nullptr;
+};
+using Informer = std::function<void(const Notice &)>;
+
 // Asks through the installed confirmer (by default a modal message box).
 bool confirm(const Confirmation &confirmation);
 // Replaces the confirmer; an empty one restores the message box.
 void setConfirmer(Confirmer confirmer);
+// Tells through the installed informer (by default a modal message box).
+void inform(const Notice &notice);
+// Replaces the informer (tests); an empty one restores the message box.
+void setInformer(Informer informer);
 
 } // namespace tandrel

@@ -5,7 +5,7 @@
 #include "model/Store.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
-#include "platform/Workspace.h"
+#include "model/AppIcons.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
@@ -88,7 +88,16 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
 
     auto *icon = new QLabel(this);
     const qreal ratio = devicePixelRatioF();
-    icon->setPixmap(style::iconPixmap(Workspace::shared().iconForFile(m_app.id()), 96, ratio));
+    // Shown once read in the background (at once when the grid already read it).
+    const auto showIcon = [icon, ratio](const QImage &image) {
+        if (!image.isNull())
+            icon->setPixmap(style::iconPixmap(image, 96, ratio));
+    };
+    showIcon(IconCache::shared().icon(m_app.id()));
+    connect(&IconCache::shared(), &IconCache::iconLoaded, icon, [this, showIcon](const QString &path) {
+        if (path == m_app.id())
+            showIcon(IconCache::shared().icon(path));
+    });
     icon->setFixedSize(96, 96);
     auto *shadow = new QGraphicsDropShadowEffect(icon);
     shadow->setColor(QColor(0, 0, 0, int(0.2 * 255)));
@@ -179,6 +188,13 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     connect(m_name, &QLineEdit::textChanged, this, &CreateSheet::updateState);
     connect(m_modeGroup, &QButtonGroup::idClicked, this, [this](int id) { setMode(Mode(id)); });
     connect(m_store, &Store::sandboxedPathsChanged, this, &CreateSheet::updateState);
+    connect(m_store, &Store::spaceCreated, this, [this](const QUrl &wrapper) {
+        if (!m_creating || wrapper != m_pending)
+            return;
+        m_creating = false;
+        m_store->launchSpace({wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc()});
+        accept();
+    });
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &CreateSheet::retranslate);
 
     m_name->selectAll();
@@ -248,20 +264,15 @@ void CreateSheet::create()
     m_creating = true;
     m_errorMessage.reset();
     updateState();
-    m_create->repaint(); // creation blocks the window: show "Creating…" first
-    std::optional<QUrl> wrapper;
+    m_create->repaint(); // writing the wrapper takes a moment: show "Creating…" first
     try {
-        wrapper = m_store->createSpace(m_app, m_name->text(), m_mode);
+        // Refusals come at once; signing runs in the background while the window answers.
+        m_pending = m_store->beginCreateSpace(m_app, m_name->text(), m_mode);
     } catch (const std::exception &error) {
         m_errorMessage = describe(error);
+        m_creating = false;
+        updateState();
     }
-    m_creating = false;
-    if (wrapper) {
-        m_store->launchSpace({*wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc()});
-        accept();
-        return;
-    }
-    updateState();
 }
 
 } // namespace tandrel

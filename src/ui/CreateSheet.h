@@ -4,6 +4,7 @@
 #include "model/Mode.h"
 
 #include <QDialog>
+#include <QUrl>
 
 #include <optional>
 
@@ -29,6 +30,7 @@ public:
     void setMode(Mode mode);
     std::optional<QString> errorMessage() const { return m_errorMessage; }
     bool isSandboxed() const;
+    bool isCreating() const { return m_creating; }
 
     QLineEdit *nameField() const { return m_name; }
     QPushButton *createButton() const { return m_create; }
@@ -49,6 +51,7 @@ private:
     Mode m_mode = Mode::Auto;
     std::optional<QString> m_errorMessage;
     bool m_creating = false;
+    QUrl m_pending; // the wrapper being signed
 
     QLabel *m_title = nullptr;
     QLabel *m_subtitle = nullptr;

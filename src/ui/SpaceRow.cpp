@@ -2,7 +2,7 @@
 
 #include "l10n/Tr.h"
 #include "model/Store.h"
-#include "platform/Workspace.h"
+#include "model/AppIcons.h"
 #include "ui/Confirmation.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Style.h"
@@ -35,9 +35,9 @@ QPushButton *smallButton(QWidget *parent)
     return button;
 }
 
-// The instance's icon, 36 points square. A wrapper's icon is a 1024-pixel image whose
-// decoding takes milliseconds, so it is fetched at the first paint: at start-up only the
-// rows in view pay for theirs, and it is drawn at the screen's own density.
+// The instance's icon, 36 points square. It is asked for at the first paint and read in
+// the background, so only the rows in view pay for theirs and none is decoded on the main
+// thread; it is drawn at the screen's own density.
 class BundleIcon : public QWidget
 {
 public:
@@ -46,14 +46,22 @@ public:
         , m_path(std::move(path))
     {
         setFixedSize(side, side);
+        connect(&IconCache::shared(), &IconCache::iconLoaded, this, [this](const QString &loaded) {
+            if (loaded == m_path)
+                update();
+        });
     }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         const qreal ratio = devicePixelRatioF();
-        if (m_pixmap.isNull() || !qFuzzyCompare(m_pixmap.devicePixelRatio(), ratio))
-            m_pixmap = style::iconPixmap(Workspace::shared().iconForFile(m_path), side, ratio);
+        if (m_pixmap.isNull() || !qFuzzyCompare(m_pixmap.devicePixelRatio(), ratio)) {
+            const QImage image = IconCache::shared().icon(m_path);
+            if (image.isNull())
+                return;
+            m_pixmap = style::iconPixmap(image, side, ratio);
+        }
         QPainter painter(this);
         const QSizeF size = m_pixmap.deviceIndependentSize();
         painter.drawPixmap(QPointF((side - size.width()) / 2, (side - size.height()) / 2), m_pixmap);
@@ -155,7 +163,7 @@ void SpaceRow::open()
 
 void SpaceRow::reveal()
 {
-    Workspace::shared().activateFileViewerSelecting({m_space.url});
+    m_store->revealSpace(m_space);
 }
 
 void SpaceRow::askToDelete()
@@ -173,8 +181,15 @@ void SpaceRow::askToDelete()
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete"));
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
     confirmation.parent = window();
-    if (confirm(confirmation))
-        m_store->deleteSpace(m_space); // rescans: this row is then replaced
+    if (!confirm(confirmation))
+        return;
+    // The rescan replaces this row; what the alert needs is copied first.
+    QWidget *parent = window();
+    const RemovalReport report = m_store->deleteSpace(m_space);
+    if (!report.isComplete())
+        inform({QMessageBox::Warning, tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
+                                                  QStringLiteral("Part of the instance was kept")),
+                report.message(), parent});
 }
 
 void SpaceRow::paintEvent(QPaintEvent *)

@@ -1,10 +1,10 @@
 #include "model/Store.h"
+#include "support/FakeBundle.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTimeZone>
 
 using namespace tandrel;
@@ -25,11 +25,6 @@ QStringList names(const QList<SpaceInfo> &spaces)
     for (const SpaceInfo &space : spaces)
         result << space.name;
     return result;
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -127,95 +122,30 @@ private Q_SLOTS:
                                                      QStringLiteral("gamma"), QStringLiteral("Web.v2")}));
     }
 
-    // Deleting
-    void delete_removesWrapperAndDataInsideRoot()
+    // Only a record that its wrapper's identifier vouches for may name the data to delete.
+    void scan_instanceIdWhenWrapperAndRecordAgree_data()
     {
-        const QString data = Store::dataRoot() + QStringLiteral("/0f8fad5b");
-        write(data + QStringLiteral("/Cookies"), "session");
-        writeRecord(QStringLiteral("Mail - Work.app"), "{\"dataDir\":\"" + data.toUtf8() + "\"}");
-        Store store(QStringList{});
-        QSignalSpy spy(&store, &Store::spacesChanged);
-        store.deleteSpace(store.spaces().first());
-        QVERIFY(!QFileInfo::exists(wrapper(QStringLiteral("Mail - Work.app"))));
-        QVERIFY(!QFileInfo::exists(data));
-        QVERIFY(QFileInfo::exists(Store::dataRoot()));
-        QVERIFY(store.spaces().isEmpty());
-        QCOMPARE(spy.count(), 1);
+        QTest::addColumn<bool>("identifier");
+        QTest::addColumn<QByteArray>("recordId");
+        QTest::addColumn<bool>("bound");
+        QTest::newRow("both name the id") << true << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << true;
+        QTest::newRow("record of another instance") << true << QByteArray("7c9e6679-7425-40de-944b-e07fc1f90ae7") << false;
+        QTest::newRow("record without id") << true << QByteArray() << false;
+        QTest::newRow("no Tandrel identifier") << false << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << false;
     }
-
-    void delete_wrapperAlreadyGoneStillRemovesDataAndRescans()
+    void scan_instanceIdWhenWrapperAndRecordAgree()
     {
-        const QString data = Store::dataRoot() + QStringLiteral("/gone");
-        write(data + QStringLiteral("/x"), "x");
+        QFETCH(bool, identifier);
+        QFETCH(QByteArray, recordId);
+        QFETCH(bool, bound);
+        const QString id = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        if (identifier)
+            test::makeWrapper(Store::spacesDir(), QStringLiteral("Mail - Work"), id, std::nullopt);
+        writeRecord(QStringLiteral("Mail - Work.app"),
+                    recordId.isEmpty() ? QByteArray("{}") : "{\"id\": \"" + recordId + "\"}");
         Store store(QStringList{});
-        store.deleteSpace({QUrl::fromLocalFile(wrapper(QStringLiteral("Gone.app"))), QStringLiteral("Gone"),
-                           std::nullopt, data, std::nullopt});
-        QVERIFY(!QFileInfo::exists(data));
-    }
-
-    // Data folders that do not lie strictly inside the data root are never removed.
-    void delete_leavesDataOutsideRoot_data()
-    {
-        QTest::addColumn<QString>("recorded");   // relative to home, "<link>" for a link inside the root
-        QTest::addColumn<QString>("victim");     // relative to home: what must survive
-        QTest::newRow("the root itself") << "Library/Application Support/Tandrel" << "Library/Application Support/Tandrel/other/keep.txt";
-        QTest::newRow("root with trailing slash") << "Library/Application Support/Tandrel/" << "Library/Application Support/Tandrel/other/keep.txt";
-        QTest::newRow("sibling sharing the prefix") << "Library/Application Support/Tandrel2/x" << "Library/Application Support/Tandrel2/x/keep.txt";
-        QTest::newRow("dot-dot out of the root") << "Library/Application Support/Tandrel/../x" << "Library/Application Support/x/keep.txt";
-        QTest::newRow("dot out to the root") << "Library/Application Support/Tandrel/." << "Library/Application Support/Tandrel/other/keep.txt";
-        QTest::newRow("link inside pointing outside") << "<link>" << "outside/keep.txt";
-        QTest::newRow("elsewhere") << "outside" << "outside/keep.txt";
-    }
-    void delete_leavesDataOutsideRoot()
-    {
-        QFETCH(QString, recorded);
-        QFETCH(QString, victim);
-        const QString home = test::isolatedHome() + QLatin1Char('/');
-        write(home + victim, "keep");
-        QString dataDir = home + recorded;
-        if (recorded == QLatin1String("<link>")) {
-            QDir().mkpath(Store::dataRoot());
-            dataDir = Store::dataRoot() + QStringLiteral("/link");
-            QVERIFY(QFile::link(home + QStringLiteral("outside"), dataDir));
-        }
-        Store store(QStringList{});
-        store.deleteSpace({QUrl::fromLocalFile(wrapper(QStringLiteral("X.app"))), QStringLiteral("X"),
-                           std::nullopt, dataDir, std::nullopt});
-        QVERIFY2(QFileInfo::exists(home + victim), qPrintable(victim));
-        QDir(home + QStringLiteral("outside")).removeRecursively();
-    }
-
-    void delete_isolatedHomeKeepsTheRealFolders()
-    {
-        const QString home = test::isolatedHome();
-        const QString data = Store::dataRoot() + QStringLiteral("/abc");
-        QDir().mkpath(data + QStringLiteral("/home"));
-        for (const char *folder : {"Downloads", "Documents", "Desktop"}) {
-            const QString real = home + QLatin1Char('/') + QLatin1String(folder);
-            write(real + QStringLiteral("/keep.txt"), "precious");
-            QVERIFY(QFile::link(real, data + QStringLiteral("/home/") + QLatin1String(folder)));
-        }
-        writeRecord(QStringLiteral("Mail - Work.app"), "{\"dataDir\":\"" + data.toUtf8() + "\"}");
-        Store store(QStringList{});
-        store.deleteSpace(store.spaces().first());
-        QVERIFY(!QFileInfo::exists(data));
-        for (const char *folder : {"Downloads", "Documents", "Desktop"})
-            QCOMPARE(entries(home + QLatin1Char('/') + QLatin1String(folder)), QStringList{QStringLiteral("keep.txt")});
-    }
-
-    void delete_wrapperThatIsALinkRemovesOnlyTheLink()
-    {
-        const QString elsewhere = test::isolatedHome() + QStringLiteral("/elsewhere/Real.app");
-        write(elsewhere + QStringLiteral("/Contents/Info.plist"), "keep");
-        QDir().mkpath(Store::spacesDir());
-        QVERIFY(QFile::link(elsewhere, wrapper(QStringLiteral("Linked.app"))));
-        Store store(QStringList{});
-        QCOMPARE(names(store.spaces()), QStringList{QStringLiteral("Linked")});
-        store.deleteSpace(store.spaces().first());
-        QVERIFY(!QFileInfo(wrapper(QStringLiteral("Linked.app"))).isSymLink());
-        QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/Contents/Info.plist")));
-        QVERIFY(store.spaces().isEmpty());
-        QDir(test::isolatedHome() + QStringLiteral("/elsewhere")).removeRecursively();
+        QCOMPARE(store.spaces().size(), 1);
+        QCOMPARE(store.spaces().first().instanceId, bound ? std::optional(id) : std::nullopt);
     }
 
     // Opening
@@ -225,6 +155,7 @@ private Q_SLOTS:
         const QUrl url = QUrl::fromLocalFile(wrapper(QStringLiteral("Mail - Work.app")));
         store.launchSpace({url, QString(), std::nullopt, std::nullopt, std::nullopt});
         QCOMPARE(m_workspace.opened, QList<QUrl>{url});
+        QCOMPARE(m_workspace.executables, QStringList{QString()}); // no Info.plist, no executable
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QSemaphore>
 #include <QThreadPool>
 
 using namespace tandrel;
@@ -113,22 +114,32 @@ private Q_SLOTS:
         QCOMPARE(store.sandboxedPaths(), QSet<QString>{lockedUser});
     }
 
-    void overlappingRefreshes_endWithOneWholeSet()
+    void olderRefreshFinishingLast_neverReplacesANewerOne()
     {
-        QSet<QString> expected;
-        for (int i = 0; i < 30; ++i) {
-            const QString path = bundle(m_system, QStringLiteral("App %1").arg(i), i % 3 == 0);
-            if (i % 3 == 0)
-                expected.insert(path);
-        }
+        const QString first = bundle(m_system, QStringLiteral("First"));
+        const QString second = bundle(m_user, QStringLiteral("Second"));
         Store store(QStringList{m_system});
         QSignalSpy spy(&store, &Store::sandboxedPathsChanged);
+        QTRY_COMPARE(spy.count(), 1);
+        // Every app counts as sandboxed here; the older job waits until the newer has published.
+        QSemaphore olderMayFinish;
+        store.setDetector([&olderMayFinish, first](const QList<InstalledApp> &apps) {
+            QSet<QString> all;
+            for (const InstalledApp &app : apps)
+                all.insert(app.id());
+            if (all.contains(first))
+                olderMayFinish.acquire();
+            return all;
+        });
         store.refresh();
+        store.setApplicationFolders(QStringList{m_user});
         store.refresh();
-        QTRY_COMPARE(spy.count(), 3); // every job publishes; none is cancelled
+        QTRY_COMPARE(store.sandboxedPaths(), QSet<QString>{second});
+        olderMayFinish.release();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QCoreApplication::processEvents();
-        QCOMPARE(store.sandboxedPaths(), expected);
+        QCOMPARE(store.sandboxedPaths(), QSet<QString>{second});
+        QCOMPARE(ids(store.apps()), QStringList{second});
     }
 
     void storeDestroyedBeforeItsJobFinishes_isNotTouched()

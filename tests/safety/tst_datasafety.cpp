@@ -1,7 +1,7 @@
 // The data-safety suite: every trap that could cost a user their files, in one place.
-// Each case builds a temporary home whose real Downloads, Documents and Desktop hold
-// files, springs the trap, and then checks that nothing outside Tandrel's two folders
-// changed and that the user saw a clear error or nothing at all.
+// Each trap builds a temporary home whose real Downloads, Documents and Desktop hold
+// files, plants links and records, deletes or uninstalls, and then compares every entry
+// of the home before and after: exactly the expected items are gone, nothing else changed.
 #include "app/Uninstall.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,199 +25,286 @@ using namespace tandrel::test;
 
 namespace {
 
+const QString S = QStringLiteral("Applications/Tandrel");
+const QString D = QStringLiteral("Library/Application Support/Tandrel");
+// Two fixed instance ids, so rows can name them.
+const QString id1 = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+const QString id2 = QStringLiteral("7c9e6679-7425-40de-944b-e07fc1f90ae7");
+
 QString home()
 {
     return isolatedHome();
 }
 
-// Every entry under the home except Tandrel's two folders and the test's own records:
-// path, kind, size and content hash, and a link's target. Links are listed, not followed.
-QStringList outsideTandrel()
+QString at(const QString &relative)
 {
-    const QString spaces = Store::spacesDir();
-    const QString data = Store::dataRoot();
-    const QString records = home() + QStringLiteral("/records");
-    QStringList entries;
+    return home() + QLatin1Char('/') + relative;
+}
+
+void put(const QString &relative, const QByteArray &bytes = "precious")
+{
+    const QString path = at(relative);
+    fs::createDirectory(path.left(path.lastIndexOf(QLatin1Char('/'))));
+    fs::writeBytes(path, bytes);
+}
+
+void link(const QString &relativeTarget, const QString &relativeLink)
+{
+    const QString path = at(relativeLink);
+    fs::createDirectory(path.left(path.lastIndexOf(QLatin1Char('/'))));
+    if (!QFile::link(at(relativeTarget), path))
+        throw FileSystemError(QStringLiteral("cannot link ") + path);
+}
+
+// A wrapper with Tandrel's identifier for `id` and a record naming `dataDir` (relative
+// to the home; empty names none).
+void wrapper(const QString &name, const QString &id, const QString &dataDir, const QString &recordId = {})
+{
+    QByteArray members;
+    if (!dataDir.isEmpty())
+        members = "\"dataDir\": \"" + at(dataDir).toUtf8() + "\"";
+    const QString path = makeWrapper(at(S), name, id, std::nullopt);
+    fs::createDirectory(path + QStringLiteral("/Contents/Resources"));
+    fs::writeBytes(path + QStringLiteral("/Contents/Resources/space.json"),
+                   "{\"id\": \"" + (recordId.isEmpty() ? id : recordId).toUtf8() + "\""
+                       + (members.isEmpty() ? QByteArray() : ", " + members) + "}");
+}
+
+// Every entry under the home: kind, size and content hash, and a link's target. Links are
+// listed, never followed.
+QMap<QString, QString> snapshot()
+{
+    QMap<QString, QString> entries;
     QDirIterator it(home(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        if (path == spaces || path.startsWith(spaces + QLatin1Char('/')) || path == data
-            || path.startsWith(data + QLatin1Char('/')) || path.startsWith(records))
-            continue;
-        // Making Tandrel's folders makes their parents when missing; that is all it may add.
         const QFileInfo info = it.fileInfo();
-        if (info.isDir() && !info.isSymLink() && (spaces.startsWith(path + QLatin1Char('/')) || data.startsWith(path + QLatin1Char('/'))))
-            continue;
-        QString line = path.mid(home().size());
+        QString value;
         if (info.isSymLink()) {
-            line += QStringLiteral(" -> ") + info.symLinkTarget();
+            value = QStringLiteral("-> ") + info.symLinkTarget();
         } else if (info.isFile()) {
             QFile file(path);
-            QByteArray hash;
-            if (info.size() < 1024 * 1024 && file.open(QIODevice::ReadOnly))
-                hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
-            line += QStringLiteral(" %1 %2").arg(info.size()).arg(QString::fromLatin1(hash));
+            if (file.open(QIODevice::ReadOnly))
+                value = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
         } else {
-            line += QLatin1Char('/');
+            value = QStringLiteral("/");
         }
-        entries << line;
+        entries.insert(path.mid(home().size() + 1), value);
     }
-    entries.sort();
     return entries;
 }
 
-QStringList entries(const QString &folder)
+// What changed between the snapshots, other than the expected removals.
+QStringList unexpectedChanges(const QMap<QString, QString> &before, const QMap<QString, QString> &after,
+                              const QStringList &gone)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const auto expectedGone = [&gone](const QString &path) {
+        return std::any_of(gone.cbegin(), gone.cend(), [&path](const QString &g) {
+            return path == g || path.startsWith(g + QLatin1Char('/'));
+        });
+    };
+    QStringList changes;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        const bool present = after.contains(it.key());
+        if (present == expectedGone(it.key()))
+            changes << (present ? QStringLiteral("kept ") : QStringLiteral("lost ")) + it.key();
+        else if (present && after.value(it.key()) != it.value())
+            changes << QStringLiteral("changed ") + it.key();
+    }
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        if (!before.contains(it.key()))
+            changes << QStringLiteral("added ") + it.key();
+    }
+    return changes;
 }
 
 // Runs the wrapper's launcher with bash in a scratch working folder; true when it exited.
-bool runLauncher(const QUrl &wrapper, const QString &workingFolder)
+bool runLauncher(const QString &wrapperPath, const QString &workingFolder)
 {
     QProcess bash;
     bash.setWorkingDirectory(workingFolder);
-    bash.start(QStringLiteral("/bin/bash"), {wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher")});
+    bash.start(QStringLiteral("/bin/bash"), {wrapperPath + QStringLiteral("/Contents/MacOS/launcher")});
     return bash.waitForFinished(30000) && bash.exitStatus() == QProcess::NormalExit;
 }
 
 } // namespace
+
+// A layout on disk; the test then deletes the wrapper at `victim` (relative to the home)
+// or uninstalls, and compares.
+struct Trap
+{
+    std::function<void()> plant;
+    QString victim;    // the wrapper to delete; empty: uninstall
+    QStringList gone;  // what must be removed, with everything inside
+    bool told = false; // whether the user is told that something was left
+};
+Q_DECLARE_METATYPE(Trap)
 
 class DataSafetyTest : public QObject
 {
     Q_OBJECT
 
     RecordingWorkspace m_workspace;
-    QStringList m_before;
-    int m_serial = 0;
-    QString m_apps;
-
-    InstalledApp target(const QString &name)
-    {
-        FakeBundleOptions options;
-        options.recordFile = home() + QStringLiteral("/records/") + QString::number(++m_serial);
-        return InstalledApp{QUrl::fromLocalFile(makeFakeBundle(m_apps, name, options))};
-    }
-
-    // An isolated-home instance that has been started once, so its links exist.
-    SpaceInfo startedHomeInstance(Store &store)
-    {
-        const QUrl wrapper = store.createSpace(target(QStringLiteral("Notes")), QStringLiteral("Work"), Mode::Home);
-        if (!runLauncher(wrapper, home() + QStringLiteral("/records")))
-            return {};
-        for (const SpaceInfo &space : store.spaces())
-            if (space.url == wrapper)
-                return space;
-        return {};
-    }
-
-    bool outsideUnchanged()
-    {
-        const QStringList after = outsideTandrel();
-        if (after != m_before) {
-            qWarning("changed outside: %s", qPrintable(QStringList(QSet<QString>(after.begin(), after.end())
-                                                                       .subtract(QSet<QString>(m_before.begin(), m_before.end()))
-                                                                       .values())
-                                                           .join(QLatin1Char(' '))));
-            return false;
-        }
-        return fakeHomeIntact(home());
-    }
+    QList<Notice> m_notices;
 
 private Q_SLOTS:
     void initTestCase()
     {
         m_workspace.install();
         setConfirmer([](const Confirmation &) { return true; });
+        setInformer([this](const Notice &notice) { m_notices.append(notice); });
     }
 
     void init()
     {
         QDir(home()).removeRecursively();
-        QDir().mkpath(home() + QStringLiteral("/records"));
         makeFakeHome(home());
-        m_apps = home() + QStringLiteral("/Apps");
-        // Neighbours that share the data root's prefix, and a folder elsewhere.
-        fs::createDirectory(home() + QStringLiteral("/Library/Application Support/Tandrel2/x"));
-        fs::writeBytes(home() + QStringLiteral("/Library/Application Support/Tandrel2/x/keep.txt"), "sibling");
-        fs::createDirectory(home() + QStringLiteral("/Library/Application Support/x"));
-        fs::writeBytes(home() + QStringLiteral("/Library/Application Support/x/keep.txt"), "neighbour");
-        fs::createDirectory(home() + QStringLiteral("/elsewhere/Real.app/Contents"));
-        fs::writeBytes(home() + QStringLiteral("/elsewhere/Real.app/Contents/Info.plist"), "keep");
+        m_notices.clear();
     }
 
-    // Links from isolated homes to the real folders
-    void deleteInstance_keepsWhatItsLinksPointTo()
+    // Deleting and uninstalling, one row per trap
+    void removal_losesNothingOutsideWhatTandrelMade_data()
     {
-        Store store(QStringList{m_apps});
-        const SpaceInfo space = startedHomeInstance(store);
-        QVERIFY(space.dataDir);
-        QCOMPARE(entries(*space.dataDir + QStringLiteral("/home")).size(), 3);
-        m_before = outsideTandrel();
-        store.deleteSpace(space);
-        QVERIFY(!QFileInfo::exists(*space.dataDir));
-        QVERIFY(outsideUnchanged());
-    }
-
-    void uninstall_keepsWhatLinksPointTo()
-    {
-        Store store(QStringList{m_apps});
-        QVERIFY(startedHomeInstance(store).dataDir);
-        // A link at the top of the data root, too.
-        QVERIFY(QFile::link(home() + QStringLiteral("/Documents"), Store::dataRoot() + QStringLiteral("/Documents")));
-        m_before = outsideTandrel();
-        UninstallSteps steps;
-        bool trashed = false;
-        steps.trashApplication = [&trashed](const QString &) { trashed = true; };
-        steps.quit = [] {};
-        QVERIFY(uninstall(steps));
-        QVERIFY(trashed);
-        QVERIFY(!QFileInfo::exists(Store::spacesDir()) && !QFileInfo::exists(Store::dataRoot()));
-        QVERIFY(outsideUnchanged());
-    }
-
-    // Recorded data folders that leave the data root
-    void escapingDataFolder_isLeftAlone_data()
-    {
-        QTest::addColumn<QString>("recorded");
-        QTest::newRow("the data root itself") << "Library/Application Support/Tandrel";
-        QTest::newRow("the data root with a separator") << "Library/Application Support/Tandrel/";
-        QTest::newRow("through dot-dot") << "Library/Application Support/Tandrel/../x";
-        QTest::newRow("a sibling with the same prefix") << "Library/Application Support/Tandrel2/x";
-        QTest::newRow("a link inside pointing out") << "<link>";
-        QTest::newRow("the real Documents") << "Documents";
-        QTest::newRow("the home") << "";
-    }
-    void escapingDataFolder_isLeftAlone()
-    {
-        QFETCH(QString, recorded);
-        fs::createDirectory(Store::dataRoot() + QStringLiteral("/other"));
-        fs::writeBytes(Store::dataRoot() + QStringLiteral("/other/keep.txt"), "another instance");
-        QString dataDir = home() + QLatin1Char('/') + recorded;
-        if (recorded == QLatin1String("<link>")) {
-            dataDir = Store::dataRoot() + QStringLiteral("/link");
-            QVERIFY(QFile::link(home() + QStringLiteral("/Desktop"), dataDir));
+        QTest::addColumn<Trap>("trap");
+        const QString w = S + QStringLiteral("/Mail - Work.app");
+        QTest::newRow("isolated home linked to the real folders") << Trap{[] {
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+            for (const char *folder : {"Documents", "Downloads", "Desktop"})
+                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+        }, w, {w, D + QLatin1Char('/') + id1}};
+        QTest::newRow("data root linked to Documents, record naming a folder in it") << Trap{[] {
+            link(QStringLiteral("Documents"), D);
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QStringLiteral("/Taxes"));
+        }, w, {w}, true};
+        QTest::newRow("data root moved to another disk") << Trap{[] {
+            put(QStringLiteral("Disk/TandrelData/") + id1 + QStringLiteral("/Cookies"));
+            link(QStringLiteral("Disk/TandrelData"), D);
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+        }, w, {w, QStringLiteral("Disk/TandrelData/") + id1}};
+        QTest::newRow("instances folder linked elsewhere, bundle not Tandrel's") << Trap{[] {
+            put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
+            put(QStringLiteral("Elsewhere/Real.app/Contents/Resources/space.json"),
+                "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+            link(QStringLiteral("Elsewhere"), S);
+        }, S + QStringLiteral("/Real.app"), {}, true};
+        QTest::newRow("data folder that is a link to another instance's") << Trap{[] {
+            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
+            link(D + QLatin1Char('/') + id2, D + QLatin1Char('/') + id1);
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+        }, w, {w}, true};
+        QTest::newRow("record copied from another instance") << Trap{[] {
+            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id2, id2);
+        }, w, {w}, true};
+        for (const QString &escape : {D, D + QLatin1Char('/'), D + QStringLiteral("/."), D + QStringLiteral("/../x"),
+                                      QStringLiteral("Library/Application Support/Tandrel2/x"),
+                                      QStringLiteral("Documents/") + id1, QString(QStringLiteral("Documents"))}) {
+            QTest::newRow(qPrintable(QStringLiteral("recorded folder ") + escape)) << Trap{[escape] {
+                put(D + QStringLiteral("/") + id2 + QStringLiteral("/Cookies"));
+                put(QStringLiteral("Library/Application Support/x/keep.txt"));
+                put(QStringLiteral("Library/Application Support/Tandrel2/x/keep.txt"));
+                put(QStringLiteral("Documents/") + id1 + QStringLiteral("/keep.txt"));
+                wrapper(QStringLiteral("Mail - Work"), id1, escape);
+            }, w, {w}, true};
         }
-        fs::createDirectory(Store::spacesDir() + QStringLiteral("/Notes - Work.app/Contents/Resources"));
-        fs::writeBytes(Store::spacesDir() + QStringLiteral("/Notes - Work.app/Contents/Resources/space.json"),
-                       "{\"dataDir\": \"" + dataDir.toUtf8() + "\"}");
-        Store store(QStringList{m_apps});
-        m_before = outsideTandrel();
-        store.deleteSpace(store.spaces().first());
-        QVERIFY(QFileInfo::exists(Store::dataRoot() + QStringLiteral("/other/keep.txt")));
-        QVERIFY(!QFileInfo::exists(Store::spacesDir() + QStringLiteral("/Notes - Work.app")));
-        QVERIFY(outsideUnchanged());
+        QTest::newRow("wrapper that is a link to an app") << Trap{[] {
+            put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
+            link(QStringLiteral("Elsewhere/Real.app"), S + QStringLiteral("/Real.app"));
+        }, S + QStringLiteral("/Real.app"), {}, true};
+        QTest::newRow("wrapper not Tandrel's keeps the data it names") << Trap{[] {
+            put(S + QStringLiteral("/Notes.app/Contents/Resources/space.json"),
+                "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+        }, S + QStringLiteral("/Notes.app"), {}, true};
+        QTest::newRow("data folder that is a file") << Trap{[] {
+            put(D + QLatin1Char('/') + id1);
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+        }, w, {w}, true};
+        QTest::newRow("half-made wrapper") << Trap{[w] {
+            fs::createDirectory(at(w + QStringLiteral("/Contents/MacOS")));
+            put(w + QStringLiteral("/Contents/Resources/app.icns"), "icns");
+        }, w, {w}};
+
+        QTest::newRow("uninstall: Tandrel's items go, links and others' files stay") << Trap{[] {
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+            for (const char *folder : {"Documents", "Downloads", "Desktop"})
+                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies")); // an orphan's data
+            link(QStringLiteral("Documents"), D + QStringLiteral("/Docs"));
+            put(D + QStringLiteral("/notes.txt"));
+            put(S + QStringLiteral("/Other.app/Contents/Info.plist"), "keep");
+        }, {}, {w, D + QLatin1Char('/') + id1, D + QLatin1Char('/') + id2}, true};
+        QTest::newRow("uninstall: data root linked to Documents") << Trap{[] {
+            link(QStringLiteral("Documents"), D);
+        }, {}, {D}, true};
+        QTest::newRow("uninstall: instances folder linked to the user's apps") << Trap{[] {
+            put(QStringLiteral("Apps/Real.app/Contents/Info.plist"), "keep");
+            link(QStringLiteral("Apps"), S);
+            wrapper(QStringLiteral("Mail - Work"), id1, {});
+        }, {}, {QStringLiteral("Apps/Mail - Work.app"), S}, true};
+        QTest::newRow("uninstall: only Tandrel's folders") << Trap{[] {
+            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+            put(S + QStringLiteral("/.DS_Store"), "finder");
+        }, {}, {S, D}};
+    }
+    void removal_losesNothingOutsideWhatTandrelMade()
+    {
+        QFETCH(Trap, trap);
+        trap.plant();
+        const QMap<QString, QString> before = snapshot();
+        if (trap.victim.isEmpty()) {
+            UninstallSteps steps;
+            steps.quit = [] {};
+            QVERIFY(uninstall(steps));
+            QCOMPARE(!m_notices.isEmpty(), trap.told);
+        } else {
+            Store store(QStringList{});
+            const auto space = std::find_if(store.spaces().cbegin(), store.spaces().cend(),
+                                            [&trap](const SpaceInfo &s) { return s.id() == at(trap.victim); });
+            QVERIFY(space != store.spaces().cend());
+            const RemovalReport report = store.deleteSpace(*space);
+            QCOMPARE(!report.isComplete(), trap.told);
+            QCOMPARE(report.message().isEmpty(), !trap.told);
+        }
+        const QStringList changes = unexpectedChanges(before, snapshot(), trap.gone);
+        QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral(", "))));
+        QVERIFY(fakeHomeIntact(home()));
     }
 
-    void wrapperThatIsALink_onlyTheLinkGoes()
+    // Without a usable home nothing is written anywhere
+    void unusableHome_isAClearErrorAndWritesNothing_data()
     {
-        fs::createDirectory(Store::spacesDir());
-        QVERIFY(QFile::link(home() + QStringLiteral("/elsewhere/Real.app"), Store::spacesDir() + QStringLiteral("/Real.app")));
-        Store store(QStringList{m_apps});
-        m_before = outsideTandrel();
-        store.deleteSpace(store.spaces().first());
+        QTest::addColumn<QByteArray>("value"); // "<unset>" unsets it
+        QTest::newRow("unset") << QByteArray("<unset>");
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("relative") << QByteArray("relative/home");
+        QTest::newRow("the root") << QByteArray("/");
+    }
+    void unusableHome_isAClearErrorAndWritesNothing()
+    {
+        QFETCH(QByteArray, value);
+        const QString apps = at(QStringLiteral("Apps"));
+        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(apps, QStringLiteral("Notes")))};
+        const QMap<QString, QString> before = snapshot();
+        const QByteArray saved = qgetenv("HOME");
+        const auto restore = qScopeGuard([&saved] { qputenv("HOME", saved); });
+        if (value == "<unset>")
+            qunsetenv("HOME");
+        else
+            qputenv("HOME", value);
+        Store store(QStringList{apps});
         QVERIFY(store.spaces().isEmpty());
-        QVERIFY(outsideUnchanged());
+        QVERIFY_THROWS_EXCEPTION(TandrelError, store.createSpace(app, QStringLiteral("Work"), Mode::Auto));
+        QVERIFY(!uninstall(UninstallSteps{}));
+        QCOMPARE(m_notices.size(), 1);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/Applications/Tandrel/Notes - Work.app")));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("relative")));
+        qputenv("HOME", saved);
+        QVERIFY(unexpectedChanges(before, snapshot(), {}).isEmpty());
     }
 
     // Hostile names and paths, created and then run for real
@@ -229,28 +317,30 @@ private Q_SLOTS:
         QTest::newRow("quotes") << "Say \"hi\"" << "it's \"mine\"";
         QTest::newRow("backslashes") << "back\\slash\\" << "c:\\new";
         QTest::newRow("variables") << "$HOME ${PATH}" << "$1 $@";
-        QTest::newRow("newline") << "two\nlines" << "line\nbreak";
+        QTest::newRow("newline in the app's name") << "two\nlines" << "Work";
         QTest::newRow("emoji") << "Chat 💬" << "Trabajo 🚀";
     }
     void hostileNames_stayText()
     {
         QFETCH(QString, appName);
         QFETCH(QString, instanceName);
-        const InstalledApp app = target(appName);
-        Store store(QStringList{m_apps});
-        m_before = outsideTandrel();
-        const QUrl wrapper = store.createSpace(app, instanceName, Mode::Home);
-        const QString scratch = home() + QStringLiteral("/records/cwd-") + QString::number(m_serial);
-        QVERIFY(QDir().mkpath(scratch));
-        QVERIFY(runLauncher(wrapper, scratch));
-        QVERIFY2(entries(scratch).isEmpty(), qPrintable(entries(scratch).join(QLatin1Char(' '))));
-        const auto launched = readLaunchRecord(home() + QStringLiteral("/records/") + QString::number(m_serial));
+        FakeBundleOptions options;
+        options.recordFile = at(QStringLiteral("records/launched"));
+        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), appName, options))};
+        Store store(QStringList{});
+        const QString wrapperPath = plainPath(store.createSpace(app, instanceName, Mode::Home));
+        const QString scratch = at(QStringLiteral("records/cwd"));
+        fs::createDirectory(scratch);
+        QVERIFY(runLauncher(wrapperPath, scratch));
+        QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        const auto launched = readLaunchRecord(options.recordFile);
         QVERIFY(launched);
-        QCOMPARE(launched->home, *store.spaces().first().dataDir + QStringLiteral("/home"));
-        QVERIFY(outsideUnchanged());
-        store.deleteSpace(store.spaces().first());
+        const QString dataDir = *store.spaces().first().dataDir;
+        QCOMPARE(launched->home, dataDir + QStringLiteral("/home"));
+        QVERIFY(store.deleteSpace(store.spaces().first()).isComplete());
         QVERIFY(store.spaces().isEmpty());
-        QVERIFY(outsideUnchanged());
+        QVERIFY(!QFileInfo::exists(dataDir));
+        QVERIFY(fakeHomeIntact(home()));
     }
 
     // Hostile records
@@ -263,48 +353,43 @@ private Q_SLOTS:
     void hugeOrGarbageRecord_listedWithoutFacts()
     {
         QFETCH(bool, huge);
-        const QString record = Store::spacesDir() + QStringLiteral("/Notes - Work.app/Contents/Resources/space.json");
-        fs::createDirectory(QFileInfo(record).path());
-        QFile file(record);
+        wrapper(QStringLiteral("Notes - Work"), id1, {});
+        QFile file(at(S + QStringLiteral("/Notes - Work.app/Contents/Resources/space.json")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{\"target\": \"/Applications/Notes.app\", \"dataDir\": \"" + home().toUtf8() + "\"");
+        file.write("{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + home().toUtf8() + "\"");
         if (huge)
             QVERIFY(file.resize(2LL * 1024 * 1024 * 1024));
         else
             file.write(QByteArray("\x00\xff\xfe garbage \x01", 14));
         file.close();
-        Store store(QStringList{m_apps});
+        Store store(QStringList{});
         QCOMPARE(store.spaces().size(), 1);
         QVERIFY(!store.spaces().first().dataDir && !store.spaces().first().targetPath);
-        m_before = outsideTandrel();
-        store.deleteSpace(store.spaces().first());
-        QVERIFY(outsideUnchanged());
+        QVERIFY(store.deleteSpace(store.spaces().first()).isComplete());
+        QVERIFY(fakeHomeIntact(home()));
     }
 
     // Folders in the way and writes that fail half-way
     void spacesDirIsAFile_clearErrorAndNothingElse()
     {
-        fs::createDirectory(home() + QStringLiteral("/Applications"));
-        fs::writeBytes(Store::spacesDir(), "not a folder");
-        const InstalledApp app = target(QStringLiteral("Notes"));
-        Store store(QStringList{m_apps});
-        QVERIFY(store.spaces().isEmpty());
-        m_before = outsideTandrel();
+        put(S, "not a folder");
+        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes")))};
+        Store store(QStringList{});
+        const QMap<QString, QString> before = snapshot();
         try {
             store.createSpace(app, QStringLiteral("Work"), Mode::Auto);
             QFAIL("no error");
         } catch (const FileSystemError &error) {
             QCOMPARE(error.errorDescription(), QString::fromLocal8Bit(strerror(ENOTDIR)));
         }
-        QVERIFY(outsideUnchanged());
-        QCOMPARE(QFileInfo(Store::spacesDir()).size(), qint64(12));
+        const QStringList changes = unexpectedChanges(before, snapshot(), {});
+        QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral(", "))));
     }
 
     void fileSizeLimitHalfWay_surfacesTheSystemMessage()
     {
-        const InstalledApp app = target(QStringLiteral("Notes"));
-        Store store(QStringList{m_apps});
-        m_before = outsideTandrel();
+        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes")))};
+        Store store(QStringList{});
         // As `ulimit -f` would: writes past 256 bytes fail with EFBIG instead of a signal.
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit previous{};
@@ -323,31 +408,12 @@ private Q_SLOTS:
         QCOMPARE(message, QString::fromLocal8Bit(strerror(EFBIG)));
         store.scanSpaces();
         QCOMPARE(store.spaces().size(), 1); // the partial wrapper is listed and can be deleted
-        store.deleteSpace(store.spaces().first());
+        const RemovalReport report = store.deleteSpace(store.spaces().first());
+        QVERIFY2(report.isComplete(), qPrintable(report.message()));
         QVERIFY(store.spaces().isEmpty());
-        QVERIFY(outsideUnchanged());
-    }
-
-    void readOnlyFolderHalfWay_surfacesTheSystemMessage()
-    {
-        if (geteuid() == 0)
-            QSKIP("permissions do not bind root; the file-size limit above covers a failed write");
-        const InstalledApp app = target(QStringLiteral("Notes"));
-        Store store(QStringList{m_apps});
-        fs::createDirectory(Store::dataRoot());
-        fs::setPosixPermissions(Store::dataRoot(), 0555);
-        m_before = outsideTandrel();
-        QString message;
-        try {
-            store.createSpace(app, QStringLiteral("Work"), Mode::Auto);
-        } catch (const FileSystemError &error) {
-            message = error.errorDescription();
-        }
-        fs::setPosixPermissions(Store::dataRoot(), 0755);
-        QCOMPARE(message, QString::fromLocal8Bit(strerror(EACCES)));
-        QVERIFY(outsideUnchanged());
+        QVERIFY(fakeHomeIntact(home()));
     }
 };
 
-TANDREL_GUI_TEST_MAIN(DataSafetyTest)
+TANDREL_WIDGETS_TEST_MAIN(DataSafetyTest)
 #include "tst_datasafety.moc"

@@ -1,11 +1,13 @@
 #include "support/FakeBundle.h"
 
 #include "formats/Icns.h"
+#include "model/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
+#include <QUuid>
 
 #include <plist/plist.h>
 
@@ -116,6 +118,26 @@ bool fakeHomeIntact(const QString &home)
             return false;
     }
     return true;
+}
+
+QString makeWrapper(const QString &spacesDir, const QString &name, const QString &id,
+                    const std::optional<QByteArray> &recordMembers)
+{
+    const QString wrapper = spacesDir + QLatin1Char('/') + name + QStringLiteral(".app");
+    writeFile(wrapper + QStringLiteral("/Contents/Info.plist"),
+              infoPlistText(name, id).toUtf8());
+    if (recordMembers) {
+        QByteArray members = "\"id\": \"" + id.toUtf8() + '"';
+        if (!recordMembers->isEmpty())
+            members += ", " + *recordMembers;
+        writeFile(wrapper + QStringLiteral("/Contents/Resources/space.json"), '{' + members + '}');
+    }
+    return wrapper;
+}
+
+QString newInstanceId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
 }
 
 QString makeFakeBundle(const QString &parentFolder, const QString &name, const FakeBundleOptions &options)

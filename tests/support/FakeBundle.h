@@ -71,6 +71,16 @@ struct LaunchRecord
 // What a recording script wrote, once the file is complete (it appears whole).
 std::optional<LaunchRecord> readLaunchRecord(const QString &recordFile);
 
+// Instances -----------------------------------------------------------------------
+
+// A wrapper "<spacesDir>/<name>.app" as Tandrel writes one: an Info.plist carrying
+// Tandrel's identifier for the id, and a space.json holding `record` with "id" added
+// (a null record writes none). Gives the wrapper's path.
+QString makeWrapper(const QString &spacesDir, const QString &name, const QString &id,
+                    const std::optional<QByteArray> &recordMembers = QByteArray());
+// A fresh lower-case UUID.
+QString newInstanceId();
+
 // Icons ---------------------------------------------------------------------------
 
 // The colour of the fixture image of that size, different for every size.

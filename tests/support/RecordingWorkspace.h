@@ -38,13 +38,18 @@ public:
         iconRequests.append(path);
         return m_icon;
     }
-    void openApplication(const QUrl &bundle) override { opened.append(bundle); }
+    void openApplication(const QUrl &bundle, const QString &executable) override
+    {
+        opened.append(bundle);
+        executables.append(executable);
+    }
     void activateFileViewerSelecting(const QList<QUrl> &items) override { revealed.append(items); }
 
     QImage icon() const { return m_icon; }
 
     QStringList iconRequests;
     QList<QUrl> opened; // one bundle per call
+    QStringList executables; // the executable passed with each
     QList<QList<QUrl>> revealed; // one list per call
 
 private:

@@ -27,15 +27,15 @@ public:
         // Pixmaps need the GUI application; without one (a command-line test) there is no
         // system icon to ask for.
         if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-            return genericApplicationIcon();
+            return {};
         if (!m_provider)
             m_provider = std::make_unique<QAbstractFileIconProvider>();
         const QIcon icon = m_provider->icon(QFileInfo(path));
         const QImage image = icon.pixmap(QSize(1024, 1024)).toImage();
-        return image.isNull() ? genericApplicationIcon() : image;
+        return image;
     }
 
-    void openApplication(const QUrl &bundle) override
+    void openApplication(const QUrl &bundle, const QString &) override
     {
         if (bundle.isLocalFile())
             QProcess::startDetached(QStringLiteral("/usr/bin/open"), { bundle.toLocalFile() });

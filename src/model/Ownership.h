@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace tandrel {
+
+// How Tandrel recognises what it made. Nothing is ever removed without passing these.
+
+// An instance id: a random UUID in its 36-character form, lower case.
+bool isInstanceId(const QString &text);
+
+// "io.tandrel.space." followed by the instance id: the wrapper's bundle identifier.
+QString wrapperIdentifier(const QString &instanceId);
+// The instance id a wrapper's bundle identifier carries, when it is one of ours.
+std::optional<QString> instanceIdFromIdentifier(const QString &identifier);
+
+// The instance id a wrapper bundle's Info.plist names, when the bundle is a real folder
+// (not a link) with Tandrel's identifier.
+std::optional<QString> wrapperInstanceId(const QString &wrapperPath);
+
+// A wrapper that creation left half-made before writing its Info.plist: real folders
+// holding nothing but Contents/MacOS, Contents/Resources and the icon.
+bool isWrapperSkeleton(const QString &wrapperPath);
+
+} // namespace tandrel

@@ -1,0 +1,188 @@
+#include "model/Removal.h"
+
+#include "l10n/Tr.h"
+#include "model/InstalledApp.h"
+#include "model/NameOrder.h"
+#include "model/Ownership.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+
+namespace tandrel {
+namespace {
+
+QString parentOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')));
+}
+
+QString fileNameOf(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool sameFolder(const QString &a, const QString &b)
+{
+    if (QDir::cleanPath(a) == QDir::cleanPath(b))
+        return true;
+    const QString resolvedA = fs::resolvedPath(a);
+    return !resolvedA.isEmpty() && resolvedA == fs::resolvedPath(b);
+}
+
+bool removeReporting(const QString &path, RemovalReport &report)
+{
+    try {
+        fs::removeItem(path);
+        return true;
+    } catch (const FileSystemError &error) {
+        report.leftovers.append({path, LeftoverReason::Failed, error.errorDescription()});
+        return false;
+    }
+}
+
+QString describe(const Leftover &leftover)
+{
+    const QString path = QLatin1Char('"') + leftover.path + QLatin1Char('"');
+    switch (leftover.reason) {
+    case LeftoverReason::NotMadeByTandrel:
+        return tandrel::tr(path + QStringLiteral(": Tandrel no lo creó, así que se dejó donde está."),
+                           path + QStringLiteral(": Tandrel didn't create it, so it was left in place."));
+    case LeftoverReason::Link:
+        return tandrel::tr(path + QStringLiteral(": es un enlace simbólico; no se siguió ni se eliminó."),
+                           path + QStringLiteral(": it's a symbolic link; it was neither followed nor removed."));
+    case LeftoverReason::NotItsDataFolder:
+        return tandrel::tr(path + QStringLiteral(": no es la carpeta de datos de esta instancia, así que se dejó intacta."),
+                           path + QStringLiteral(": it isn't this instance's data folder, so it was left untouched."));
+    case LeftoverReason::KeptWithInstance:
+        return tandrel::tr(path + QStringLiteral(": se conservaron los datos porque la instancia no se pudo eliminar."),
+                           path + QStringLiteral(": the data was kept because the instance itself couldn't be removed."));
+    case LeftoverReason::Failed:
+        break;
+    }
+    return tandrel::tr(path + QStringLiteral(": no se pudo eliminar (") + leftover.detail + QStringLiteral(")."),
+                       path + QStringLiteral(": couldn't be removed (") + leftover.detail + QStringLiteral(")."));
+}
+
+} // namespace
+
+QString RemovalReport::message() const
+{
+    if (leftovers.isEmpty())
+        return {};
+    QStringList lines{tandrel::tr(QStringLiteral("No se eliminó todo:"), QStringLiteral("Not everything was removed:"))};
+    for (const Leftover &leftover : leftovers)
+        lines << QStringLiteral("• ") + describe(leftover);
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
+                   const std::optional<QString> &instanceId, RemovalReport &report)
+{
+    const fs::ItemKind kind = fs::itemKind(wrapperPath);
+    if (kind == fs::ItemKind::Missing)
+        return true;
+    if (kind == fs::ItemKind::Link) {
+        report.leftovers.append({wrapperPath, LeftoverReason::Link, {}});
+        return false;
+    }
+    const std::optional<QString> carried = wrapperInstanceId(wrapperPath);
+    const bool ours = carried ? (!instanceId || *carried == *instanceId) : isWrapperSkeleton(wrapperPath);
+    if (!ours || !sameFolder(parentOf(wrapperPath), spacesDir) || !hasAppExtension(wrapperPath)) {
+        report.leftovers.append({wrapperPath, LeftoverReason::NotMadeByTandrel, {}});
+        return false;
+    }
+    return removeReporting(wrapperPath, report);
+}
+
+void removeDataFolder(const QString &recordedDataDir, const std::optional<QString> &instanceId,
+                      const QString &dataRoot, RemovalReport &report)
+{
+    const QString recorded = QDir::cleanPath(recordedDataDir);
+    const QString realRoot = fs::resolvedPath(dataRoot);
+    const bool named = instanceId && isInstanceId(*instanceId)
+        && (recorded == dataRoot + QLatin1Char('/') + *instanceId
+            || (!realRoot.isEmpty() && recorded == realRoot + QLatin1Char('/') + *instanceId));
+    if (!named) {
+        if (fs::itemKind(recordedDataDir) != fs::ItemKind::Missing)
+            report.leftovers.append({recordedDataDir, LeftoverReason::NotItsDataFolder, {}});
+        return;
+    }
+    if (realRoot.isEmpty())
+        return; // no data root, so no data folder
+    const QString folder = realRoot + QLatin1Char('/') + *instanceId;
+    switch (fs::itemKind(folder)) {
+    case fs::ItemKind::Missing:
+        return;
+    case fs::ItemKind::Directory:
+        removeReporting(folder, report);
+        return;
+    case fs::ItemKind::Link:
+        report.leftovers.append({recordedDataDir, LeftoverReason::Link, {}});
+        return;
+    default:
+        report.leftovers.append({recordedDataDir, LeftoverReason::NotItsDataFolder, {}});
+        return;
+    }
+}
+
+namespace {
+
+// Removes the root when nothing of anyone else's is left in it: an empty folder, or a
+// link (removed as a link; its target keeps whatever was not ours).
+void removeRoot(const QString &root, RemovalReport &report)
+{
+    const fs::ItemKind kind = fs::itemKind(root);
+    if (kind == fs::ItemKind::Link) {
+        removeReporting(root, report);
+    } else if (kind == fs::ItemKind::Directory) {
+        try {
+            if (fs::contentsOfDirectory(root).isEmpty())
+                fs::removeEmptyDirectory(root);
+        } catch (const FileSystemError &error) {
+            report.leftovers.append({root, LeftoverReason::Failed, error.errorDescription()});
+        }
+    }
+}
+
+bool isFinderMetadata(const QString &path)
+{
+    return fileNameOf(path) == QLatin1String(".DS_Store") && fs::itemKind(path) == fs::ItemKind::File;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    try {
+        return fs::contentsOfDirectory(folder);
+    } catch (const FileSystemError &) {
+        return {};
+    }
+}
+
+} // namespace
+
+RemovalReport removeEverything(const QString &spacesDir, const QString &dataRoot)
+{
+    RemovalReport report;
+    for (const QString &entry : entriesOf(spacesDir)) {
+        if (isFinderMetadata(entry))
+            removeReporting(entry, report);
+        else
+            removeWrapper(entry, spacesDir, std::nullopt, report);
+    }
+    removeRoot(spacesDir, report);
+
+    for (const QString &entry : entriesOf(dataRoot)) {
+        const fs::ItemKind kind = fs::itemKind(entry);
+        if (isFinderMetadata(entry))
+            removeReporting(entry, report);
+        else if (kind == fs::ItemKind::Directory && isInstanceId(fileNameOf(entry)))
+            removeReporting(entry, report);
+        else
+            report.leftovers.append(
+                {entry, kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {}});
+    }
+    removeRoot(dataRoot, report);
+    return report;
+}
+
+} // namespace tandrel
