@@ -3,6 +3,7 @@
 #include "app/TandrelApp.h"
 #include "app/Uninstall.h"
 #include "l10n/LanguageManager.h"
+#include "model/OwnCopy.h"
 #include "model/Store.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
@@ -195,6 +196,41 @@ private Q_SLOTS:
         m_answer = true;
         QVERIFY(uninstall(recordingSteps()));
         QCOMPARE(m_steps, (QStringList{QStringLiteral("trash /opt/Tandrel.app"), QStringLiteral("quit")}));
+    }
+
+    // Only a copy identified by its exact path is ever trashed.
+    void uninstall_ownCopyToTrash_data()
+    {
+        QTest::addColumn<int>("platform");
+        QTest::addColumn<QString>("executable"); // relative to a temporary folder
+        QTest::addColumn<QString>("appImage");   // relative, or absolute as given
+        QTest::addColumn<QString>("trashed");    // relative; empty: nothing
+        const int mac = int(HostPlatform::MacOS), linux = int(HostPlatform::Linux);
+        QTest::newRow("macOS: its own bundle") << mac << "Tandrel.app/Contents/MacOS/Tandrel" << "" << "Tandrel.app";
+        QTest::newRow("macOS: a bundle that is not Tandrel") << mac << "Other.app/Contents/MacOS/Tandrel" << "" << "";
+        QTest::newRow("macOS: outside a bundle") << mac << "bin/tandrel" << "" << "";
+        QTest::newRow("Linux: an installed executable") << linux << "bin/tandrel" << "" << "";
+        QTest::newRow("Linux: its AppImage") << linux << "bin/tandrel" << "Tandrel.AppImage" << "Tandrel.AppImage";
+        QTest::newRow("Linux: an AppImage that is not there") << linux << "bin/tandrel" << "Gone.AppImage" << "";
+        QTest::newRow("Linux: a relative AppImage") << linux << "bin/tandrel" << "/relative" << "";
+    }
+    void uninstall_ownCopyToTrash()
+    {
+        QFETCH(int, platform);
+        QFETCH(QString, executable);
+        QFETCH(QString, appImage);
+        QFETCH(QString, trashed);
+        QTemporaryDir dir;
+        FakeBundleOptions tandrel;
+        tandrel.identifier = QStringLiteral("io.tandrel.Tandrel");
+        tandrel.executable = QStringLiteral("Tandrel");
+        makeFakeBundle(dir.path(), QStringLiteral("Tandrel"), tandrel);
+        tandrel.identifier = QStringLiteral("com.example.Other");
+        makeFakeBundle(dir.path(), QStringLiteral("Other"), tandrel);
+        fs::writeBytes(dir.filePath(QStringLiteral("Tandrel.AppImage")), "ELF");
+        const QString image = appImage.startsWith(QLatin1Char('/')) ? appImage.mid(1) : dir.filePath(appImage);
+        const auto copy = ownCopyToTrash(HostPlatform(platform), dir.filePath(executable), appImage.isEmpty() ? QString() : image);
+        QCOMPARE(copy.value_or(QString()), trashed.isEmpty() ? QString() : dir.filePath(trashed));
     }
 
     void uninstall_commandUsesTheReplacedSteps()

@@ -154,6 +154,18 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("xml") << sample;
         QTest::newRow("binary") << toBinary(sample);
+        // As the system's own reader accepts them.
+        QTest::newRow("xml with a UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF") + sample;
+        QTest::newRow("xml with white space and CR before it") << QByteArray("\r\n \t\r") + sample;
+        QTest::newRow("xml with CR line ends") << QByteArray(sample).replace('\n', '\r');
+        const QString text = QString::fromUtf8(sample).replace(QLatin1String("UTF-8"), QLatin1String("UTF-16"));
+        QByteArray little("\xFF\xFE"), big("\xFE\xFF");
+        for (const QChar c : text) {
+            little.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+            big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+        }
+        QTest::newRow("xml in UTF-16, little-endian") << little;
+        QTest::newRow("xml in UTF-16, big-endian") << big;
     }
     void readsXmlAndBinaryAlike()
     {

@@ -77,6 +77,18 @@ private Q_SLOTS:
         QCOMPARE(ids(store.apps()), (QStringList{calendar, safariSystem, safariUser, lowerTandrel, xcode}));
     }
 
+    void accentedNamesSortWithTheirLetterInTheCLocale()
+    {
+        const QLocale saved;
+        QLocale::setDefault(QLocale::c());
+        const auto restore = qScopeGuard([&saved] { QLocale::setDefault(saved); });
+        const QString zebra = bundle(m_system, QStringLiteral("Zebra"));
+        const QString apfel = bundle(m_system, QStringLiteral("Äpfel"));
+        const QString banana = bundle(m_system, QStringLiteral("banana"));
+        Store store(QStringList{m_system});
+        QCOMPARE(ids(store.apps()), (QStringList{apfel, banana, zebra}));
+    }
+
     void defaultFoldersFollowHome()
     {
         QCOMPARE(Store::defaultApplicationFolders(), (QStringList{QStringLiteral("/Applications"), m_user}));

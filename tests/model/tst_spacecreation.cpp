@@ -197,6 +197,7 @@ private Q_SLOTS:
         QTest::newRow("quotes removed") << "\"Work\" two" << "Mail - Work two.app";
         QTest::newRow("trim before removing quotes") << "\" Work" << "Mail -  Work.app";
         QTest::newRow("ampersand kept") << "R&D <2>" << "Mail - R&D <2>.app";
+        QTest::newRow("longest that fits") << QString(122, QChar(0xe9)) << QString(QStringLiteral("Mail - ") + QString(122, QChar(0xe9)) + QStringLiteral(".app"));
     }
     void names()
     {
@@ -223,6 +224,19 @@ private Q_SLOTS:
         QTest::newRow("empty name") << "" << "plain" << emptyEs << emptyEn;
         QTest::newRow("blank name") << " \n\t " << "plain" << emptyEs << emptyEn;
         QTest::newRow("quotes only") << "\"\"" << "plain" << emptyEs << emptyEn;
+        QTest::newRow("a quote and blanks") << "\" \"" << "plain" << emptyEs << emptyEn;
+        const QString controlEs = QStringLiteral("El nombre no puede contener saltos de línea, tabuladores ni otros caracteres de control.");
+        const QString controlEn = QStringLiteral("The name can't contain line breaks, tabs or other control characters.");
+        QTest::newRow("line break inside") << "Wo\nrk" << "plain" << controlEs << controlEn;
+        QTest::newRow("carriage return inside") << "Wo\rrk" << "plain" << controlEs << controlEn;
+        QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk")) << "plain" << controlEs << controlEn;
+        QTest::newRow("tab inside") << "Wo\trk" << "plain" << controlEs << controlEn;
+        QTest::newRow("DEL inside") << "Wo\x7frk" << "plain" << controlEs << controlEn;
+        const QString longEs = QStringLiteral("El nombre es demasiado largo. Usa uno más corto.");
+        const QString longEn = QStringLiteral("The name is too long. Use a shorter one.");
+        // "Mail - " and ".app" take 11 bytes: 122 two-byte letters fit in 255, 123 do not.
+        QTest::newRow("too long for a file name") << QString(123, QChar(0xe9)) << "plain" << longEs << longEn;
+        QTest::newRow("executable name leaving MacOS") << "Work" << "escaping executable" << unreadableEs << unreadableEn;
         QTest::newRow("no Info.plist") << "Work" << "no plist" << unreadableEs << unreadableEn;
         QTest::newRow("garbage Info.plist") << "Work" << "garbage plist" << unreadableEs << unreadableEn;
         QTest::newRow("number as executable") << "Work" << "number executable" << unreadableEs << unreadableEn;
@@ -252,6 +266,8 @@ private Q_SLOTS:
             options.executableBytes = buildThin(thin);
             options.omitExecutable = setup.endsWith(QLatin1String("no executable"));
         }
+        if (setup == QLatin1String("escaping executable"))
+            options.executable = QStringLiteral("../Resources/run"); // an executable script is written there
         if (setup == QLatin1String("number executable")) {
             options.executable.clear();
             options.extraKeys.insert(QStringLiteral("CFBundleExecutable"), 42);
