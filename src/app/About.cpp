@@ -1,15 +1,10 @@
 #include "app/About.h"
 
-#include "formats/Icns.h"
-#include "formats/PropertyList.h"
 #include "l10n/Tr.h"
 #include "ui/Style.h"
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
@@ -17,51 +12,6 @@
 #include <QVBoxLayout>
 
 namespace tandrel {
-namespace {
-
-QString textOr(const std::optional<QVariantMap> &dictionary, const QString &key, const QString &fallback)
-{
-    if (!dictionary)
-        return fallback;
-    const QVariant value = dictionary->value(key);
-    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
-}
-
-// Contents/ of the running macOS bundle, or empty outside one.
-QString bundleContents()
-{
-    const QDir macOS(QCoreApplication::applicationDirPath());
-    if (macOS.dirName() != QLatin1String("MacOS"))
-        return {};
-    return QFileInfo(macOS.absolutePath() + QStringLiteral("/..")).canonicalFilePath();
-}
-
-} // namespace
-
-AboutInfo aboutInfo(const std::optional<QVariantMap> &infoDictionary, const QString &iconPath)
-{
-    AboutInfo info;
-    info.name = QStringLiteral("Tandrel");
-    info.version = textOr(infoDictionary, QStringLiteral("CFBundleShortVersionString"), QStringLiteral(TANDREL_VERSION));
-    info.build = textOr(infoDictionary, QStringLiteral("CFBundleVersion"), QStringLiteral(TANDREL_BUILD));
-    if (!iconPath.isEmpty())
-        info.icon = readLargestIcnsImageFile(iconPath);
-    info.credits = tandrel::tr(QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale"));
-    return info;
-}
-
-AboutInfo currentAboutInfo()
-{
-    const QString contents = bundleContents();
-    if (contents.isEmpty()) {
-        // Not in a bundle: the icon compiled into the app stands in for the bundle's.
-        AboutInfo info = aboutInfo(std::nullopt, QString());
-        info.icon = QImage(QStringLiteral(":/icon.png"));
-        return info;
-    }
-    return aboutInfo(readPropertyListFile(contents + QStringLiteral("/Info.plist")),
-                     contents + QStringLiteral("/Resources/icon.icns"));
-}
 
 QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
 {

@@ -29,7 +29,7 @@ MainWindow *TandrelApp::openWindow()
 void TandrelApp::showAbout()
 {
     // Texts are built now, in the language in force.
-    QDialog *dialog = makeAboutDialog(currentAboutInfo(), QApplication::activeWindow());
+    QDialog *dialog = makeAboutDialog(currentAboutInfo(QImage(QStringLiteral(":/icon.png"))), QApplication::activeWindow());
     dialog->show();
 }
 

@@ -5,7 +5,6 @@
 #include "model/Removal.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
-#include "platform/FileSystem.h"
 #include "ui/Confirmation.h"
 
 #include <QApplication>
@@ -17,12 +16,7 @@ UninstallSteps defaultUninstallSteps()
     UninstallSteps steps;
     steps.applicationCopy = ownCopyToTrash(hostPlatform(), QCoreApplication::applicationFilePath(),
                                            qEnvironmentVariable("APPIMAGE"));
-    steps.trashApplication = [](const QString &copy) {
-        try {
-            fs::trashItem(copy);
-        } catch (const FileSystemError &) {
-        }
-    };
+    steps.trashApplication = &trashOwnCopy;
     steps.quit = [] {
         QApplication::closeAllWindows();
         QCoreApplication::quit();

@@ -40,3 +40,15 @@ std::optional<QString> ownCopyToTrash(HostPlatform platform, const QString &appl
 }
 
 } // namespace tandrel
+
+namespace tandrel {
+
+void trashOwnCopy(const QString &copy)
+{
+    try {
+        fs::trashItem(copy);
+    } catch (const FileSystemError &) {
+    }
+}
+
+} // namespace tandrel

@@ -19,6 +19,9 @@ HostPlatform hostPlatform();
 std::optional<QString> ownCopyToTrash(HostPlatform platform, const QString &applicationFilePath,
                                       const QString &appImage);
 
+// Moves the copy to the user's trash; a failure is ignored.
+void trashOwnCopy(const QString &copy);
+
 // Tandrel's own bundle identifier.
 inline constexpr auto ownBundleIdentifier = "io.tandrel.Tandrel";
 

@@ -3,8 +3,6 @@
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "model/Store.h"
-#include "model/TandrelError.h"
-#include "platform/FileSystem.h"
 #include "model/AppIcons.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
@@ -50,13 +48,10 @@ private:
     qreal m_radius;
 };
 
-// Any failure's text: our refusals and the file system's own descriptions alike.
+// Any failure's text: our refusals and the file system's own descriptions alike carry
+// their text, unchanged, as UTF-8.
 QString describe(const std::exception &error)
 {
-    if (const auto *refusal = dynamic_cast<const TandrelError *>(&error))
-        return refusal->errorDescription();
-    if (const auto *failure = dynamic_cast<const FileSystemError *>(&error))
-        return failure->errorDescription();
     return QString::fromUtf8(error.what());
 }
 

@@ -138,6 +138,10 @@ struct Trap
     QString victim;    // the wrapper to delete; empty: uninstall
     QStringList gone;  // what must be removed, with everything inside
     bool told = false; // whether the user is told that something was left
+    // A victim the scan does not list is handed over as a caller might: with this id
+    // and data folder (relative to the home).
+    QString givenId = {};
+    QString givenData = {};
 };
 Q_DECLARE_METATYPE(Trap)
 
@@ -219,6 +223,10 @@ private Q_SLOTS:
                 "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
             put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
         }, S + QStringLiteral("/Notes.app"), {}, true};
+        QTest::newRow("a Tandrel wrapper copied out of the instances folder") << Trap{[] {
+            makeWrapper(at(QStringLiteral("Desktop")), QStringLiteral("Mail - Copy"), id1, QByteArray());
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+        }, QStringLiteral("Desktop/Mail - Copy.app"), {}, true, id1, D + QLatin1Char('/') + id1};
         QTest::newRow("data folder that is a file") << Trap{[] {
             put(D + QLatin1Char('/') + id1);
             wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
@@ -263,10 +271,14 @@ private Q_SLOTS:
             QCOMPARE(!m_notices.isEmpty(), trap.told);
         } else {
             Store store(QStringList{});
-            const auto space = std::find_if(store.spaces().cbegin(), store.spaces().cend(),
-                                            [&trap](const SpaceInfo &s) { return s.id() == at(trap.victim); });
-            QVERIFY(space != store.spaces().cend());
-            const RemovalReport report = store.deleteSpace(*space);
+            const auto listed = std::find_if(store.spaces().cbegin(), store.spaces().cend(),
+                                             [&trap](const SpaceInfo &s) { return s.id() == at(trap.victim); });
+            SpaceInfo space{QUrl::fromLocalFile(at(trap.victim)), {}, {}, at(trap.givenData), {}, trap.givenId};
+            if (listed != store.spaces().cend())
+                space = *listed;
+            else
+                QVERIFY(!trap.givenId.isEmpty());
+            const RemovalReport report = store.deleteSpace(space);
             QCOMPARE(!report.isComplete(), trap.told);
             QCOMPARE(report.message().isEmpty(), !trap.told);
         }
@@ -289,9 +301,38 @@ private Q_SLOTS:
         QFETCH(QByteArray, value);
         const QString apps = at(QStringLiteral("Apps"));
         const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(apps, QStringLiteral("Notes")))};
+        // Where a wrong home would put things: the system's own folders, and (relative) the
+        // working folder, which is made a scratch folder here.
+        const QStringList wrongPlaces{QStringLiteral("/Applications/Tandrel"), QStringLiteral("/Library/Application Support/Tandrel"),
+                                      at(QStringLiteral("scratch/relative"))};
+        for (const QString &place : wrongPlaces) {
+            if (QFileInfo::exists(place))
+                QSKIP("a folder a wrong home would write to exists already; not risking it");
+        }
+        const QStringList parents{QStringLiteral("/Library/Application Support"), QStringLiteral("/Library"),
+                                  QStringLiteral("/Applications")};
+        QStringList madeParents; // the parents a regression would make, to take away again
+        for (const QString &parent : parents) {
+            if (!QFileInfo::exists(parent))
+                madeParents << parent;
+        }
+        fs::createDirectory(at(QStringLiteral("scratch")));
+        const QString savedFolder = QDir::currentPath();
+        QDir::setCurrent(at(QStringLiteral("scratch")));
         const QMap<QString, QString> before = snapshot();
         const QByteArray saved = qgetenv("HOME");
-        const auto restore = qScopeGuard([&saved] { qputenv("HOME", saved); });
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", saved);
+            QDir::setCurrent(savedFolder);
+            // A regression must not leave its mess behind: these did not exist before.
+            for (const QString &place : wrongPlaces) {
+                if (QFileInfo::exists(place))
+                    fs::removeItem(place);
+            }
+            for (const QString &parent : madeParents)
+                QDir().rmdir(parent); // only when empty
+
+        });
         if (value == "<unset>")
             qunsetenv("HOME");
         else
@@ -301,8 +342,8 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(TandrelError, store.createSpace(app, QStringLiteral("Work"), Mode::Auto));
         QVERIFY(!uninstall(UninstallSteps{}));
         QCOMPARE(m_notices.size(), 1);
-        QVERIFY(!QFileInfo::exists(QStringLiteral("/Applications/Tandrel/Notes - Work.app")));
-        QVERIFY(!QFileInfo::exists(QStringLiteral("relative")));
+        for (const QString &place : wrongPlaces)
+            QVERIFY2(!QFileInfo::exists(place), qPrintable(place));
         qputenv("HOME", saved);
         QVERIFY(unexpectedChanges(before, snapshot(), {}).isEmpty());
     }
