@@ -192,11 +192,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("empty") << QByteArray();
-        QTest::newRow("garbage") << QByteArray("\xde\xad\xbe\xef not a plist");
         QTest::newRow("top-level array") << xmlPlist("<array><string>x</string></array>");
-        QTest::newRow("top-level string") << xmlPlist("<string>x</string>");
         QTest::newRow("unclosed xml") << xmlPlist("<dict><key>a</key><string>b</string>").chopped(8);
-        QTest::newRow("binary header only") << QByteArray("bplist00");
         QTest::newRow("truncated binary") << toBinary(sample).left(40);
         QTest::newRow("nested too deep") << xmlPlist(QByteArray("<dict>") + QByteArray("<key>a</key><array>").repeated(100)
                                                      + QByteArray("</array>").repeated(100) + "</dict>");
@@ -217,13 +214,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("binary: arrays sharing the next twice, 2^40 nodes") << sharedArrays(40, 2);
-        QTest::newRow("binary: arrays sharing the next 15 times, 15^6 nodes") << sharedArrays(6, 15);
         QTest::newRow("binary: arrays nested 200000 deep") << sharedArrays(200000, 1);
         QTest::newRow("binary: array referring to itself")
             << binaryPlist({ binDict({ { 1, 2 } }), binAscii("k"), binArray({ 2 }) });
         QTest::newRow("binary: NUL in a UTF-16 key")
             << binaryPlist({ binDict({ { 1, 2 } }), binUtf16(QString(QChar(0))), binTrue });
-        QTest::newRow("binary: key that is not a string") << binaryPlist({ binDict({ { 1, 1 } }), binTrue });
         QTest::newRow("xml: arrays nested 200000 deep") << xmlNestedArrays(200000);
         QTest::newRow("xml: NUL in a key")
             << xmlPlist(QByteArrayLiteral("<dict><key>a\0b</key><true/></dict>"));
@@ -261,8 +256,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("path"); // keys and list indexes down to a value
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("binary: shared arrays within the node cap")
-            << sharedArrays(10, 2) << QStringLiteral("k/1/0/1/0/1/0/1/0/1/0") << QVariant(QVariantList());
         QTest::newRow("binary: nested as deep as converted")
             << sharedArrays(63, 1) << QStringLiteral("k") + QStringLiteral("/0").repeated(63)
             << QVariant(QVariantList());
@@ -274,12 +267,6 @@ private Q_SLOTS:
             << binaryPlist({ binDict({ { 1, 2 } }), binAscii("k"),
                    binUtf16(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) })
             << QStringLiteral("k") << QVariant(QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b")));
-        QTest::newRow("binary: UTF-16 key with zero bytes, no zero unit")
-            << binaryPlist({ binDict({ { 1, 2 } }), binUtf16(QStringLiteral("Ñ\u0100")), binTrue })
-            << QStringLiteral("Ñ\u0100") << QVariant(true);
-        QTest::newRow("xml: NUL padding after the end")
-            << xmlPlist("<dict><key>k</key><true/></dict>") + QByteArray(16, '\0') << QStringLiteral("k")
-            << QVariant(true);
     }
     void boundsLeaveRealStructuresAlone()
     {
@@ -295,13 +282,6 @@ private Q_SLOTS:
             at = isIndex ? at.toList().value(index) : at.toMap().value(step);
         }
         QCOMPARE(at, value);
-    }
-
-    void truncatedBinaryNeverCrashes()
-    {
-        const QByteArray binary = toBinary(sample);
-        for (qsizetype cut = 0; cut < binary.size(); ++cut)
-            (void)readPropertyList(binary.left(cut));
     }
 
     void files()

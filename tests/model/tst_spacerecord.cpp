@@ -29,8 +29,8 @@ private Q_SLOTS:
         record.target = QStringLiteral("/Applications/Mail & Co.app");
         record.mode = LaunchStrategy::UserDataDir;
         record.dataDir = QStringLiteral("/Users/ana/Library/Application Support/Tandrel/0f8fad5b-d9cb-469f-a165-70867728950e");
-        // 10:26:53 at +01:00 is 09:26:53 UTC: the record is always written in UTC.
-        record.createdAt = QDateTime(QDate(2025, 3, 14), QTime(10, 26, 53), QTimeZone(3600));
+        // 10:26:53.999 at +01:00 is 09:26:53 UTC: always UTC, to whole seconds.
+        record.createdAt = QDateTime(QDate(2025, 3, 14), QTime(10, 26, 53, 999), QTimeZone(3600));
 
         const QByteArray json = record.toJson();
         QVERIFY(json.contains("\n    \"")); // indented, one member per line
@@ -38,27 +38,21 @@ private Q_SLOTS:
         QCOMPARE(object.size(), 6);
         for (const QString &key : object.keys())
             QVERIFY2(object.value(key).isString(), qPrintable(key));
-        QCOMPARE(object.value(QStringLiteral("id")).toString(), record.id);
-        QCOMPARE(object.value(QStringLiteral("name")).toString(), QStringLiteral("Work"));
-        QCOMPARE(object.value(QStringLiteral("target")).toString(), record.target);
         QCOMPARE(object.value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
-        QCOMPARE(object.value(QStringLiteral("dataDir")).toString(), record.dataDir);
         QCOMPARE(object.value(QStringLiteral("createdAt")).toString(), QStringLiteral("2025-03-14T09:26:53Z"));
-    }
-
-    void formatIsoDateTime_dropsMilliseconds()
-    {
-        const QDateTime moment(QDate(2025, 3, 14), QTime(9, 26, 53, 999), QTimeZone::utc());
-        QCOMPARE(formatIsoDateTime(moment), QStringLiteral("2025-03-14T09:26:53Z"));
     }
 
     void roundTrip()
     {
         SpaceRecord record;
+        record.id = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        record.mode = LaunchStrategy::GeckoProfile;
         record.target = QStringLiteral("/Applications/Ñandú \"quoted\".app");
         record.dataDir = QStringLiteral("/data/x");
         record.createdAt = utc(2025, 3, 14, 9, 26, 53);
         const SpaceRecordFacts facts = tandrel::readSpaceRecord(record.toJson());
+        QCOMPARE(facts.id, std::optional(record.id));
+        QCOMPARE(facts.mode, std::optional(QStringLiteral("gecko")));
         QCOMPARE(facts.target, std::optional(record.target));
         QCOMPARE(facts.dataDir, std::optional(record.dataDir));
         QCOMPARE(facts.createdAt, std::optional(record.createdAt));
@@ -71,21 +65,14 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("expected"); // invalid: rejected
         QTest::newRow("Z") << "2025-03-14T09:26:53Z" << utc(2025, 3, 14, 9, 26, 53);
         QTest::newRow("positive offset") << "2025-03-14T10:26:53+01:00" << utc(2025, 3, 14, 9, 26, 53);
-        QTest::newRow("negative offset") << "2025-03-14T04:26:53-05:00" << utc(2025, 3, 14, 9, 26, 53);
-        QTest::newRow("leap day") << "2024-02-29T00:00:00Z" << utc(2024, 2, 29, 0, 0, 0);
         QTest::newRow("fractional seconds") << "2025-03-14T09:26:53.120Z" << QDateTime();
         QTest::newRow("date only") << "2025-03-14" << QDateTime();
         QTest::newRow("no zone") << "2025-03-14T09:26:53" << QDateTime();
-        QTest::newRow("no seconds") << "2025-03-14T09:26Z" << QDateTime();
-        QTest::newRow("blank instead of T") << "2025-03-14 09:26:53Z" << QDateTime();
         QTest::newRow("lower-case z") << "2025-03-14T09:26:53z" << QDateTime();
-        QTest::newRow("offset without colon") << "2025-03-14T09:26:53+0100" << QDateTime();
         QTest::newRow("impossible date") << "2025-02-30T09:26:53Z" << QDateTime();
-        QTest::newRow("impossible time") << "2025-03-14T24:00:00Z" << QDateTime();
         QTest::newRow("impossible offset") << "2025-03-14T09:26:53+25:00" << QDateTime();
         QTest::newRow("trailing text") << "2025-03-14T09:26:53Zjunk" << QDateTime();
         QTest::newRow("non-ASCII digits") << "٢٠٢٥-03-14T09:26:53Z" << QDateTime();
-        QTest::newRow("empty") << "" << QDateTime();
     }
     void parseIsoDateTime()
     {
@@ -99,40 +86,6 @@ private Q_SLOTS:
         }
     }
 
-    // Hostile or odd records: each member stands on its own
-    void readSpaceRecord_data()
-    {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<bool>("hasTarget");
-        QTest::addColumn<bool>("hasDataDir");
-        QTest::addColumn<bool>("hasCreatedAt");
-        QTest::newRow("complete, any order")
-            << QByteArray(R"({"createdAt":"2025-03-14T09:26:53Z","dataDir":"/d","mode":"home","target":"/t"})")
-            << true << true << true;
-        QTest::newRow("target is a number") << QByteArray(R"({"target":42,"dataDir":"/d"})") << false << true << false;
-        QTest::newRow("null, bool, array, object")
-            << QByteArray(R"({"target":null,"dataDir":true,"createdAt":["2025-03-14T09:26:53Z"],"x":{}})")
-            << false << false << false;
-        QTest::newRow("bad date leaves the rest") << QByteArray(R"({"target":"/t","createdAt":"2025-03-14"})") << true << false << false;
-        QTest::newRow("top level array") << QByteArray(R"([{"target":"/t"}])") << false << false << false;
-        QTest::newRow("not JSON") << QByteArray("\x00\xff{garbage", 11) << false << false << false;
-        QTest::newRow("truncated") << QByteArray(R"({"target":"/t")") << false << false << false;
-        QTest::newRow("empty") << QByteArray() << false << false << false;
-        QTest::newRow("oversized")
-            << QByteArray(R"({"target":"/t","pad":")") + QByteArray(maxSpaceRecordSize, 'x') + QByteArray(R"("})")
-            << false << false << false;
-    }
-    void readSpaceRecord()
-    {
-        QFETCH(QByteArray, json);
-        QFETCH(bool, hasTarget);
-        QFETCH(bool, hasDataDir);
-        QFETCH(bool, hasCreatedAt);
-        const SpaceRecordFacts facts = tandrel::readSpaceRecord(json);
-        QCOMPARE(facts.target.has_value(), hasTarget);
-        QCOMPARE(facts.dataDir.has_value(), hasDataDir);
-        QCOMPARE(facts.createdAt.has_value(), hasCreatedAt);
-    }
 };
 
 TANDREL_TEST_MAIN(SpaceRecordTest)
