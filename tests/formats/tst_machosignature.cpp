@@ -188,52 +188,33 @@ private Q_SLOTS:
         QTest::addColumn<int>("commandsBefore");
         QTest::addColumn<int>("sandbox");
         QTest::newRow("64-bit little-endian arm64") << cpuArm64 << 2 << int(SandboxValue::True);
-        QTest::newRow("64-bit little-endian x86_64") << cpuX86_64 << 2 << int(SandboxValue::False);
         QTest::newRow("64-bit big-endian ppc64") << cpuPowerPC64 << 2 << int(SandboxValue::IntegerOne);
-        QTest::newRow("32-bit little-endian i386") << cpuI386 << 2 << int(SandboxValue::IntegerZero);
         QTest::newRow("32-bit big-endian ppc") << cpuPowerPC << 2 << int(SandboxValue::Absent);
         QTest::newRow("signature after 300 commands") << cpuX86_64 << 300 << int(SandboxValue::True);
+        QTest::newRow("unsigned") << cpuArm64 << 2 << -int(Signing::Unsigned) - 1;
+        QTest::newRow("signed without entitlements, 32-bit big-endian") << cpuPowerPC << 2 << -int(Signing::WithoutEntitlements) - 1;
     }
     void thin_readsEntitlements()
     {
         QFETCH(quint32, cpu);
         QFETCH(int, commandsBefore);
         QFETCH(int, sandbox);
-        const QByteArray xml = entitlementsXml(SandboxValue(sandbox));
+        // A negative value: no entitlements, signed as -value - 1 says.
+        const QByteArray xml = sandbox >= 0 ? entitlementsXml(SandboxValue(sandbox)) : QByteArray();
         ThinOptions options = thinFor(cpu, xml);
         options.commandsBefore = commandsBefore;
+        if (sandbox < 0)
+            options.signing = Signing(-sandbox - 1);
         const QByteArray bytes = buildThin(options);
-        QCOMPARE(readEntitlementsFromBytes(bytes), std::optional<QByteArray>(xml));
+        const std::optional<QByteArray> expected = sandbox >= 0 ? std::optional(xml) : std::nullopt;
+        QCOMPARE(readEntitlementsFromBytes(bytes), expected);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("exe"));
         QVERIFY(writeFile(path, bytes));
         EntitlementsReadStats stats;
-        QCOMPARE(readEntitlementsFromFile(path, MachOCpu::Arm64, &stats), std::optional<QByteArray>(xml));
-        QVERIFY(stats.signatureFound);
-    }
-
-    void thin_withoutEntitlements_data()
-    {
-        QTest::addColumn<quint32>("cpu");
-        QTest::addColumn<int>("signing");
-        QTest::newRow("unsigned 64-bit") << cpuArm64 << int(Signing::Unsigned);
-        QTest::newRow("unsigned 32-bit big-endian") << cpuPowerPC << int(Signing::Unsigned);
-        QTest::newRow("not Mach-O: a script") << 0u << -1;
-        QTest::newRow("signed, no entitlements, 64-bit") << cpuX86_64 << int(Signing::WithoutEntitlements);
-        QTest::newRow("signed, no entitlements, 32-bit big-endian")
-            << cpuPowerPC << int(Signing::WithoutEntitlements);
-    }
-    void thin_withoutEntitlements()
-    {
-        QFETCH(quint32, cpu);
-        QFETCH(int, signing);
-        ThinOptions options = thinFor(cpu, {});
-        options.signing = Signing(qMax(signing, 0));
-        SpySource source(signing < 0 ? QByteArray("#!/bin/sh\nexec true\n") : buildThin(options));
-        EntitlementsReadStats stats;
-        QCOMPARE(readEntitlements(source, MachOCpu::Arm64, &stats), std::nullopt);
-        QCOMPARE(stats.signatureFound, signing > int(Signing::Unsigned));
+        QCOMPARE(readEntitlementsFromFile(path, MachOCpu::Arm64, &stats), expected);
+        QCOMPARE(stats.signatureFound, options.signing != Signing::Unsigned);
     }
 
     // Fat files
@@ -247,8 +228,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         const QList<quint32> armIntel {cpuArm64, cpuX86_64};
         QTest::newRow("preferred x86_64 after arm64") << armIntel << cpuX86_64 << false << false << 12 << 1;
-        QTest::newRow("preferred arm64 last of three")
-            << QList<quint32> {cpuI386, cpuX86_64, cpuArm64} << cpuArm64 << false << false << 12 << 2;
         QTest::newRow("preferred absent: arm64 before x86_64")
             << QList<quint32> {cpuI386, cpuX86_64, cpuArm64} << cpuPowerPC64 << false << false << 12 << 2;
         QTest::newRow("no arm64: x86_64")
@@ -256,7 +235,6 @@ private Q_SLOTS:
         QTest::newRow("neither: the first")
             << QList<quint32> {cpuPowerPC, cpuI386} << cpuArm64 << false << false << 12 << 0;
         QTest::newRow("fat64") << armIntel << cpuX86_64 << true << false << 14 << 1;
-        QTest::newRow("fat64 byte-swapped") << armIntel << cpuArm64 << true << true << 12 << 0;
     }
     void fat_choosesSlice()
     {
@@ -283,31 +261,20 @@ private Q_SLOTS:
             QTest::newRow(name) << kind << patches;
         };
         row("ncmds over the cap", Kind::Thin64, {{Field::Ncmds, 4097}});
-        row("sizeofcmds past the end", Kind::Thin64, {{Field::Sizeofcmds, 0x10000}});
         row("sizeofcmds cuts the signature command", Kind::Thin64, {{Field::Sizeofcmds, 24 + 40 + 8}});
-        row("cmdsize zero", Kind::Thin64, {{Field::FirstCmdsize, 0}});
         row("signature command too short", Kind::Thin64, {{Field::SignatureCmdsize, 12}});
         row("dataoff past the end", Kind::Thin64, {{Field::Dataoff, 0x100000}});
         row("dataoff + datasize wraps at 32 bits", Kind::Thin64,
             {{Field::Dataoff, 0xfffffff0}, {Field::Datasize, 0x20}});
-        row("datasize below a super-blob header", Kind::Thin64, {{Field::Datasize, 8}});
         row("super-blob magic wrong", Kind::Thin64, {{Field::SuperBlobMagic, 0xfade0cc1}});
         row("super-blob length past datasize", Kind::Thin64, {{Field::SuperBlobLength, 0x7fffffff}});
-        row("super-blob length shorter than its index", Kind::Thin64, {{Field::SuperBlobLength, 20}});
         row("super-blob count 0xffffffff", Kind::Thin64, {{Field::SuperBlobCount, 0xffffffff}});
-        row("entitlements offset wraps", Kind::Thin64, {{Field::EntitlementsIndexOffset, 0xfffffffc}});
-        row("entitlements offset at another blob", Kind::Thin64, {{Field::EntitlementsIndexOffset, 0}});
         row("entitlements magic wrong", Kind::Thin64, {{Field::EntitlementsMagic, 0xfade7172}});
-        row("entitlements length below its header", Kind::Thin64, {{Field::EntitlementsLength, 4}});
         row("entitlements length past the super-blob", Kind::Thin64, {{Field::EntitlementsLength, 0x10000}});
-        row("32-bit big-endian: sizeofcmds 0xffffffff", Kind::Thin32BigEndian,
-            {{Field::Sizeofcmds, 0xffffffff}});
         row("32-bit big-endian: dataoff + datasize wraps", Kind::Thin32BigEndian,
             {{Field::Dataoff, 0xfffffff0}, {Field::Datasize, 0x20}});
-        row("fat count zero", Kind::Fat, {{Field::FatCount, 0}});
         row("fat count over the cap", Kind::Fat, {{Field::FatCount, 65}});
         row("fat slice offset past the end", Kind::Fat, {{Field::FatSliceOffset, 0x7fffffff}});
-        row("fat slice cuts its signature", Kind::Fat, {{Field::FatSliceSize, 256}});
         row("fat slice offset + size wraps at 32 bits", Kind::Fat,
             {{Field::FatSliceOffset, 0xfffff000}, {Field::FatSliceSize, 0x3000}});
         row("fat64 slice offset + size wraps at 64 bits", Kind::Fat64,
@@ -348,25 +315,6 @@ private Q_SLOTS:
         QCOMPARE(result.has_value(), read);
         if (read)
             QCOMPARE(*result, xml);
-    }
-
-    // Found by fuzzing: the reader hands back entitlements whatever their text, and a NUL
-    // in a string of theirs made libplist abort the process when they were parsed. Now
-    // the property-list reader refuses them: not sandboxed, as for any malformed blob.
-    void entitlementsWithNul_areReadThenRefusedAsPropertyList()
-    {
-        const QByteArray xml = QByteArrayLiteral(
-            "<?xml version=\"0.0\" encoding=\"UTF-8\"?>\n"
-            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-            "<plist version=\"1.0\">\n<dict>\n"
-            "\t<key>com.apple.security.app-sandbox</key>\n\t<string>tr\x01\0\0\x07ue</string>\n"
-            "\t<key>com.apple.security.network.client</key>\n\t<true/>\n</dict>\n</plist>\n");
-        const std::optional<QByteArray> entitlements
-            = readEntitlementsFromBytes(buildThin(thinFor(cpuArm64, xml)));
-        QVERIFY(entitlements);
-        QCOMPARE(*entitlements, xml);
-        QVERIFY(!readPropertyList(*entitlements));
     }
 
     // Size: only headers, load commands and the signature are read
