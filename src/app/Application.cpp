@@ -9,24 +9,33 @@
 
 namespace tandrel {
 
-void setApplicationIdentity()
+void setApplicationNames()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Tandrel"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tandrel.io"));
     QCoreApplication::setApplicationName(QStringLiteral("Tandrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
+}
+
+void setApplicationIdentity()
+{
+    setApplicationNames();
     QGuiApplication::setDesktopFileName(QStringLiteral("io.tandrel.Tandrel"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
 }
 
-void installQuietMessageHandler()
+void installQuietMessageHandler(bool always)
 {
-#ifdef QT_NO_DEBUG
+#ifndef QT_NO_DEBUG
+    if (!always)
+        return;
+#else
+    Q_UNUSED(always);
+#endif
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
             std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
     });
-#endif
 }
 
 QString missingDisplayMessage(const QString &program)

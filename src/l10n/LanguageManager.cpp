@@ -27,6 +27,12 @@ void LanguageManager::setChoice(Choice choice)
     settings.sync();
 }
 
+void LanguageManager::setChoiceForThisRun(Choice choice)
+{
+    m_choice = choice;
+    Q_EMIT choiceChanged(choice);
+}
+
 bool LanguageManager::isSpanish() const
 {
     switch (m_choice) {

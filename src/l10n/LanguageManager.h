@@ -24,6 +24,8 @@ public:
     Choice choice() const { return m_choice; }
     // Stores the choice, notifies observers and persists it, also when it is unchanged.
     void setChoice(Choice choice);
+    // The choice for this run only (a command-line option): nothing is persisted.
+    void setChoiceForThisRun(Choice choice);
 
     // Whether Spanish is in force now; for Auto the system's languages are asked afresh.
     bool isSpanish() const;

@@ -26,6 +26,7 @@ SpaceInfo readSpace(const QString &wrapperPath)
     space.dataDir = facts.dataDir;
     space.createdAt = facts.createdAt;
     space.mode = facts.mode;
+    space.instanceName = facts.name;
     // A record copied into another wrapper, or planted in a bundle that is not ours,
     // names a data folder that this wrapper does not own.
     const std::optional<QString> carried = wrapperInstanceId(wrapperPath);

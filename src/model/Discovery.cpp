@@ -26,10 +26,10 @@ void Store::setDetector(Detector detector)
     m_detector = std::move(detector);
 }
 
-void Store::refresh()
+QList<InstalledApp> Store::listApps(const QStringList &folders)
 {
     QList<InstalledApp> apps;
-    for (const QString &folder : applicationFolders()) {
+    for (const QString &folder : folders) {
         QStringList entries;
         try {
             entries = fs::contentsOfDirectory(folder);
@@ -45,8 +45,13 @@ void Store::refresh()
         }
     }
     sortByName(apps, [](const InstalledApp &app) { return app.name(); });
+    return apps;
+}
+
+void Store::refresh()
+{
     IconCache::shared().clear();
-    setApps(std::move(apps));
+    setApps(listApps(applicationFolders()));
     scanSpaces();
 
     // Signatures are read off the main thread; the answer is applied there only while

@@ -27,20 +27,25 @@ std::mutex &sandboxLock()
     return lock;
 }
 
-std::optional<QByteArray> entitlementsOf(const QString &path)
+// `known` is the bundle's Info.plist when the caller has read it already.
+std::optional<QByteArray> entitlementsOf(const QString &path, const BundleInfo *known)
 {
-    // A bundle names its executable in Info.plist; anything else is read as a Mach-O file.
-    if (fs::itemKind(fs::resolvedPath(path)) != fs::ItemKind::Directory)
-        return readEntitlementsFromFile(path);
-    const std::optional<BundleInfo> info = readBundleInfo(path);
-    if (!info || info->executable.isEmpty())
+    std::optional<BundleInfo> read;
+    if (!known) {
+        // A bundle names its executable in Info.plist; anything else is read as a Mach-O file.
+        if (fs::itemKind(fs::resolvedPath(path)) != fs::ItemKind::Directory)
+            return readEntitlementsFromFile(path);
+        read = readBundleInfo(path);
+        known = read ? &*read : nullptr;
+    }
+    if (!known || known->executable.isEmpty())
         return std::nullopt;
-    return readEntitlementsFromFile(info->executablePath(path));
+    return readEntitlementsFromFile(known->executablePath(path));
 }
 
-bool readSandboxed(const QString &path)
+bool readSandboxed(const QString &path, const BundleInfo *known)
 {
-    const auto xml = entitlementsOf(path);
+    const auto xml = entitlementsOf(path, known);
     if (!xml)
         return false;
     const auto entitlements = readPropertyList(*xml);
@@ -64,6 +69,16 @@ bool readSandboxed(const QString &path)
 
 bool Store::isSandboxed(const QUrl &url)
 {
+    return sandboxAnswer(url, nullptr);
+}
+
+bool Store::isSandboxed(const QUrl &url, const BundleInfo &info)
+{
+    return sandboxAnswer(url, &info);
+}
+
+bool Store::sandboxAnswer(const QUrl &url, const BundleInfo *info)
+{
     const QString key = plainPath(url);
     {
         const std::lock_guard locker(sandboxLock());
@@ -72,7 +87,7 @@ bool Store::isSandboxed(const QUrl &url)
             return *cached;
     }
     // Never hold the lock while reading: other threads go on with their own paths.
-    const bool answer = readSandboxed(key);
+    const bool answer = readSandboxed(key, info);
     const std::lock_guard locker(sandboxLock());
     sandboxCache().insert(key, answer);
     return answer;

@@ -48,7 +48,28 @@ LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const 
 
 } // namespace
 
-QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mode)
+Store::AppFacts Store::factsOf(const InstalledApp &app)
+{
+    AppFacts facts;
+    const std::optional<BundleInfo> info = readBundleInfo(app.id());
+    facts.sandboxed = info && isSandboxed(app.url(), *info);
+    if (info) {
+        facts.bundleIdentifier = info->identifier;
+        if (!facts.sandboxed && !info->executable.isEmpty())
+            facts.strategy = resolveStrategy(Mode::Auto, app.id() + QStringLiteral("/Contents"), *info);
+    }
+    return facts;
+}
+
+std::optional<LaunchStrategy> Store::strategyFor(const InstalledApp &target, Mode mode)
+{
+    const std::optional<BundleInfo> info = readBundleInfo(target.id());
+    if (!info)
+        return std::nullopt;
+    return resolveStrategy(mode, target.id() + QStringLiteral("/Contents"), *info);
+}
+
+QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mode, std::optional<LaunchStrategy> forced)
 {
     const QString appName = target.name();
     const QString instanceName = cleanedInstanceName(name);
@@ -76,7 +97,7 @@ QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mod
                                      "a direct-download version exists (outside the App Store), install that one — "
                                      "it's usually duplicable.")));
 
-    const LaunchStrategy strategy = resolveStrategy(mode, contents, *info);
+    const LaunchStrategy strategy = forced ? *forced : resolveStrategy(mode, contents, *info);
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
     const QString wrapper = spacesDir() + QLatin1Char('/') + appName + QStringLiteral(" - ") + instanceName
         + QStringLiteral(".app");
@@ -128,6 +149,14 @@ void Store::signWrapper(const QString &wrapper)
 QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
 {
     const QUrl wrapper = writeSpace(target, name, mode);
+    signWrapper(plainPath(wrapper));
+    scanSpaces();
+    return wrapper;
+}
+
+QUrl Store::createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy)
+{
+    const QUrl wrapper = writeSpace(target, name, Mode::Auto, strategy);
     signWrapper(plainPath(wrapper));
     scanSpaces();
     return wrapper;

@@ -20,6 +20,7 @@ struct SpaceInfo
     // only then may its data folder be removed with it.
     std::optional<QString> instanceId = std::nullopt;
     std::optional<QString> mode = std::nullopt; // "mode" of space.json: "home", "udd" or "gecko"
+    std::optional<QString> instanceName = std::nullopt; // "name" of space.json, without the app's name
 
     QString id() const;
 };

@@ -42,6 +42,7 @@ SpaceRecordFacts readSpaceRecord(const QByteArray &json)
         return facts;
     const QJsonObject object = document.object();
     facts.id = stringMember(object, QStringLiteral("id"));
+    facts.name = stringMember(object, QStringLiteral("name"));
     facts.mode = stringMember(object, QStringLiteral("mode"));
     facts.target = stringMember(object, QStringLiteral("target"));
     facts.dataDir = stringMember(object, QStringLiteral("dataDir"));

@@ -29,6 +29,7 @@ struct SpaceRecord
 struct SpaceRecordFacts
 {
     std::optional<QString> id;
+    std::optional<QString> name;
     std::optional<QString> mode;
     std::optional<QString> target;
     std::optional<QString> dataDir;

@@ -9,11 +9,12 @@
 
 namespace tandrel {
 
-Store::Store(std::optional<QStringList> applicationFolders, QObject *parent)
+Store::Store(std::optional<QStringList> applicationFolders, QObject *parent, Start start)
     : QObject(parent)
     , m_applicationFolders(std::move(applicationFolders))
 {
-    refresh();
+    if (start == Start::Refresh)
+        refresh();
 }
 
 QString Store::home()

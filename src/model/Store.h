@@ -1,6 +1,8 @@
 #pragma once
 
+#include "model/BundleInfo.h"
 #include "model/InstalledApp.h"
+#include "model/LaunchStrategy.h"
 #include "model/Mode.h"
 #include "model/Removal.h"
 #include "model/SpaceInfo.h"
@@ -29,10 +31,14 @@ public:
     // Tells which of the apps are sandboxed; runs on a background thread.
     using Detector = std::function<QSet<QString>(const QList<InstalledApp> &apps)>;
 
+    // Whether the constructor runs the first refresh (the window) or leaves the lists
+    // empty until asked (the command line, which reads only what a command needs).
+    enum class Start { Refresh, Idle };
+
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones);
     // without it, "/Applications" and then "<home>/Applications", with home asked at each use.
     explicit Store(std::optional<QStringList> applicationFolders = std::nullopt,
-                   QObject *parent = nullptr);
+                   QObject *parent = nullptr, Start start = Start::Refresh);
 
     const QList<InstalledApp> &apps() const { return m_apps; }
     const QList<SpaceInfo> &spaces() const { return m_spaces; }
@@ -53,6 +59,8 @@ public:
     // sandbox check, whose answer arrives later as sandboxedPaths. The answer of an
     // older refresh never replaces a newer one's.
     void refresh();
+    // The apps of the folders, in order, without Tandrel itself, sorted by name.
+    static QList<InstalledApp> listApps(const QStringList &folders);
     // Replaces the background sandbox check (tests); empty restores the real one.
     void setDetector(Detector detector);
 
@@ -70,6 +78,11 @@ public:
     // Refusals throw TandrelError; file-system failures throw FileSystemError and leave
     // what was written. Blocks while the signing tools run.
     QUrl createSpace(const InstalledApp &target, const QString &name, Mode mode);
+    // The same with the launch strategy chosen by the caller (the command line's --mode).
+    QUrl createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy);
+    // The strategy creation would pick for the app in this mode, or nothing when its
+    // Info.plist cannot be read.
+    static std::optional<LaunchStrategy> strategyFor(const InstalledApp &target, Mode mode);
     // The same, with the signing tools run in the background so the window keeps
     // answering: refusals and file-system failures are thrown at once, and the wrapper's
     // URL is returned; spaceCreated(wrapper) follows on the main thread once it is signed
@@ -83,8 +96,20 @@ public:
     // Boolean or non-zero number. Any failure is false. Answers are cached for the
     // life of the process; callable from any thread.
     static bool isSandboxed(const QUrl &url);
+    // The same for a bundle whose Info.plist the caller has read already.
+    static bool isSandboxed(const QUrl &url, const BundleInfo &info);
     // The sandboxed ones among the apps, by path; any thread.
     static QSet<QString> detectSandboxed(const QList<InstalledApp> &apps);
+
+    // What the command line shows of an app, from one read of its Info.plist.
+    struct AppFacts
+    {
+        QString bundleIdentifier;
+        bool sandboxed = false;
+        // What creation in Auto mode would pick; nothing for an unreadable or sandboxed app.
+        std::optional<LaunchStrategy> strategy;
+    };
+    static AppFacts factsOf(const InstalledApp &app);
     // "/Applications", then "<home>/Applications".
     static QStringList defaultApplicationFolders();
 
@@ -96,10 +121,12 @@ Q_SIGNALS:
 
 private:
     // Steps up to the instance record: refusals and file-system errors are thrown.
-    QUrl writeSpace(const InstalledApp &target, const QString &name, Mode mode);
+    QUrl writeSpace(const InstalledApp &target, const QString &name, Mode mode,
+                    std::optional<LaunchStrategy> forced = std::nullopt);
     // Signs the wrapper and clears its quarantine attribute; any thread, never fails.
     static void signWrapper(const QString &wrapper);
     static void runTool(const QString &path, const QStringList &arguments);
+    static bool sandboxAnswer(const QUrl &url, const BundleInfo *info);
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);

@@ -3,10 +3,13 @@
 // literals joined, "{}" for every part filled in at run time) and the set of pairs must be
 // exactly the catalogue. A changed, misspelt, new or dropped text fails this test; the other
 // tests check texts by their properties only.
+// Inside a QObject subclass an unqualified tr("es", "en") binds to QObject::tr and silently
+// shows the Spanish text whatever the language: no source may call it bare.
 #include "support/TestEnvironment.h"
 
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -17,6 +20,8 @@ using Pair = std::pair<QString, QString>;
 const QList<Pair> catalogue = {
     {QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."), QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it.")},
     {QStringLiteral(" está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede saltar: la instancia compartiría la sesión original. Si existe versión de descarga directa (fuera del App Store), esa sí suele ser duplicable."), QStringLiteral(" is sandboxed by Apple. The sandbox is enforced at the system level and can't be bypassed: the instance would share the original session. If a direct-download version exists (outside the App Store), that one is usually duplicable.")},
+    {QStringLiteral("--lang admite es o en."), QStringLiteral("--lang takes es or en.")},
+    {QStringLiteral("--mode admite home, udd o gecko."), QStringLiteral("--mode takes home, udd or gecko.")},
     {QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")},
     {QStringLiteral("Abrir"), QStringLiteral("Open")},
     {QStringLiteral("Acerca de Tandrel"), QStringLiteral("About Tandrel")},
@@ -43,6 +48,9 @@ const QList<Pair> catalogue = {
     {QStringLiteral("Eliminar la instancia y todos sus datos"), QStringLiteral("Delete the instance and all its data")},
     {QStringLiteral("Eliminar"), QStringLiteral("Delete")},
     {QStringLiteral("Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain (perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App Store, esa versión sí suele ser duplicable."), QStringLiteral("These apps are sandboxed by Apple: the isolation is signed into the app itself and enforced by the system at launch, regardless of user permissions. Removing it would require re-signing the app, which breaks its original signature and its Keychain access (you'd lose saved sessions). If the app exists as a direct download outside the App Store, that version is usually duplicable.")},
+    {QStringLiteral("Falta el valor de una opción."), QStringLiteral("An option lacks its value.")},
+    {QStringLiteral("Falta la orden."), QStringLiteral("The command is missing.")},
+    {QStringLiteral("Faltan o sobran argumentos para {}."), QStringLiteral("Wrong number of arguments for {}.")},
     {QStringLiteral("HOME aislado"), QStringLiteral("Isolated HOME")},
     {QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."), QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic.")},
     {QStringLiteral("Idioma de la app"), QStringLiteral("App language")},
@@ -50,6 +58,8 @@ const QList<Pair> catalogue = {
     {QStringLiteral("No duplicable"), QStringLiteral("Not duplicable")},
     {QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")},
     {QStringLiteral("No encuentro el ejecutable de {}."), QStringLiteral("Can't find {}'s executable.")},
+    {QStringLiteral("No encuentro la app {}. Usa su ruta o su nombre tal como lo muestra \"tandrel apps\"."), QStringLiteral("Can't find the app {}. Use its path or its name as \"tandrel apps\" prints it.")},
+    {QStringLiteral("No encuentro la instancia {}."), QStringLiteral("Can't find the instance {}.")},
     {QStringLiteral("No encuentro tu carpeta personal: la variable HOME está vacía o no es una ruta absoluta."), QStringLiteral("Can't find your home folder: the HOME variable is empty or not an absolute path.")},
     {QStringLiteral("No pude generar el ícono."), QStringLiteral("Couldn't generate the icon.")},
     {QStringLiteral("No pude guardar el ícono."), QStringLiteral("Couldn't save the icon.")},
@@ -58,23 +68,31 @@ const QList<Pair> catalogue = {
     {QStringLiteral("Nombre (ej: Personal, Cuenta 2)"), QStringLiteral("Name (e.g. Personal, Account 2)")},
     {QStringLiteral("Nueva instancia de {}"), QStringLiteral("New instance of {}")},
     {QStringLiteral("Nueva ventana"), QStringLiteral("New Window")},
+    {QStringLiteral("Opción desconocida: {}."), QStringLiteral("Unknown option: {}.")},
+    {QStringLiteral("Orden desconocida: {}."), QStringLiteral("Unknown command: {}.")},
     {QStringLiteral("Parte de la instancia se conservó"), QStringLiteral("Part of the instance was kept")},
     {QStringLiteral("Ponle un nombre a la instancia."), QStringLiteral("Give the instance a name.")},
+    {QStringLiteral("Prueba \"tandrel --help\"."), QStringLiteral("Try \"tandrel --help\".")},
     {QStringLiteral("Salir"), QStringLiteral("Quit")},
     {QStringLiteral("Se borrará la instancia y todos sus datos (sesión, cookies, configuración). Esta acción no se puede deshacer."), QStringLiteral("The instance and all its data (session, cookies, settings) will be deleted. This cannot be undone.")},
+    {QStringLiteral("Sin terminal, \"delete\" necesita --yes."), QStringLiteral("Without a terminal, \"delete\" needs --yes.")},
     {QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale")},
     {QStringLiteral("Tus instancias duplicadas"), QStringLiteral("Your duplicated instances")},
+    {QStringLiteral("Uso: tandrel [ORDEN] [OPCIONES]\nSin orden, Tandrel abre su ventana.\n\nÓrdenes:\n  apps [--json] [--apps CARPETA]...\n      Las apps instaladas, si cada una está sandboxeada y el modo de aislamiento que\n      elegiría Tandrel. --apps sustituye las carpetas donde se buscan (se puede repetir).\n  list [--json]\n      Las instancias: nombre, id, app, modo, carpeta de datos y contenedor.\n  create APP NOMBRE [--mode home|udd|gecko]\n      Crea una instancia de APP (su ruta, o su nombre tal como lo muestra \"apps\")\n      y muestra la ruta del contenedor nuevo.\n  open INSTANCIA\n      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n  delete INSTANCIA [--yes]\n      Elimina una instancia y sus datos. Pregunta antes en una terminal; si no hay\n      terminal, necesita --yes.\n\nOpciones:\n  --json          un documento JSON (una lista de objetos)\n  --lang es|en    el idioma de esta ejecución; la elección guardada no cambia\n  --help          esta ayuda\n  --version       la versión\n\nEstado de salida: 0 hecho, 1 rechazado o fallido, 2 uso incorrecto."), QStringLiteral("Usage: tandrel [COMMAND] [OPTIONS]\nWithout a command, Tandrel opens its window.\n\nCommands:\n  apps [--json] [--apps FOLDER]...\n      The installed apps, whether each is sandboxed, and the isolation mode Tandrel\n      would pick. --apps replaces the folders searched for apps (repeatable).\n  list [--json]\n      The instances: name, id, app, mode, data folder and wrapper.\n  create APP NAME [--mode home|udd|gecko]\n      Makes an instance of APP (its path, or its name as \"apps\" prints it) and\n      prints the new wrapper's path.\n  open INSTANCE\n      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n  delete INSTANCE [--yes]\n      Deletes an instance and its data. Asks first on a terminal; without one it\n      needs --yes.\n\nOptions:\n  --json          one JSON document (a list of objects)\n  --lang es|en    the language of this run; the saved choice stays as it is\n  --help          this help\n  --version       the version\n\nExit status: 0 done, 1 refused or failed, 2 wrong usage.")},
     {QStringLiteral("Ver en Finder"), QStringLiteral("Show in Finder")},
     {QStringLiteral("Versión %1 (%2)"), QStringLiteral("Version %1 (%2)")},
     {QStringLiteral("Ya existe una instancia con ese nombre. Usa otro nombre o elimina la anterior."), QStringLiteral("An instance with that name already exists. Use another name or delete the old one.")},
+    {QStringLiteral("sandboxeada"), QStringLiteral("sandboxed")},
     {QStringLiteral("una app, dos cuentas"), QStringLiteral("one app, two accounts")},
     {QStringLiteral("{} está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora el aislamiento y la instancia compartiría la sesión original. Si existe versión de descarga directa (fuera del App Store), instálala — esa sí suele ser duplicable."), QStringLiteral("{} is sandboxed by Apple and macOS won't allow duplicating it: the sandbox ignores the isolation and the instance would share the original session. If a direct-download version exists (outside the App Store), install that one — it's usually duplicable.")},
+    {QStringLiteral("{} no vale para {}."), QStringLiteral("{} doesn't apply to {}.")},
     {QStringLiteral("{}: Tandrel no lo creó, así que se dejó donde está."), QStringLiteral("{}: Tandrel didn't create it, so it was left in place.")},
     {QStringLiteral("{}: es un enlace simbólico; no se siguió ni se eliminó."), QStringLiteral("{}: it's a symbolic link; it was neither followed nor removed.")},
     {QStringLiteral("{}: no es la carpeta de datos de esta instancia, así que se dejó intacta."), QStringLiteral("{}: it isn't this instance's data folder, so it was left untouched.")},
     {QStringLiteral("{}: no se pudo eliminar ({})."), QStringLiteral("{}: couldn't be removed ({}).")},
     {QStringLiteral("{}: se conservaron los datos porque la instancia no se pudo eliminar."), QStringLiteral("{}: the data was kept because the instance itself couldn't be removed.")},
     {QStringLiteral("¿Desinstalar Tandrel?"), QStringLiteral("Uninstall Tandrel?")},
+    {QStringLiteral("¿Eliminar {}? [s/N] "), QStringLiteral("Delete {}? [y/N] ")},
     {QStringLiteral("¿Eliminar {}?"), QStringLiteral("Delete {}?")},
 };
 
@@ -110,13 +128,22 @@ QString argumentText(QStringView argument)
     for (skipSpace(); i < argument.size(); skipSpace()) {
         bool literal = false;
         for (const QStringView wrapper : {u"QStringLiteral(", u"QLatin1String(", u"QString("}) {
-            if (argument.mid(i).startsWith(wrapper) && argument.mid(i + wrapper.size()).startsWith(u"\"")) {
-                i += wrapper.size();
+            qsizetype quote = i + wrapper.size();
+            while (quote < argument.size() && argument[quote].isSpace())
+                ++quote;
+            if (argument.mid(i).startsWith(wrapper) && argument.mid(quote).startsWith(u"\"")) {
+                i = quote;
                 text += literalAt(argument, i);
                 literal = true;
                 ++i; // the wrapper's ')'
                 break;
             }
+        }
+        if (!literal && argument.mid(i).startsWith(u"QLatin1Char('") && i + 15 < argument.size()
+            && argument[i + 14] == QLatin1Char('\'')) {
+            text += argument[i + 13]; // a character literal: the text's own punctuation
+            i += 16;
+            literal = true;
         }
         if (!literal && argument[i] == QLatin1Char('"')) {
             text += literalAt(argument, i);
@@ -176,6 +203,24 @@ QList<Pair> pairsIn(const QString &source)
     return pairs;
 }
 
+// Lines holding a call of tr that is neither qualified nor a member access.
+QStringList unqualifiedTrCalls(const QString &source)
+{
+    static const QRegularExpression call(QStringLiteral("(?<![\\w:.>~])tr\\s*\\("));
+    static const QRegularExpression lineComment(QStringLiteral("//.*$"));
+    static const QRegularExpression literal(QStringLiteral("\"(?:[^\"\\\\]|\\\\.)*\""));
+    QStringList hits;
+    const QStringList lines = source.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        line.remove(literal);
+        line.remove(lineComment);
+        if (call.match(line).hasMatch())
+            hits << QStringLiteral("%1: %2").arg(i + 1).arg(lines[i].trimmed());
+    }
+    return hits;
+}
+
 QString show(const Pair &pair)
 {
     const auto quote = [](QString text) {
@@ -214,19 +259,50 @@ private Q_SLOTS:
         QCOMPARE(pairs.first().second, english);
     }
 
-    void sources_showExactlyTheCatalogue()
+    void bareTrDetector_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("flagged");
+        QTest::newRow("bare call") << "label->setText(tr(\"Hola\", \"Hello\"));" << true;
+        QTest::newRow("bare call with space") << "auto t = tr (\"a\", \"b\");" << true;
+        QTest::newRow("qualified") << "label->setText(tandrel::tr(\"Hola\", \"Hello\"));" << false;
+        QTest::newRow("other identifier") << "attr(\"x\"); ctr(1); str(\"a\");" << false;
+        QTest::newRow("in a comment or a string") << "s = \"tr(a, b)\"; // tr(\"a\", \"b\")" << false;
+    }
+    void bareTrDetector()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, flagged);
+        QCOMPARE(!unqualifiedTrCalls(code).isEmpty(), flagged);
+    }
+
+    void sources_showExactlyTheCatalogueAndCallTrQualified()
     {
         QSet<Pair> found;
-        QDirIterator it(QStringLiteral(TANDREL_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                        QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile file(it.next());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            for (const Pair &pair : pairsIn(QString::fromUtf8(file.readAll()))) {
-                if (pair.first != QLatin1String("{}") || pair.second != QLatin1String("{}"))
-                    found.insert(pair);
+        QStringList bare;
+        for (const char *folder : {"src", "tests"}) {
+            QDirIterator it(QStringLiteral(TANDREL_SOURCE_DIR "/") + QLatin1String(folder),
+                            {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.mm")}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                const QString source = QString::fromUtf8(file.readAll());
+                // The one definition of tandrel::tr, and this file's own samples.
+                if (!path.endsWith(QLatin1String("/l10n/Tr.h")) && !path.endsWith(QLatin1String("/l10n/Tr.cpp"))
+                    && !path.endsWith(QLatin1String("/tst_texts.cpp")))
+                    for (const QString &hit : unqualifiedTrCalls(source))
+                        bare << path + QLatin1Char(':') + hit;
+                if (qstrcmp(folder, "src") != 0)
+                    continue;
+                for (const Pair &pair : pairsIn(source)) {
+                    if (pair.first != QLatin1String("{}") || pair.second != QLatin1String("{}"))
+                        found.insert(pair);
+                }
             }
         }
+        QVERIFY2(bare.isEmpty(), qPrintable(bare.join(QLatin1Char('\n'))));
         const QSet<Pair> expected(catalogue.cbegin(), catalogue.cend());
         QStringList problems;
         for (const Pair &pair : found - expected)

@@ -1,0 +1,378 @@
+#include "app/CommandLine.h"
+
+#include "l10n/LanguageManager.h"
+#include "l10n/Tr.h"
+#include "model/SpaceRecord.h"
+#include "model/Store.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+#include <unistd.h>
+
+namespace tandrel {
+namespace {
+
+const QStringList commands{QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
+                           QStringLiteral("open"), QStringLiteral("delete")};
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void out(const QString &line)
+{
+    write(stdout, line + QLatin1Char('\n'));
+}
+
+// A refusal or failure: the same message the window shows.
+int failed(const QString &message)
+{
+    write(stderr, message + QLatin1Char('\n'));
+    return 1;
+}
+
+int usageError(const QString &message)
+{
+    write(stderr, QStringLiteral("tandrel: ") + message + QLatin1Char('\n')
+                      + tandrel::tr(QStringLiteral("Prueba \"tandrel --help\"."), QStringLiteral("Try \"tandrel --help\"."))
+                      + QLatin1Char('\n'));
+    return 2;
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString helpText()
+{
+    return tandrel::tr(
+        QStringLiteral(
+            "Uso: tandrel [ORDEN] [OPCIONES]\n"
+            "Sin orden, Tandrel abre su ventana.\n"
+            "\n"
+            "Órdenes:\n"
+            "  apps [--json] [--apps CARPETA]...\n"
+            "      Las apps instaladas, si cada una está sandboxeada y el modo de aislamiento que\n"
+            "      elegiría Tandrel. --apps sustituye las carpetas donde se buscan (se puede repetir).\n"
+            "  list [--json]\n"
+            "      Las instancias: nombre, id, app, modo, carpeta de datos y contenedor.\n"
+            "  create APP NOMBRE [--mode home|udd|gecko]\n"
+            "      Crea una instancia de APP (su ruta, o su nombre tal como lo muestra \"apps\")\n"
+            "      y muestra la ruta del contenedor nuevo.\n"
+            "  open INSTANCIA\n"
+            "      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n"
+            "  delete INSTANCIA [--yes]\n"
+            "      Elimina una instancia y sus datos. Pregunta antes en una terminal; si no hay\n"
+            "      terminal, necesita --yes.\n"
+            "\n"
+            "Opciones:\n"
+            "  --json          un documento JSON (una lista de objetos)\n"
+            "  --lang es|en    el idioma de esta ejecución; la elección guardada no cambia\n"
+            "  --help          esta ayuda\n"
+            "  --version       la versión\n"
+            "\n"
+            "Estado de salida: 0 hecho, 1 rechazado o fallido, 2 uso incorrecto."),
+        QStringLiteral(
+            "Usage: tandrel [COMMAND] [OPTIONS]\n"
+            "Without a command, Tandrel opens its window.\n"
+            "\n"
+            "Commands:\n"
+            "  apps [--json] [--apps FOLDER]...\n"
+            "      The installed apps, whether each is sandboxed, and the isolation mode Tandrel\n"
+            "      would pick. --apps replaces the folders searched for apps (repeatable).\n"
+            "  list [--json]\n"
+            "      The instances: name, id, app, mode, data folder and wrapper.\n"
+            "  create APP NAME [--mode home|udd|gecko]\n"
+            "      Makes an instance of APP (its path, or its name as \"apps\" prints it) and\n"
+            "      prints the new wrapper's path.\n"
+            "  open INSTANCE\n"
+            "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
+            "  delete INSTANCE [--yes]\n"
+            "      Deletes an instance and its data. Asks first on a terminal; without one it\n"
+            "      needs --yes.\n"
+            "\n"
+            "Options:\n"
+            "  --json          one JSON document (a list of objects)\n"
+            "  --lang es|en    the language of this run; the saved choice stays as it is\n"
+            "  --help          this help\n"
+            "  --version       the version\n"
+            "\n"
+            "Exit status: 0 done, 1 refused or failed, 2 wrong usage."));
+}
+
+// Columns padded to their widest cell, two blanks apart; the last one is not padded.
+void printAligned(const QList<QStringList> &rows)
+{
+    QList<qsizetype> widths;
+    for (const QStringList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = qMax(widths[i], row[i].size());
+        }
+    }
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+        out(line);
+    }
+}
+
+void printJson(const QJsonArray &array)
+{
+    write(stdout, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+}
+
+QString plainAbsolute(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+int apps(const QCommandLineParser &parser)
+{
+    const QStringList folders = parser.isSet(QStringLiteral("apps")) ? parser.values(QStringLiteral("apps"))
+                                                                       : Store::defaultApplicationFolders();
+    QJsonArray json;
+    QList<QStringList> rows;
+    for (const InstalledApp &app : Store::listApps(folders)) {
+        const Store::AppFacts facts = Store::factsOf(app);
+        const QString mode = facts.strategy ? strategyText(*facts.strategy) : QString();
+        json.append(QJsonObject{{QStringLiteral("name"), app.name()},
+                                {QStringLiteral("path"), app.id()},
+                                {QStringLiteral("bundleId"), facts.bundleIdentifier},
+                                {QStringLiteral("sandboxed"), facts.sandboxed},
+                                {QStringLiteral("mode"), mode.isEmpty() ? QJsonValue() : QJsonValue(mode)}});
+        rows.append({app.name(),
+                     facts.sandboxed ? tandrel::tr(QStringLiteral("sandboxeada"), QStringLiteral("sandboxed"))
+                                     : (mode.isEmpty() ? QStringLiteral("-") : mode),
+                     app.id()});
+    }
+    if (parser.isSet(QStringLiteral("json")))
+        printJson(json);
+    else
+        printAligned(rows);
+    return 0;
+}
+
+int list(const QCommandLineParser &parser, Store &store)
+{
+    QJsonArray json;
+    QList<QStringList> rows;
+    for (const SpaceInfo &space : store.spaces()) {
+        const auto text = [](const std::optional<QString> &value) { return value ? QJsonValue(*value) : QJsonValue(); };
+        json.append(QJsonObject{
+            {QStringLiteral("id"), text(space.instanceId)},
+            {QStringLiteral("name"), text(space.instanceName)},
+            {QStringLiteral("displayName"), space.name},
+            {QStringLiteral("target"), text(space.targetPath)},
+            {QStringLiteral("mode"), text(space.mode)},
+            {QStringLiteral("dataDir"), text(space.dataDir)},
+            {QStringLiteral("wrapper"), space.id()},
+            {QStringLiteral("createdAt"), space.createdAt ? QJsonValue(formatIsoDateTime(*space.createdAt)) : QJsonValue()},
+        });
+        rows.append({space.name, space.mode.value_or(QStringLiteral("-")), space.instanceId.value_or(QStringLiteral("-")),
+                     space.targetPath.value_or(QStringLiteral("-")), space.dataDir.value_or(QStringLiteral("-")), space.id()});
+    }
+    if (parser.isSet(QStringLiteral("json")))
+        printJson(json);
+    else
+        printAligned(rows);
+    return 0;
+}
+
+std::optional<InstalledApp> findApp(const QString &wanted)
+{
+    if (wanted.contains(QLatin1Char('/')))
+        return InstalledApp{QUrl::fromLocalFile(plainAbsolute(wanted))};
+    for (const InstalledApp &app : Store::listApps(Store::defaultApplicationFolders())) {
+        if (app.name() == wanted)
+            return app;
+    }
+    return std::nullopt;
+}
+
+std::optional<SpaceInfo> findSpace(const Store &store, const QString &wanted)
+{
+    const QString path = plainAbsolute(wanted);
+    for (const SpaceInfo &space : store.spaces()) {
+        if (space.instanceId == wanted || space.name == wanted || space.id() == path)
+            return space;
+    }
+    return std::nullopt;
+}
+
+int create(const QCommandLineParser &parser, Store &store, const QStringList &arguments)
+{
+    const std::optional<InstalledApp> app = findApp(arguments[0]);
+    if (!app)
+        return failed(tandrel::tr(
+            QStringLiteral("No encuentro la app ") + quoted(arguments[0])
+                + QStringLiteral(". Usa su ruta o su nombre tal como lo muestra \"tandrel apps\"."),
+            QStringLiteral("Can't find the app ") + quoted(arguments[0])
+                + QStringLiteral(". Use its path or its name as \"tandrel apps\" prints it.")));
+    QUrl wrapper;
+    const QString mode = parser.value(QStringLiteral("mode"));
+    if (mode.isEmpty())
+        wrapper = store.createSpace(*app, arguments[1], Mode::Auto);
+    else
+        wrapper = store.createSpace(*app, arguments[1], *strategyFromText(mode));
+    out(plainPath(wrapper));
+    return 0;
+}
+
+bool confirmedOnTerminal(const SpaceInfo &space)
+{
+    write(stderr, tandrel::tr(QStringLiteral("¿Eliminar ") + quoted(space.name) + QStringLiteral("? [s/N] "),
+                              QStringLiteral("Delete ") + quoted(space.name) + QStringLiteral("? [y/N] ")));
+    char buffer[64] = {};
+    if (!std::fgets(buffer, sizeof buffer, stdin))
+        return false;
+    const QString answer = QString::fromLocal8Bit(buffer).trimmed().toLower();
+    return answer == QLatin1String("y") || answer == QLatin1String("yes") || answer == QLatin1String("s")
+        || answer == QLatin1String("si") || answer == QStringLiteral("sí");
+}
+
+int runCommand(const QCommandLineParser &parser, const QString &command, const QStringList &arguments)
+{
+    if (command == QLatin1String("apps"))
+        return apps(parser);
+    Store store(std::nullopt, nullptr, Store::Start::Idle);
+    Store::spacesDir(); // a clear error when there is no home to work in
+    store.scanSpaces();
+    if (command == QLatin1String("list"))
+        return list(parser, store);
+    if (command == QLatin1String("create"))
+        return create(parser, store, arguments);
+    const std::optional<SpaceInfo> space = findSpace(store, arguments[0]);
+    if (!space)
+        return failed(tandrel::tr(QStringLiteral("No encuentro la instancia ") + quoted(arguments[0]) + QLatin1Char('.'),
+                                  QStringLiteral("Can't find the instance ") + quoted(arguments[0]) + QLatin1Char('.')));
+    if (command == QLatin1String("open")) {
+        store.launchSpace(*space);
+        return 0;
+    }
+    if (!parser.isSet(QStringLiteral("yes"))) {
+        if (!::isatty(STDIN_FILENO))
+            return usageError(tandrel::tr(QStringLiteral("Sin terminal, \"delete\" necesita --yes."),
+                                          QStringLiteral("Without a terminal, \"delete\" needs --yes.")));
+        if (!confirmedOnTerminal(*space))
+            return 1;
+    }
+    const RemovalReport report = store.deleteSpace(*space);
+    return report.isComplete() ? 0 : failed(report.message());
+}
+
+} // namespace
+
+Launch launchFor(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--lang")) {
+            ++i; // its value
+            continue;
+        }
+        if (argument.startsWith(QLatin1String("--lang=")))
+            continue;
+        return argument == QLatin1String("create") ? Launch::DrawingCommand : Launch::Command;
+    }
+    return Launch::Window;
+}
+
+bool applyLanguageOption(const QStringList &arguments)
+{
+    std::optional<LanguageManager::Choice> choice;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString value;
+        if (arguments[i] == QLatin1String("--lang"))
+            value = arguments.value(++i);
+        else if (arguments[i].startsWith(QLatin1String("--lang=")))
+            value = arguments[i].mid(7);
+        else
+            continue;
+        if (value != QLatin1String("es") && value != QLatin1String("en"))
+            return false;
+        choice = value == QLatin1String("es") ? LanguageManager::Choice::Es : LanguageManager::Choice::En;
+    }
+    if (choice)
+        LanguageManager::shared().setChoiceForThisRun(*choice);
+    return true;
+}
+
+int runCommandLine(const QStringList &arguments)
+{
+    if (!applyLanguageOption(arguments))
+        return usageError(tandrel::tr(QStringLiteral("--lang admite es o en."), QStringLiteral("--lang takes es or en.")));
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({{QStringLiteral("json"), QString()},
+                       {QStringLiteral("apps"), QString(), QStringLiteral("folder")},
+                       {QStringLiteral("mode"), QString(), QStringLiteral("mode")},
+                       {QStringLiteral("yes"), QString()},
+                       {QStringLiteral("lang"), QString(), QStringLiteral("language")},
+                       {QStringLiteral("help"), QString()},
+                       {QStringLiteral("version"), QString()}});
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        return usageError(unknown.isEmpty()
+                              ? tandrel::tr(QStringLiteral("Falta el valor de una opción."), QStringLiteral("An option lacks its value."))
+                              : tandrel::tr(QStringLiteral("Opción desconocida: ") + quoted(unknown.first()) + QLatin1Char('.'),
+                                            QStringLiteral("Unknown option: ") + quoted(unknown.first()) + QLatin1Char('.')));
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out(helpText());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out(QStringLiteral("tandrel ") + QStringLiteral(TANDREL_VERSION));
+        return 0;
+    }
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(tandrel::tr(QStringLiteral("Falta la orden."), QStringLiteral("The command is missing.")));
+    const QString command = positional.takeFirst();
+    if (!commands.contains(command))
+        return usageError(tandrel::tr(QStringLiteral("Orden desconocida: ") + quoted(command) + QLatin1Char('.'),
+                                      QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
+
+    // Each command's operands and options.
+    const int operands = command == QLatin1String("create") ? 2 : (command == QLatin1String("open") || command == QLatin1String("delete")) ? 1 : 0;
+    if (positional.size() != operands)
+        return usageError(tandrel::tr(QStringLiteral("Faltan o sobran argumentos para ") + quoted(command) + QLatin1Char('.'),
+                                      QStringLiteral("Wrong number of arguments for ") + quoted(command) + QLatin1Char('.')));
+    const QList<std::pair<QString, QStringList>> optionsOf{
+        {QStringLiteral("json"), {QStringLiteral("apps"), QStringLiteral("list")}},
+        {QStringLiteral("apps"), {QStringLiteral("apps")}},
+        {QStringLiteral("mode"), {QStringLiteral("create")}},
+        {QStringLiteral("yes"), {QStringLiteral("delete")}}};
+    for (const auto &[option, allowed] : optionsOf) {
+        if (parser.isSet(option) && !allowed.contains(command))
+            return usageError(tandrel::tr(quoted(QStringLiteral("--") + option) + QStringLiteral(" no vale para ") + quoted(command) + QLatin1Char('.'),
+                                          quoted(QStringLiteral("--") + option) + QStringLiteral(" doesn't apply to ") + quoted(command) + QLatin1Char('.')));
+    }
+    if (parser.isSet(QStringLiteral("mode")) && !strategyFromText(parser.value(QStringLiteral("mode"))))
+        return usageError(tandrel::tr(QStringLiteral("--mode admite home, udd o gecko."), QStringLiteral("--mode takes home, udd or gecko.")));
+
+    try {
+        return runCommand(parser, command, positional);
+    } catch (const std::exception &error) {
+        // Refusals and the file system's own failures carry their text as UTF-8.
+        return failed(QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace tandrel

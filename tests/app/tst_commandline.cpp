@@ -1,0 +1,194 @@
+// The command line through the real executable, without a display: usage errors,
+// refusals, the JSON it prints, and a create → list → open → delete round trip. The
+// operations themselves are the model's, tested there.
+#include "formats/MachOSignature.h"
+#include "model/Store.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
+#include "support/TestEnvironment.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+using namespace tandrel;
+using namespace tandrel::test;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The executable with HOME (and the XDG folders) in `home`, no display, no terminal.
+Run run(const QStringList &arguments, const QString &home = isolatedHome())
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(variable));
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral(TANDREL_EXECUTABLE), arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+    QString m_apps;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_apps = isolatedHome() + QStringLiteral("/Applications");
+        FakeBundleOptions browser;
+        browser.identifier = QStringLiteral("com.google.Chrome");
+        makeFakeBundle(m_apps, QStringLiteral("Browser"), browser);
+        makeFakeBundle(m_apps, QStringLiteral("Notes"));
+        FakeBundleOptions locked;
+        ThinOptions thin;
+        thin.cpuType = quint32(hostCpu());
+        thin.entitlements = entitlementsXml(SandboxValue::True);
+        locked.executableBytes = buildThin(thin);
+        makeFakeBundle(m_apps, QStringLiteral("Locked"), locked);
+    }
+
+    void statusAndMessages_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("inError"); // a word the message must hold
+        QTest::newRow("unknown command") << QStringList{"bogus"} << 2 << "bogus";
+        QTest::newRow("unknown option") << QStringList{"apps", "--colour"} << 2 << "colour";
+        QTest::newRow("an option of another command") << QStringList{"list", "--apps", "/x"} << 2 << "--apps";
+        QTest::newRow("missing operand") << QStringList{"create", "Notes"} << 2 << "create";
+        QTest::newRow("an unknown mode") << QStringList{"create", "Notes", "Work", "--mode", "fast"} << 2 << "--mode";
+        QTest::newRow("an unknown language") << QStringList{"--lang", "fr", "list"} << 2 << "--lang";
+        QTest::newRow("options without a command") << QStringList{"--json"} << 2 << "tandrel --help";
+        QTest::newRow("a sandboxed app") << QStringList{"create", "Locked", "Work"} << 1 << "Locked";
+        QTest::newRow("an app that is not there") << QStringList{"create", "Nowhere", "Work"} << 1 << "Nowhere";
+        QTest::newRow("a name with a line break") << QStringList{"create", "Notes", "Wo\nrk"} << 1 << "";
+        QTest::newRow("an instance that is not there") << QStringList{"open", "Nothing"} << 1 << "Nothing";
+    }
+    void statusAndMessages()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, inError);
+        const Run english = run(QStringList{"--lang", "en"} + arguments);
+        const Run spanish = run(QStringList{"--lang", "es"} + arguments);
+        QCOMPARE(english.status, status);
+        QCOMPARE(spanish.status, status);
+        QVERIFY(english.out.isEmpty());
+        QVERIFY2(english.err.contains(inError), qPrintable(english.err));
+        // One line (and a hint for usage errors), in the language asked for.
+        QCOMPARE(english.err.count(QLatin1Char('\n')), status == 2 ? 2 : 1);
+        if (!arguments.contains(QStringLiteral("fr")))
+            QVERIFY(english.err != spanish.err);
+        QVERIFY(!QFileInfo::exists(Store::spacesDir()));
+    }
+
+    void help_inTheLanguageAskedFor()
+    {
+        const Run english = run({"--lang", "en", "--help"});
+        const Run spanish = run({"--help", "--lang", "es"});
+        QCOMPARE(english.status, 0);
+        for (const char *command : {"apps", "list", "create", "open", "delete", "--json", "--yes", "--mode"})
+            QVERIFY2(english.out.contains(QLatin1String(command)) && spanish.out.contains(QLatin1String(command)), command);
+        QVERIFY(english.out != spanish.out);
+        QCOMPARE(run({"--version"}).out.trimmed(), QStringLiteral("tandrel " TANDREL_VERSION));
+    }
+
+    void apps_json()
+    {
+        const Run listed = run({"apps", "--json", "--apps", m_apps});
+        QCOMPARE(listed.status, 0);
+        const QJsonArray apps = QJsonDocument::fromJson(listed.out.toUtf8()).array();
+        QCOMPARE(apps.size(), 3);
+        QHash<QString, QJsonObject> byName;
+        for (const QJsonValue &app : apps) {
+            const QJsonObject object = app.toObject();
+            QVERIFY(object.value(QStringLiteral("path")).toString().startsWith(m_apps));
+            QVERIFY(object.value(QStringLiteral("sandboxed")).isBool());
+            byName.insert(object.value(QStringLiteral("name")).toString(), object);
+        }
+        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
+        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("bundleId")).toString(), QStringLiteral("com.google.Chrome"));
+        QCOMPARE(byName.value(QStringLiteral("Notes")).value(QStringLiteral("mode")).toString(), QStringLiteral("home"));
+        QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("sandboxed")).toBool());
+        QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("mode")).isNull());
+        // Without --apps, the default folders: the home's Applications among them.
+        QCOMPARE(QJsonDocument::fromJson(run({"apps", "--json"}).out.toUtf8()).array().size(), 3);
+    }
+
+    void createListOpenDelete()
+    {
+        const Run created = run({"create", "Notes", "Work"});
+        QCOMPARE(created.status, 0);
+        const QString wrapper = created.out.trimmed();
+        QCOMPARE(wrapper, Store::spacesDir() + QStringLiteral("/Notes - Work.app"));
+
+        const QJsonArray listed = QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array();
+        QCOMPARE(listed.size(), 1);
+        const QJsonObject space = listed.first().toObject();
+        QCOMPARE(space.value(QStringLiteral("displayName")).toString(), QStringLiteral("Notes - Work"));
+        QCOMPARE(space.value(QStringLiteral("name")).toString(), QStringLiteral("Work"));
+        QCOMPARE(space.value(QStringLiteral("wrapper")).toString(), wrapper);
+        QCOMPARE(space.value(QStringLiteral("mode")).toString(), QStringLiteral("home"));
+        const QString id = space.value(QStringLiteral("id")).toString();
+        QCOMPARE(space.value(QStringLiteral("dataDir")).toString(), Store::dataRoot() + QLatin1Char('/') + id);
+        QVERIFY(!space.value(QStringLiteral("createdAt")).toString().isEmpty());
+
+        // The same wrapper the window writes: created in another home through the Store, it
+        // differs only by the id, the creation time and the home's path.
+        QTemporaryDir other;
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(other.path()));
+        Store store(QStringList{}, nullptr, Store::Start::Idle);
+        const QString twin = plainPath(store.createSpace(InstalledApp{QUrl::fromLocalFile(m_apps + QStringLiteral("/Notes.app"))},
+                                                         QStringLiteral("Work"), Mode::Auto));
+        const QString twinId = store.spaces().first().instanceId.value_or(QString());
+        qputenv("HOME", home);
+        for (const char *file : {"Contents/Info.plist", "Contents/MacOS/launcher", "Contents/Resources/app.icns"}) {
+            const QByteArray mine = contentsOf(wrapper + QLatin1Char('/') + QLatin1String(file));
+            QByteArray theirs = contentsOf(twin + QLatin1Char('/') + QLatin1String(file));
+            theirs.replace(twinId.toUtf8(), id.toUtf8()).replace(QFile::encodeName(other.path()), QFile::encodeName(isolatedHome()));
+            QVERIFY2(!mine.isEmpty() && mine == theirs, file);
+        }
+
+        QCOMPARE(run({"open", id}).status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(launchRecordPath(m_apps + QStringLiteral("/Notes.app"))), 20000);
+
+        // Without a terminal, deleting needs --yes.
+        QCOMPARE(run({"delete", "Notes - Work"}).status, 2);
+        QVERIFY(QFileInfo::exists(wrapper));
+        QCOMPARE(run({"delete", wrapper, "--yes"}).status, 0);
+        QVERIFY(!QFileInfo::exists(wrapper));
+        QVERIFY(!QFileInfo::exists(Store::dataRoot() + QLatin1Char('/') + id));
+        QCOMPARE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array().size(), 0);
+    }
+};
+
+TANDREL_GUI_TEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
