@@ -29,6 +29,15 @@ InstalledApp::InstalledApp(const QUrl &url)
     m_derived.reset(derived);
 }
 
+InstalledApp::InstalledApp(const QUrl &url, const QString &name)
+{
+    auto *derived = new Derived;
+    derived->url = url;
+    derived->id = plainPath(url);
+    derived->name = name;
+    m_derived.reset(derived);
+}
+
 const InstalledApp::Derived &InstalledApp::empty()
 {
     static const Derived none;

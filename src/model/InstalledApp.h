@@ -20,12 +20,17 @@ class InstalledApp
 public:
     InstalledApp() = default;
     explicit InstalledApp(const QUrl &url);
+    // An app whose name is not its file's (a desktop entry's own localised Name).
+    InstalledApp(const QUrl &url, const QString &name);
 
     const QUrl &url() const { return m_derived ? m_derived->url : empty().url; }
     // The plain path, which keys lists of applications.
     const QString &id() const { return m_derived ? m_derived->id : empty().id; }
-    // The file name without its last extension: "Big.Tool.app" gives "Big.Tool".
+    // The file name without its last extension: "Big.Tool.app" gives "Big.Tool"; for a
+    // desktop entry, the name it gives itself.
     const QString &name() const { return m_derived ? m_derived->name : empty().name; }
+    // A freedesktop desktop entry ("….desktop") rather than an application bundle.
+    bool isDesktopEntry() const { return id().endsWith(QLatin1String(".desktop")); }
 
     friend bool operator==(const InstalledApp &a, const InstalledApp &b)
     {
