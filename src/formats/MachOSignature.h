@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -46,9 +47,14 @@ std::optional<QByteArray> readEntitlementsFromFile(const QString &machOPath,
                                                    EntitlementsReadStats *stats = nullptr);
 
 // For an application bundle: Contents/Info.plist names CFBundleExecutable, whose
-// Contents/MacOS/<name> is read. A path that is not a folder is read as a Mach-O file.
+// Contents/MacOS/<name> is read; the name must be a plain file name. A path that is not a
+// folder is read as a Mach-O file.
 std::optional<QByteArray> readBundleEntitlements(const QString &bundlePath,
                                                  EntitlementsReadStats *stats = nullptr);
+
+// A name that stays inside its folder, as CFBundleExecutable must be: not empty, no '/',
+// not "." or "..", no control characters (U+0000 to U+001F, U+007F).
+bool isPlainFileName(QStringView name);
 
 // Entitlements blobs larger than this are treated as malformed.
 inline constexpr qint64 maxEntitlementsSize = 1024 * 1024;
