@@ -33,6 +33,7 @@ int openRegular(const char *path, qint64 &size)
 
 int readSmallFile(const char *path, qint64 cap, QByteArray &buffer)
 {
+    buffer.resize(0); // keeps the allocation
     qint64 size = 0;
     const int fd = openRegular(path, size);
     if (fd < 0)

@@ -6,7 +6,8 @@ namespace tandrel {
 
 // Reads a whole regular file of at most `cap` bytes into `buffer` with plain system calls
 // (open, fstat, read, close), for the files read for every app at every refresh.
-// `buffer` keeps its allocation between calls, so a caller reading many files can reuse it.
+// `buffer` keeps its allocation between calls, so a caller reading many files can reuse it;
+// it holds the file's bytes, or nothing when the read failed.
 // Gives 0, or what failed as an errno value: open's own (ENOENT, ENOTDIR, EACCES, ...),
 // EINVAL for anything but a regular file (a FIFO or device is never waited on), EFBIG when
 // the file is over the cap or grew past its size while being read.
