@@ -287,7 +287,10 @@ bool XmlScanner::dictionaryContent()
         if (left() < 2 || m_p[0] != '<')
             return false;
         if (m_p[1] == '!' || m_p[1] == '?') {
-            if (!skipMisc())
+            // A comment or processing instruction; anything else starting so (CDATA, a
+            // DOCTYPE) is no element and would be left where it is.
+            const char *before = m_p;
+            if (!skipMisc() || m_p == before)
                 return false;
             continue;
         }

@@ -464,6 +464,11 @@ private Q_SLOTS:
             << QByteArray("<string>../../../outside</string>") << "outside" << app << false;
         QTest::newRow("name is ..") << QByteArray("<string>..</string>") << exe << app << false;
         QTest::newRow("empty name") << QByteArray("<string></string>") << exe << app << false;
+        QTest::newRow("name with a tab")
+            << QByteArray("<string>De\tmo</string>") << "Demo.app/Contents/MacOS/De\tmo" << app << false;
+        QTest::newRow("name with DEL")
+            << QByteArray("<string>Demo\x7f</string>") << "Demo.app/Contents/MacOS/Demo\x7f" << app << false;
+        QTest::newRow("Info.plist in UTF-16") << QByteArray("<string>Demo</string>") << exe << app << true;
     }
     void bundle()
     {
@@ -481,7 +486,11 @@ private Q_SLOTS:
                   "\t<key>CFBundleExecutable</key>\n\t"
                 + executableValue
                 + "\n\t<key>CFBundlePackageType</key>\n\t<string>APPL</string>\n</dict>\n</plist>\n";
-            QVERIFY(writeFile(dir.filePath(QStringLiteral("Demo.app/Contents/Info.plist")), plist));
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("Demo.app/Contents/Info.plist")),
+                QByteArray(QTest::currentDataTag()).contains("UTF-16")
+                    ? "\xff\xfe" + QByteArray(reinterpret_cast<const char *>(QString::fromUtf8(plist).utf16()),
+                                                plist.size() * 2)
+                    : plist));
         }
         if (!machOPath.isEmpty())
             QVERIFY(writeFile(dir.filePath(machOPath), buildThin(thinFor(cpuArm64, xml))));

@@ -118,6 +118,7 @@ private Q_SLOTS:
         QTest::newRow("key as a value") << xml("<key>CFBundleExecutable</key><key>x</key>") << false;
         QTest::newRow("unknown element") << xml("<key>a</key><strong>x</strong>") << false;
         QTest::newRow("text between elements") << xml("<key>a</key> x <true/>") << false;
+        QTest::newRow("CDATA between elements (fuzzer: looped)") << xml("<key>a</key><![CDATA[x]]><true/>") << false;
         QTest::newRow("mismatched end tag") << xml("<key>a</key><array></dict>") << false;
         QTest::newRow("unclosed root") << QByteArray("<plist><dict><key>a</key><true/></plist>") << false;
         QTest::newRow("text after the end") << xml("") + "trailing" << false;
@@ -126,7 +127,7 @@ private Q_SLOTS:
             << xml("<key>k</key>" + QByteArray("<array>").repeated(33) + QByteArray("</array>").repeated(33)) << false;
         QTest::newRow("bare ampersand") << xml("<key>a</key><string>a & b</string>") << false;
         QTest::newRow("entity by its start") << xml("<key>a</key><string>&ampx;</string>") << false;
-        QTest::newRow("reference too long") << xml("<key>a</key><string>&#000000065;</string>") << false;
+        QTest::newRow("reference of nine characters") << xml("<key>a</key><string>&#00000065;</string>") << false;
         QTest::newRow("reference to NUL") << xml("<key>a</key><string>&#0;</string>") << false;
         QTest::newRow("reference to a surrogate") << xml("<key>a</key><string>&#xD800;</string>") << false;
         QTest::newRow("invalid UTF-8") << xml("<key>a</key><string>\xc0\xaf</string>") << false;
