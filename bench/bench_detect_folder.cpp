@@ -48,7 +48,9 @@ int main(int argc, char **argv)
             sandboxed += Store::isSandboxed(QUrl::fromLocalFile(entry)) ? 1 : 0;
         }
     }
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d apps, %d sandboxed, %.2f ms, %.2f us/app\n", apps, sandboxed, ms, apps ? ms * 1e3 / apps : 0.0);
+    const double ms
+        = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "%d apps, %d sandboxed, %.2f ms, %.2f us/app\n", apps, sandboxed, ms, apps ? ms * 1e3 / apps : 0.0);
     return 0;
 }

@@ -61,8 +61,10 @@ static int executableName(const char *data, size_t size, char *name, size_t room
         const unsigned char *refs = d + root;
         const uint64_t count = counted(&refs);
         for (uint64_t i = 0; i < count; ++i) {
-            const unsigned char *object = d + be(d + table + be(refs + i * refSize, refSize) * offsetSize, offsetSize);
-            if ((object[0] >> 4) != 0x5 || counted(&object) != sizeof key - 1 || memcmp(object, key, sizeof key - 1))
+            const unsigned char *object
+                = d + be(d + table + be(refs + i * refSize, refSize) * offsetSize, offsetSize);
+            if ((object[0] >> 4) != 0x5 || counted(&object) != sizeof key - 1
+                || memcmp(object, key, sizeof key - 1))
                 continue;
             const unsigned char *value
                 = d + be(d + table + be(refs + (count + i) * refSize, refSize) * offsetSize, offsetSize);
@@ -102,8 +104,8 @@ static int sandboxed(const char *path)
                 const uint32_t size = le32(commands + at + 4);
                 if (le32(commands + at) == 0x1d) {
                     const uint32_t length = le32(commands + at + 12);
-                    const ssize_t got = pread(fd, signature, length < sizeof signature ? length : sizeof signature,
-                                              le32(commands + at + 8));
+                    const ssize_t got = pread(fd, signature,
+                        length < sizeof signature ? length : sizeof signature, le32(commands + at + 8));
                     static const char entry[] = "com.apple.security.app-sandbox</key>\n\t<true/>";
                     result = got > 0 && memmem(signature, (size_t)got, entry, sizeof entry - 1);
                     break;
@@ -154,6 +156,7 @@ int main(int argc, char **argv)
     closedir(dir);
     clock_gettime(CLOCK_MONOTONIC, &end);
     const double ms = (double)(end.tv_sec - start.tv_sec) * 1e3 + (double)(end.tv_nsec - start.tv_nsec) / 1e6;
-    printf("%d apps, %d sandboxed, %.2f ms, %.2f us/app\n", apps, sandboxedApps, ms, apps ? ms * 1e3 / apps : 0.0);
+    printf("%d apps, %d sandboxed, %.2f ms, %.2f us/app\n", apps, sandboxedApps, ms,
+        apps ? ms * 1e3 / apps : 0.0);
     return 0;
 }

@@ -26,9 +26,11 @@ namespace {
 int makeDetectionFixture(const QStringList &arguments)
 {
     const QString kind = arguments.value(2);
-    if (arguments.size() < 4 || (kind != QLatin1String("minimal") && kind != QLatin1String("realistic")
-                                 && kind != QLatin1String("binary"))) {
-        std::fprintf(stderr, "usage: tandrel-bench-fixture --detect <minimal|realistic|binary> <new folder> [apps]\n");
+    if (arguments.size() < 4
+        || (kind != QLatin1String("minimal") && kind != QLatin1String("realistic")
+            && kind != QLatin1String("binary"))) {
+        std::fprintf(
+            stderr, "usage: tandrel-bench-fixture --detect <minimal|realistic|binary> <new folder> [apps]\n");
         return 2;
     }
     const QString root = QDir(arguments.at(3)).absolutePath();
@@ -70,9 +72,10 @@ int main(int argc, char **argv)
     if (arguments.value(1) == QLatin1String("--detect"))
         return makeDetectionFixture(arguments);
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: %s <new folder> [instances, default 50]\n"
-                             "       %s --detect <minimal|realistic|binary> <new folder> [apps, default 1000]\n",
-                     argv[0], argv[0]);
+        std::fprintf(stderr,
+            "usage: %s <new folder> [instances, default 50]\n"
+            "       %s --detect <minimal|realistic|binary> <new folder> [apps, default 1000]\n",
+            argv[0], argv[0]);
         return 2;
     }
     const QString root = QDir(arguments.at(1)).absolutePath();

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes = tandrel::fuzz::rawBytes(data, size);
     const bool binary = bytes.startsWith("bplist00");
     const std::optional<PlistTopLevel> scanned = tandrel::scanTopLevel(
-        bytes, {keys[0], keys[1], keys[2], keys[3], keys[4], keys[5], keys[6], keys[7]});
+        bytes, { keys[0], keys[1], keys[2], keys[3], keys[4], keys[5], keys[6], keys[7] });
     const std::optional<bool> sandbox = tandrel::scanSandboxEntitlement(bytes);
     if (!scanned && !sandbox)
         return 0;

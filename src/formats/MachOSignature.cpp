@@ -111,7 +111,8 @@ private:
     char m_window[windowSize];
 };
 
-std::optional<QByteArray> readEntitlementsAt(const char *path, MachOCpu preferred, EntitlementsReadStats *stats)
+std::optional<QByteArray> readEntitlementsAt(
+    const char *path, MachOCpu preferred, EntitlementsReadStats *stats)
 {
     FileSource source;
     if (!source.open(path))
@@ -308,9 +309,8 @@ bool isPlainFileName(QStringView name)
 {
     if (name.isEmpty() || name == u"." || name == u"..")
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7f;
-    });
+    return std::none_of(name.begin(), name.end(),
+        [](QChar c) { return c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
 std::optional<QByteArray> readBundleEntitlements(const QString &bundlePath, EntitlementsReadStats *stats)
@@ -327,12 +327,12 @@ std::optional<QByteArray> readBundleEntitlements(const QString &bundlePath, Enti
     if (error != 0)
         return std::nullopt;
     const QLatin1StringView key("CFBundleExecutable");
-    const std::optional<PlistTopLevel> found = readTopLevel(info, {key});
+    const std::optional<PlistTopLevel> found = readTopLevel(info, { key });
     const std::optional<QString> executable = found ? found->string(key) : std::nullopt;
     if (!executable || !isPlainFileName(*executable))
         return std::nullopt;
-    return readEntitlementsAt((bundle + "/Contents/MacOS/" + QFile::encodeName(*executable)).constData(),
-                              hostCpu(), stats);
+    return readEntitlementsAt(
+        (bundle + "/Contents/MacOS/" + QFile::encodeName(*executable)).constData(), hostCpu(), stats);
 }
 
 } // namespace tandrel

@@ -50,7 +50,8 @@ public:
             return false;
         for (quint64 i = 0; i < dictionary->count; ++i) {
             const quint64 key = readUInt(dictionary->contents + i * m_refSize, m_refSize);
-            const quint64 value = readUInt(dictionary->contents + (dictionary->count + i) * m_refSize, m_refSize);
+            const quint64 value
+                = readUInt(dictionary->contents + (dictionary->count + i) * m_refSize, m_refSize);
             int asked = -1;
             if (value >= m_objects || !matchKey(key, asked))
                 return false;
@@ -107,7 +108,8 @@ private:
         const quint64 at = readUInt(m_table + object * m_offsetSize, m_offsetSize);
         if (at < 8 || at >= m_table)
             return std::nullopt;
-        Header header {uchar(m_data[at] >> 4), uchar(m_data[at] & 0x0f), quint64(m_data[at] & 0x0f), at + 1};
+        Header header { uchar(m_data[at] >> 4), uchar(m_data[at] & 0x0f), quint64(m_data[at] & 0x0f),
+            at + 1 };
         const bool counted = header.kind == 0x4 || header.kind == 0x5 || header.kind == 0x6
             || header.kind == 0xa || header.kind == 0xc || header.kind == 0xd;
         if (counted && header.count == 0x0f) {
@@ -123,7 +125,10 @@ private:
         return header;
     }
 
-    quint16 unit(const Header &header, quint64 i) const { return quint16(readUInt(header.contents + 2 * i, 2)); }
+    quint16 unit(const Header &header, quint64 i) const
+    {
+        return quint16(readUInt(header.contents + 2 * i, 2));
+    }
 
     // UTF-16 text that libplist converts to what it says: no U+0080 (which it makes NUL),
     // surrogates only in pairs, no leading byte-order mark (which QString::fromUtf8 drops).
@@ -331,8 +336,8 @@ std::optional<PlistTopLevel> scanTopLevel(QByteArrayView bytes, std::initializer
             continue;
         plistscan::Value &value = lookup->values[size_t(i)];
         found.set(lookup->keys[size_t(i)],
-                  value.kind == plistscan::Kind::String ? std::optional<QString>(std::move(value.string))
-                                                        : std::nullopt);
+            value.kind == plistscan::Kind::String ? std::optional<QString>(std::move(value.string))
+                                                  : std::nullopt);
     }
     return found;
 }
@@ -350,8 +355,8 @@ std::optional<PlistTopLevel> readTopLevel(QByteArrayView bytes, std::initializer
         const auto value = map->constFind(key);
         if (value == map->cend())
             continue;
-        found.set(key, value->typeId() == QMetaType::QString ? std::optional<QString>(value->toString())
-                                                             : std::nullopt);
+        found.set(key,
+            value->typeId() == QMetaType::QString ? std::optional<QString>(value->toString()) : std::nullopt);
     }
     return found;
 }

@@ -42,11 +42,13 @@ private:
 
 // The asked-for top-level keys of a property list (XML or binary) whose root is a
 // dictionary. Keys are non-empty ASCII, at most maxScannedKeys of them. Nothing when not sure.
-std::optional<PlistTopLevel> scanTopLevel(QByteArrayView bytes, std::initializer_list<QLatin1StringView> keys);
+std::optional<PlistTopLevel> scanTopLevel(
+    QByteArrayView bytes, std::initializer_list<QLatin1StringView> keys);
 
 // The same, answered by the full reader when the scan is not sure; nothing only when the
 // property list is unreadable.
-std::optional<PlistTopLevel> readTopLevel(QByteArrayView bytes, std::initializer_list<QLatin1StringView> keys);
+std::optional<PlistTopLevel> readTopLevel(
+    QByteArrayView bytes, std::initializer_list<QLatin1StringView> keys);
 
 // Whether entitlements turn the app sandbox on, from the XML (or binary) entitlements blob
 // of a code signature: com.apple.security.app-sandbox true, a non-zero integer or a

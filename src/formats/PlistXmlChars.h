@@ -21,8 +21,8 @@ inline constexpr int maxNesting = 32;
 
 enum class Element : quint8 { Plist, Dict, Array, Key, String, Integer, Real, True, False, Date, Data };
 
-inline constexpr QByteArrayView names[] = {"plist", "dict", "array", "key", "string", "integer", "real", "true", "false",
-                                     "date", "data"};
+inline constexpr QByteArrayView names[]
+    = { "plist", "dict", "array", "key", "string", "integer", "real", "true", "false", "date", "data" };
 
 inline QByteArrayView nameOf(Element element)
 {
@@ -30,8 +30,8 @@ inline QByteArrayView nameOf(Element element)
 }
 
 // The elements a value can be, the commonest first.
-inline constexpr Element valueElements[] = {Element::String, Element::Dict, Element::Array, Element::True, Element::False,
-                                     Element::Integer, Element::Real, Element::Data, Element::Date};
+inline constexpr Element valueElements[] = { Element::String, Element::Dict, Element::Array, Element::True,
+    Element::False, Element::Integer, Element::Real, Element::Data, Element::Date };
 
 // Up to 16 bytes of markup as two little-endian words and the masks of the bytes they hold,
 // so a tag is recognised by two compares instead of a byte at a time.
@@ -58,11 +58,10 @@ inline constexpr Pattern pattern(QByteArrayView prefix, QByteArrayView name, QBy
     return result;
 }
 
-template<char... Prefix>
-constexpr std::array<Pattern, std::size(names)> patterns(QByteArrayView suffix)
+template <char... Prefix> constexpr std::array<Pattern, std::size(names)> patterns(QByteArrayView suffix)
 {
     std::array<Pattern, std::size(names)> result;
-    constexpr char prefix[] = {Prefix..., 0};
+    constexpr char prefix[] = { Prefix..., 0 };
     for (size_t i = 0; i < result.size(); ++i)
         result[i] = pattern(QByteArrayView(prefix, sizeof prefix - 1), names[i], suffix);
     return result;
@@ -77,7 +76,8 @@ inline bool matches(const char *p, const Pattern &pattern)
 {
     quint64 words[2];
     std::memcpy(words, p, sizeof words);
-    return ((words[0] & pattern.mask[0]) == pattern.word[0]) & ((words[1] & pattern.mask[1]) == pattern.word[1]);
+    return ((words[0] & pattern.mask[0]) == pattern.word[0])
+        & ((words[1] & pattern.mask[1]) == pattern.word[1]);
 }
 
 inline bool isSpace(uchar c)
@@ -114,7 +114,8 @@ inline unsigned bitsOf(SignedBytes16 lanes)
     std::memcpy(halves, &lanes, sizeof halves);
     constexpr quint64 topBits = 0x8080808080808080;
     constexpr quint64 gather = 0x0002040810204081;
-    return unsigned(((halves[0] & topBits) * gather) >> 56) | unsigned(((halves[1] & topBits) * gather) >> 56) << 8;
+    return unsigned(((halves[0] & topBits) * gather) >> 56)
+        | unsigned(((halves[1] & topBits) * gather) >> 56) << 8;
 #endif
 }
 
@@ -252,9 +253,8 @@ inline char32_t entity(const uchar *p, const uchar *end, const uchar *&after)
             return 0;
         value = value * (hex ? 16 : 10) + char32_t(v); // eight digits at most: no overflow
     }
-    const bool allowed = value == '\t' || value == '\n' || value == '\r'
-        || (value >= 0x20 && value < 0xd800) || (value >= 0xe000 && value < 0xfffe)
-        || (value >= 0x10000 && value <= 0x10ffff);
+    const bool allowed = value == '\t' || value == '\n' || value == '\r' || (value >= 0x20 && value < 0xd800)
+        || (value >= 0xe000 && value < 0xfffe) || (value >= 0x10000 && value <= 0x10ffff);
     return allowed ? value : 0;
 }
 

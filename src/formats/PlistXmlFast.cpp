@@ -19,7 +19,12 @@ constexpr qsizetype maxUsualSize = 64 * 1024;
 class LessThans
 {
 public:
-    LessThans(const char *base, qsizetype size) : m_base(base), m_size(size), m_word(wordAt(0)) { }
+    LessThans(const char *base, qsizetype size)
+        : m_base(base)
+        , m_size(size)
+        , m_word(wordAt(0))
+    {
+    }
     // -1 after the last.
     qsizetype next()
     {
@@ -83,28 +88,28 @@ struct Candidate
     bool empty;
 };
 
-const Candidate keyCandidate {startPatterns[int(Element::Key)], Element::Key, false};
+const Candidate keyCandidate { startPatterns[int(Element::Key)], Element::Key, false };
 
 // What may start a value, the commonest first.
 const Candidate valueCandidates[] = {
-    {startPatterns[int(Element::String)], Element::String, false},
-    {emptyPatterns[int(Element::True)], Element::True, true},
-    {emptyPatterns[int(Element::False)], Element::False, true},
-    {startPatterns[int(Element::Dict)], Element::Dict, false},
-    {startPatterns[int(Element::Array)], Element::Array, false},
-    {startPatterns[int(Element::Integer)], Element::Integer, false},
-    {startPatterns[int(Element::Date)], Element::Date, false},
-    {startPatterns[int(Element::Data)], Element::Data, false},
-    {startPatterns[int(Element::Real)], Element::Real, false},
-    {emptyPatterns[int(Element::String)], Element::String, true},
-    {emptyPatterns[int(Element::Dict)], Element::Dict, true},
-    {emptyPatterns[int(Element::Array)], Element::Array, true},
-    {startPatterns[int(Element::True)], Element::True, false},
-    {startPatterns[int(Element::False)], Element::False, false},
-    {emptyPatterns[int(Element::Integer)], Element::Integer, true},
-    {emptyPatterns[int(Element::Date)], Element::Date, true},
-    {emptyPatterns[int(Element::Data)], Element::Data, true},
-    {emptyPatterns[int(Element::Real)], Element::Real, true},
+    { startPatterns[int(Element::String)], Element::String, false },
+    { emptyPatterns[int(Element::True)], Element::True, true },
+    { emptyPatterns[int(Element::False)], Element::False, true },
+    { startPatterns[int(Element::Dict)], Element::Dict, false },
+    { startPatterns[int(Element::Array)], Element::Array, false },
+    { startPatterns[int(Element::Integer)], Element::Integer, false },
+    { startPatterns[int(Element::Date)], Element::Date, false },
+    { startPatterns[int(Element::Data)], Element::Data, false },
+    { startPatterns[int(Element::Real)], Element::Real, false },
+    { emptyPatterns[int(Element::String)], Element::String, true },
+    { emptyPatterns[int(Element::Dict)], Element::Dict, true },
+    { emptyPatterns[int(Element::Array)], Element::Array, true },
+    { startPatterns[int(Element::True)], Element::True, false },
+    { startPatterns[int(Element::False)], Element::False, false },
+    { emptyPatterns[int(Element::Integer)], Element::Integer, true },
+    { emptyPatterns[int(Element::Date)], Element::Date, true },
+    { emptyPatterns[int(Element::Data)], Element::Data, true },
+    { emptyPatterns[int(Element::Real)], Element::Real, true },
 };
 
 } // namespace
@@ -148,7 +153,7 @@ bool XmlScanner::usualDictionaryContent()
             found = matches(tag + 1, keyCandidate.pattern) ? &keyCandidate : nullptr;
         } else {
             found = std::find_if(std::begin(valueCandidates), std::end(valueCandidates),
-                                 [tag](const Candidate &candidate) { return matches(tag + 1, candidate.pattern); });
+                [tag](const Candidate &candidate) { return matches(tag + 1, candidate.pattern); });
             found = found == std::end(valueCandidates) ? nullptr : found;
         }
         if (!found)

@@ -19,8 +19,8 @@ namespace xml {
 
 bool XmlScanner::run()
 {
-    return prolog() && startPlist() && skipMisc() && rootDictionary() && skipMisc()
-        && endTag(Element::Plist) && skipMisc() && m_p == m_end;
+    return prolog() && startPlist() && skipMisc() && rootDictionary() && skipMisc() && endTag(Element::Plist)
+        && skipMisc() && m_p == m_end;
 }
 
 bool XmlScanner::skipPast(QByteArrayView terminator, bool noDoubleDash, bool noQuote)
@@ -38,14 +38,15 @@ bool XmlScanner::skipPast(QByteArrayView terminator, bool noDoubleDash, bool noQ
     return false;
 }
 
-
-
 bool XmlScanner::processingInstruction()
 {
     const char *target = m_p;
-    while (m_p < m_end && (isLetter(uchar(*m_p)) || *m_p == '_' || (m_p > target && (isDigit(uchar(*m_p)) || *m_p == '-' || *m_p == '.'))))
+    while (m_p < m_end
+        && (isLetter(uchar(*m_p)) || *m_p == '_'
+            || (m_p > target && (isDigit(uchar(*m_p)) || *m_p == '-' || *m_p == '.'))))
         ++m_p;
-    if (m_p == target || (m_p - target >= 3 && QByteArrayView(target, 3).compare("xml", Qt::CaseInsensitive) == 0))
+    if (m_p == target
+        || (m_p - target >= 3 && QByteArrayView(target, 3).compare("xml", Qt::CaseInsensitive) == 0))
         return false;
     if (take("?>"))
         return true;
@@ -79,8 +80,7 @@ bool XmlScanner::equals()
     return true;
 }
 
-template<typename Allowed>
-bool XmlScanner::quoted(QByteArrayView *value, Allowed allowed, bool singleQuotes)
+template <typename Allowed> bool XmlScanner::quoted(QByteArrayView *value, Allowed allowed, bool singleQuotes)
 {
     if (m_p >= m_end || (*m_p != '"' && !(singleQuotes && *m_p == '\'')))
         return false;
@@ -102,7 +102,8 @@ bool XmlScanner::quoted(QByteArrayView *value, Allowed allowed, bool singleQuote
 bool XmlScanner::xmlDeclaration()
 {
     const auto versionChar = [](uchar c) { return isDigit(c) || c == '.'; };
-    const auto nameChar = [](uchar c) { return isLetter(c) || isDigit(c) || c == '-' || c == '_' || c == '.'; };
+    const auto nameChar
+        = [](uchar c) { return isLetter(c) || isDigit(c) || c == '-' || c == '_' || c == '.'; };
     QByteArrayView value;
     if (!skipSpace() || !take("version") || !equals() || !quoted(&value, versionChar) || value != "1.0")
         return false;
@@ -238,14 +239,14 @@ bool XmlScanner::number(Element element, const Content *content, Value &value)
 {
     if (content && (content->markup || content->entities))
         return false;
-    QByteArrayView digits = content ? QByteArrayView(content->begin, content->end - content->begin) : QByteArrayView();
+    QByteArrayView digits
+        = content ? QByteArrayView(content->begin, content->end - content->begin) : QByteArrayView();
     while (!digits.isEmpty() && isSpace(uchar(digits.front())))
         digits = digits.sliced(1);
-    char copy[64];
+    char copy[64] = {};
     if (digits.size() >= qsizetype(sizeof copy))
         return false;
-    std::memcpy(copy, digits.data(), size_t(digits.size()));
-    copy[digits.size()] = '\0';
+    std::copy(digits.begin(), digits.end(), copy);
     if (element == Element::Real) {
         value.nonZero = std::atof(copy) != 0.0;
     } else {

@@ -80,8 +80,7 @@ private:
     bool equals();
 
     // A quoted attribute value of the characters `allowed` accepts.
-    template<typename Allowed>
-    bool quoted(QByteArrayView *value, Allowed allowed, bool singleQuotes = true);
+    template <typename Allowed> bool quoted(QByteArrayView *value, Allowed allowed, bool singleQuotes = true);
 
     bool xmlDeclaration();
 
@@ -123,7 +122,7 @@ private:
             element = Element::Key;
         } else {
             const auto *found = std::find_if(std::begin(valueElements), std::end(valueElements),
-                                             [name](Element candidate) { return name == nameOf(candidate); });
+                [name](Element candidate) { return name == nameOf(candidate); });
             if (found == std::end(valueElements))
                 return false;
             element = *found;

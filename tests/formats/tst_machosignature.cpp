@@ -487,10 +487,10 @@ private Q_SLOTS:
                 + executableValue
                 + "\n\t<key>CFBundlePackageType</key>\n\t<string>APPL</string>\n</dict>\n</plist>\n";
             QVERIFY(writeFile(dir.filePath(QStringLiteral("Demo.app/Contents/Info.plist")),
-                QByteArray(QTest::currentDataTag()).contains("UTF-16")
-                    ? "\xff\xfe" + QByteArray(reinterpret_cast<const char *>(QString::fromUtf8(plist).utf16()),
-                                                plist.size() * 2)
-                    : plist));
+                QByteArray(QTest::currentDataTag()).contains("UTF-16") ? "\xff\xfe"
+                        + QByteArray(reinterpret_cast<const char *>(QString::fromUtf8(plist).utf16()),
+                            plist.size() * 2)
+                                                                       : plist));
         }
         if (!machOPath.isEmpty())
             QVERIFY(writeFile(dir.filePath(machOPath), buildThin(thinFor(cpuArm64, xml))));
