@@ -44,7 +44,6 @@ private:
         m_p += literal.size();
         return true;
     }
-    bool atChar(char c) const { return m_p < m_end && *m_p == c; }
     const uchar *u() const { return reinterpret_cast<const uchar *>(m_p); }
     const uchar *uend() const { return reinterpret_cast<const uchar *>(m_end); }
 
