@@ -1,7 +1,17 @@
-// Writes the start-up fixture of bench_startup into a folder, for profiling the probe by
-// hand: <folder>/apps holds the 1,000 apps, <folder>/home the instances; <folder>/config
-// is for settings. Prints the command that runs the probe against it.
+// Writes benchmark fixtures into a new folder.
+//
+// tandrel-bench-fixture <folder> [instances, default 50]: the start-up fixture of
+// bench_startup, for profiling the probe by hand: <folder>/apps holds the 1,000 apps,
+// <folder>/home the instances; <folder>/config is for settings. Prints the command that
+// runs the probe against it.
+//
+// tandrel-bench-fixture --detect <minimal|realistic|binary> <folder> [apps, default 1000]:
+// apps for bench_detect_folder and detect_floor, each with a small thin signed arm64
+// executable (every tenth sandboxed) and an Info.plist of five keys as XML (minimal), of 45
+// keys as 16 KB of XML (realistic) or as 6 KB of binary (binary).
 #include "support/BenchSupport.h"
+#include "support/FakeBundle.h"
+#include "support/MachOBuilder.h"
 
 #include <QGuiApplication>
 #include <QDir>
@@ -11,14 +21,61 @@
 
 using namespace tandrel::bench;
 
+namespace {
+
+int makeDetectionFixture(const QStringList &arguments)
+{
+    const QString kind = arguments.value(2);
+    if (arguments.size() < 4
+        || (kind != QLatin1String("minimal") && kind != QLatin1String("realistic")
+            && kind != QLatin1String("binary"))) {
+        std::fprintf(
+            stderr, "usage: tandrel-bench-fixture --detect <minimal|realistic|binary> <new folder> [apps]\n");
+        return 2;
+    }
+    const QString root = QDir(arguments.at(3)).absolutePath();
+    const int count = arguments.size() > 4 ? arguments.at(4).toInt() : 1000;
+    if (QFileInfo::exists(root) || count <= 0) {
+        std::fprintf(stderr, "%s exists, or no apps asked for; give a new folder\n", qPrintable(root));
+        return 2;
+    }
+    QDir().mkpath(root);
+    try {
+        for (int i = 0; i < count; ++i) {
+            tandrel::test::FakeBundleOptions bundle;
+            bundle.identifier = QStringLiteral("io.example.app%1").arg(i);
+            if (kind != QLatin1String("minimal"))
+                bundle.extraKeys = tandrel::test::richInfoKeys(bundle.executable);
+            bundle.binaryPlist = kind == QLatin1String("binary");
+            tandrel::test::ThinOptions thin;
+            thin.entitlements = realisticEntitlements(i % 10 == 0);
+            thin.commandsBefore = 24; // real executables have a few dozen load commands
+            bundle.executableBytes = tandrel::test::buildThin(thin);
+            tandrel::test::makeFakeBundle(root, appName(i), bundle);
+        }
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "could not write the fixture: %s\n", error.what());
+        return 1;
+    }
+    std::printf("%d apps in %s\n", count, qPrintable(root));
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv); // the badge's letter needs fonts
     const QStringList arguments = QGuiApplication::arguments();
+    if (arguments.value(1) == QLatin1String("--detect"))
+        return makeDetectionFixture(arguments);
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: %s <new folder> [instances, default 50]\n", argv[0]);
+        std::fprintf(stderr,
+            "usage: %s <new folder> [instances, default 50]\n"
+            "       %s --detect <minimal|realistic|binary> <new folder> [apps, default 1000]\n",
+            argv[0], argv[0]);
         return 2;
     }
     const QString root = QDir(arguments.at(1)).absolutePath();

@@ -1,5 +1,5 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixtures' own builders:
-// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord and icns.
+// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns and plistscan.
 // Seeds are generated rather than committed, so they follow the builders.
 #include "formats/Icns.h"
 #include "formats/PropertyList.h"
@@ -95,6 +95,33 @@ void writePropertyLists(SeedFolder &folder)
     folder.add(QStringLiteral("entities.plist"),
         "<plist><dict><key>a&amp;b</key><string>&lt;&#65;&#x42;</string><!-- note -->"
         "<key>c</key><string><![CDATA[<raw>]]></string><key>d</key><data>AAEC\nAwQ=</data></dict></plist>");
+}
+
+// For the quick lookups: a large Info.plist as release tools write it and as people edit
+// it (comments, CDATA, entities, CRLF), with byte-order marks and in UTF-16.
+void writeScanSeeds(SeedFolder &folder)
+{
+    writePropertyLists(folder);
+    const QVariantMap rich = richInfoKeys(QStringLiteral("Studio & Co"));
+    folder.add(QStringLiteral("rich-bin.plist"), encodePropertyList(rich, true));
+    QByteArray xml = encodePropertyList(rich, false);
+    xml.replace("<dict>", "<dict><!-- edited -->");
+    xml.replace("<string>Studio</string>", "<string><![CDATA[Stu]]>dio&#x20;&#65;</string>");
+    folder.add(QStringLiteral("rich-xml.plist"), xml);
+    folder.add(QStringLiteral("rich-xml-bom.plist"), "\xef\xbb\xbf\n" + xml);
+    QByteArray crlf = xml;
+    folder.add(QStringLiteral("rich-xml-crlf.plist"), crlf.replace("\n", "\r\n"));
+    const QString text = QString::fromUtf8(xml);
+    QByteArray utf16le("\xff\xfe");
+    QByteArray utf16be("\xfe\xff");
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xff);
+        utf16le.append(low).append(high);
+        utf16be.append(high).append(low);
+    }
+    folder.add(QStringLiteral("rich-utf16le.plist"), utf16le);
+    folder.add(QStringLiteral("rich-utf16be.plist"), utf16be);
 }
 
 void writeMachOFiles(SeedFolder &folder)
@@ -284,12 +311,14 @@ int main(int argc, char *argv[])
     SeedFolder machO(root, QStringLiteral("macho"));
     SeedFolder spaceRecords(root, QStringLiteral("spacerecord"));
     SeedFolder icns(root, QStringLiteral("icns"));
+    SeedFolder scans(root, QStringLiteral("plistscan"));
     writePropertyLists(propertyLists);
+    writeScanSeeds(scans);
     writeMachOFiles(machO);
     writeSpaceRecords(spaceRecords);
     writeIcnsFiles(icns);
     bool ok = true;
-    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns })
+    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns, &scans })
         ok = ok && folder->ok();
     if (!ok) {
         std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);

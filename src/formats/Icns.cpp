@@ -1,6 +1,8 @@
 #include "formats/Icns.h"
 
-#include "formats/BoundedFile.h"
+#include "formats/SmallFile.h"
+
+#include <QFile>
 
 #include <QBuffer>
 #include <QImageReader>
@@ -104,8 +106,10 @@ QImage readLargestIcnsImage(const QByteArray &bytes)
 
 QImage readLargestIcnsImageFile(const QString &path)
 {
-    const std::optional<QByteArray> bytes = readBoundedFile(path, maxIcnsFileSize);
-    return bytes ? readLargestIcnsImage(*bytes) : QImage();
+    QByteArray bytes;
+    if (readSmallFile(QFile::encodeName(path).constData(), maxIcnsFileSize, bytes) != 0)
+        return {};
+    return readLargestIcnsImage(bytes);
 }
 
 QByteArray icnsTypeForSize(int pixels)

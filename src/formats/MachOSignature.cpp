@@ -1,11 +1,14 @@
 #include "formats/MachOSignature.h"
 
+#include "formats/PlistScan.h"
 #include "formats/PropertyList.h"
+#include "formats/SmallFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace tandrel {
@@ -73,23 +76,49 @@ private:
     const QByteArray &m_bytes;
 };
 
+// A file read with pread, through a window of a few pages: the header and load commands
+// usually come in one read and the signature's header, index and entitlements in one more,
+// instead of a system call per field.
 class FileSource : public ByteSource
 {
 public:
-    explicit FileSource(const QString &path) : m_file(path) { }
-    // Unbuffered, so what we read is what we asked for rather than whole buffer pages.
-    bool open() { return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    static constexpr qint64 windowSize = 4096;
+
+    // Only a regular file: a FIFO or a device could block or never end.
+    bool open(const char *path) { return m_file.open(path) == 0; }
     qint64 size() const override { return m_file.size(); }
     bool read(qint64 offset, qint64 length, char *out) override
     {
-        if (offset < 0 || length < 0 || !fits(quint64(offset), quint64(length), quint64(m_file.size())))
+        if (offset < 0 || length < 0 || !fits(quint64(offset), quint64(length), quint64(size())))
             return false;
-        return m_file.seek(offset) && m_file.read(out, length) == length;
+        if (length > windowSize)
+            return m_file.readAt(offset, length, out);
+        if (offset < m_windowStart || offset + length > m_windowStart + m_windowLength) {
+            const qint64 span = std::min(windowSize, size() - offset);
+            if (!m_file.readAt(offset, span, m_window))
+                return false;
+            m_windowStart = offset;
+            m_windowLength = span;
+        }
+        std::memcpy(out, m_window + (offset - m_windowStart), size_t(length));
+        return true;
     }
 
 private:
-    QFile m_file;
+    ReadOnlyFile m_file;
+    qint64 m_windowStart = 0;
+    qint64 m_windowLength = 0;
+    char m_window[windowSize];
 };
+
+std::optional<QByteArray> readEntitlementsAt(
+    const char *path, MachOCpu preferred, EntitlementsReadStats *stats)
+{
+    FileSource source;
+    if (!source.open(path))
+        return std::nullopt;
+    return readEntitlements(source, preferred, stats);
+}
 
 // The index of the preferred CPU's slice, else arm64's, else x86_64's, else the first.
 quint32 chooseSlice(
@@ -242,12 +271,6 @@ private:
     EntitlementsReadStats &m_stats;
 };
 
-bool isPlainFileName(const QString &name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
-}
-
 } // namespace
 
 MachOCpu hostCpu()
@@ -279,30 +302,7 @@ std::optional<QByteArray> readEntitlementsFromFile(
 {
     if (stats)
         *stats = {};
-    // Only regular files: opening a FIFO or a device could block or never end.
-    if (!QFileInfo(machOPath).isFile())
-        return std::nullopt;
-    FileSource source(machOPath);
-    if (!source.open())
-        return std::nullopt;
-    return readEntitlements(source, preferred, stats);
-}
-
-std::optional<QByteArray> readBundleEntitlements(const QString &bundlePath, EntitlementsReadStats *stats)
-{
-    if (!QFileInfo(bundlePath).isDir())
-        return readEntitlementsFromFile(bundlePath, hostCpu(), stats);
-    if (stats)
-        *stats = {};
-    const std::optional<QVariantMap> info
-        = readPropertyListFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
-    if (!info)
-        return std::nullopt;
-    const QVariant executable = info->value(QStringLiteral("CFBundleExecutable"));
-    if (executable.typeId() != QMetaType::QString || !isPlainFileName(executable.toString()))
-        return std::nullopt;
-    return readEntitlementsFromFile(
-        bundlePath + QStringLiteral("/Contents/MacOS/") + executable.toString(), hostCpu(), stats);
+    return readEntitlementsAt(QFile::encodeName(machOPath).constData(), preferred, stats);
 }
 
 } // namespace tandrel

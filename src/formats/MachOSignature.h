@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -44,11 +45,6 @@ std::optional<QByteArray> readEntitlementsFromBytes(const QByteArray &bytes,
 std::optional<QByteArray> readEntitlementsFromFile(const QString &machOPath,
                                                    MachOCpu preferred = hostCpu(),
                                                    EntitlementsReadStats *stats = nullptr);
-
-// For an application bundle: Contents/Info.plist names CFBundleExecutable, whose
-// Contents/MacOS/<name> is read. A path that is not a folder is read as a Mach-O file.
-std::optional<QByteArray> readBundleEntitlements(const QString &bundlePath,
-                                                 EntitlementsReadStats *stats = nullptr);
 
 // Entitlements blobs larger than this are treated as malformed.
 inline constexpr qint64 maxEntitlementsSize = 1024 * 1024;

@@ -1,8 +1,10 @@
 #include "formats/PropertyList.h"
 
+#include "formats/PlistText.h"
+#include "formats/SmallFile.h"
+
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QTimeZone>
 #include <QVariantList>
 #include <QXmlStreamReader>
@@ -34,15 +36,22 @@ constexpr qint64 maxNodes = 1'000'000;
 // elements and a leaf below the deepest container add three levels.
 constexpr int maxXmlDepth = maxDepth + 3;
 
-bool xmlNestingWithinBounds(const QByteArray &bytes)
+bool xmlNestingWithinBounds(const plisttext::XmlText &text)
 {
+    const QByteArrayView bytes = text.text();
     // XML allows no NUL character; libplist keeps one inside a string, whose text then
     // makes plist_get_string_val assert (aborting the process). Refused, as a strict
     // parser would; NULs may only pad the end of the file.
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0 && bytes.sliced(nul).count('\0') != bytes.size() - nul)
         return false;
-    QXmlStreamReader xml(bytes);
+    // Text converted from UTF-16 still declares UTF-16: given as a string, the parser keeps
+    // to the encoding it has.
+    QXmlStreamReader xml;
+    if (text.convertedFromUtf16())
+        xml.addData(QString::fromUtf8(bytes));
+    else
+        xml.addData(QByteArray::fromRawData(bytes.data(), bytes.size()));
     int depth = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
@@ -67,7 +76,7 @@ bool xmlNestingWithinBounds(const QByteArray &bytes)
 class BinaryPlistShape
 {
 public:
-    explicit BinaryPlistShape(const QByteArray &bytes)
+    explicit BinaryPlistShape(QByteArrayView bytes)
         : m_data(reinterpret_cast<const uchar *>(bytes.constData()))
         , m_size(quint64(bytes.size()))
     {
@@ -264,17 +273,6 @@ private:
     std::vector<bool> m_usableKey;
 };
 
-bool isBinaryPlist(const QByteArray &bytes)
-{
-    // libplist's own test: anything else goes to its XML parser.
-    return bytes.size() >= 8 && bytes.startsWith("bplist00");
-}
-
-bool shapeWithinBounds(const QByteArray &bytes)
-{
-    return isBinaryPlist(bytes) ? BinaryPlistShape(bytes).withinBounds() : xmlNestingWithinBounds(bytes);
-}
-
 struct PlistDeleter
 {
     void operator()(plist_t node) const { plist_free(node); }
@@ -398,47 +396,25 @@ private:
     qint64 m_nodes = 0;
 };
 
-// XML as libplist reads it: UTF-8 from the first '<'. A byte-order mark and leading white
-// space are dropped; UTF-16 is converted and its declaration made to say so. Binary lists
-// and anything else pass unchanged.
-QByteArray normalisedXml(const QByteArray &bytes)
-{
-    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE")) {
-        const bool bigEndian = bytes.startsWith("\xFE\xFF");
-        const qsizetype units = (bytes.size() - 2) / 2;
-        QString text(units, Qt::Uninitialized);
-        const auto *raw = reinterpret_cast<const uchar *>(bytes.constData()) + 2;
-        for (qsizetype i = 0; i < units; ++i) {
-            const uchar hi = raw[2 * i + (bigEndian ? 0 : 1)];
-            const uchar lo = raw[2 * i + (bigEndian ? 1 : 0)];
-            text[i] = QChar(char16_t((hi << 8) | lo));
-        }
-        QByteArray utf8 = text.toUtf8();
-        const qsizetype declarationEnd = utf8.indexOf("?>");
-        if (utf8.startsWith("<?xml") && declarationEnd > 0) {
-            QByteArray declaration = utf8.left(declarationEnd);
-            declaration.replace("UTF-16", "UTF-8").replace("utf-16", "UTF-8");
-            utf8 = declaration + utf8.mid(declarationEnd);
-        }
-        return normalisedXml(utf8);
-    }
-    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (start < bytes.size() && (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r' || bytes[start] == '\n'))
-        ++start;
-    return start == 0 ? bytes : bytes.mid(start);
-}
-
 } // namespace
 
-std::optional<QVariantMap> readPropertyList(const QByteArray &input)
+std::optional<QVariantMap> readPropertyList(const QByteArray &bytes)
 {
-    if (input.isEmpty() || input.size() > maxPropertyListSize)
+    if (bytes.isEmpty() || bytes.size() > maxPropertyListSize)
         return std::nullopt;
-    const QByteArray bytes = isBinaryPlist(input) ? input : normalisedXml(input);
-    if (bytes.isEmpty() || !shapeWithinBounds(bytes))
-        return std::nullopt;
+    QByteArrayView input = bytes;
+    std::optional<plisttext::XmlText> xml;
+    if (plisttext::isBinary(input)) {
+        if (!BinaryPlistShape(input).withinBounds())
+            return std::nullopt;
+    } else {
+        xml = plisttext::xmlText(input);
+        if (!xml || !xmlNestingWithinBounds(*xml))
+            return std::nullopt;
+        input = xml->text();
+    }
     plist_t raw = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
+    plist_from_memory(input.data(), uint32_t(input.size()), &raw);
     const PlistPtr root(raw);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
@@ -450,16 +426,8 @@ std::optional<QVariantMap> readPropertyList(const QByteArray &input)
 
 std::optional<QVariantMap> readPropertyListFile(const QString &path)
 {
-    // Only a regular file: opening a pipe named Info.plist would wait for a writer forever.
-    const QFileInfo info(path);
-    const qint64 size = info.size();
-    QFile file(path);
-    if (!info.isFile() || size > maxPropertyListSize || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // Read what the file holds, not the cap: an Info.plist is a few kilobytes. One byte
-    // more tells a file that grew meanwhile, which the size check then refuses.
-    const QByteArray bytes = file.read(size + 1);
-    if (bytes.size() > size)
+    QByteArray bytes;
+    if (readSmallFile(QFile::encodeName(path).constData(), maxPropertyListSize, bytes) != 0)
         return std::nullopt;
     return readPropertyList(bytes);
 }

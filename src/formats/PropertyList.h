@@ -8,12 +8,11 @@
 
 namespace tandrel {
 
-// Property lists larger than this are not read: real ones are rarely over 100 KB.
+// Property lists larger than this are not read: real ones are a few kilobytes.
 inline constexpr qint64 maxPropertyListSize = 1024 * 1024;
 
-// Reads an XML or binary property list whose top level is a dictionary. XML may start
-// with a UTF-8 byte-order mark, be UTF-16 with a byte-order mark, and have white space
-// before the declaration, as the system's own reader allows.
+// Reads an XML or binary property list whose top level is a dictionary. XML may start with
+// a byte-order mark (UTF-8, or UTF-16 in either order) and whitespace.
 // Values become QString, bool, qint64, double,
 // QDateTime (UTC), QByteArray, QVariantList and QVariantMap; a Boolean stays a
 // bool, so callers can tell true from 1. Gives nothing when the input is larger
@@ -21,7 +20,7 @@ inline constexpr qint64 maxPropertyListSize = 1024 * 1024;
 std::optional<QVariantMap> readPropertyList(const QByteArray &bytes);
 
 // The same for a file, read whole only when it is within the cap. Gives nothing
-// when the file is missing, unreadable or too large.
+// when the file is missing, unreadable, too large or not a regular file.
 std::optional<QVariantMap> readPropertyListFile(const QString &path);
 
 } // namespace tandrel

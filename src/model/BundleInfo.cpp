@@ -1,15 +1,19 @@
 #include "model/BundleInfo.h"
 
+#include "formats/PlistScan.h"
 #include "formats/PropertyList.h"
+#include "formats/SmallFile.h"
+
+#include <QFile>
+
+#include <cerrno>
 
 namespace tandrel {
 namespace {
 
-QString textValue(const QVariantMap &info, const char *key)
-{
-    const QVariant value = info.value(QLatin1String(key));
-    return value.typeId() == QMetaType::QString ? value.toString() : QString();
-}
+const QLatin1StringView executableKey("CFBundleExecutable");
+const QLatin1StringView identifierKey("CFBundleIdentifier");
+const QLatin1StringView iconKey("CFBundleIconFile");
 
 } // namespace
 
@@ -32,17 +36,25 @@ QString BundleInfo::executablePath(const QString &bundlePath) const
     return executable.isEmpty() ? QString() : bundlePath + QStringLiteral("/Contents/MacOS/") + executable;
 }
 
-std::optional<BundleInfo> readBundleInfo(const QString &bundlePath)
+std::optional<BundleInfo> readBundleInfo(const QString &bundlePath, bool *notAFolder)
 {
-    const std::optional<QVariantMap> info = readPropertyListFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    // Read for every app at every refresh, from the background: one buffer per thread.
+    thread_local QByteArray bytes;
+    const int error = readSmallFile(QFile::encodeName(bundlePath + QStringLiteral("/Contents/Info.plist")).constData(),
+                                    maxPropertyListSize, bytes);
+    if (notAFolder)
+        *notAFolder = error == ENOTDIR;
+    if (error != 0)
+        return std::nullopt;
+    const std::optional<PlistTopLevel> info = readTopLevel(bytes, {executableKey, identifierKey, iconKey});
     if (!info)
         return std::nullopt;
     BundleInfo bundle;
-    const QString executable = textValue(*info, "CFBundleExecutable");
+    const QString executable = info->string(executableKey).value_or(QString());
     if (isPlainFileName(executable))
         bundle.executable = executable;
-    bundle.identifier = textValue(*info, "CFBundleIdentifier");
-    const QString iconFile = textValue(*info, "CFBundleIconFile");
+    bundle.identifier = info->string(identifierKey).value_or(QString());
+    const QString iconFile = info->string(iconKey).value_or(QString());
     if (isPlainFileName(iconFile))
         bundle.iconFile = iconFile;
     return bundle;

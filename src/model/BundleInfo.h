@@ -22,8 +22,10 @@ struct BundleInfo
     QString executablePath(const QString &bundlePath) const;
 };
 
-// Nothing when Info.plist is missing, unreadable, too large or not a dictionary.
-std::optional<BundleInfo> readBundleInfo(const QString &bundlePath);
+// Nothing when Info.plist is missing, unreadable, too large or not a dictionary. Only the
+// keys above are looked up (without building the whole list where its shape allows), with
+// one open, one fstat and one read. `notAFolder` tells a path that is a plain file.
+std::optional<BundleInfo> readBundleInfo(const QString &bundlePath, bool *notAFolder = nullptr);
 
 // A name that stays inside its folder and can be listed later: not empty, not "." or
 // "..", no "/" and no control characters.

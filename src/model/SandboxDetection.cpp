@@ -1,9 +1,8 @@
 #include "model/Store.h"
 
 #include "formats/MachOSignature.h"
-#include "formats/PropertyList.h"
+#include "formats/PlistScan.h"
 #include "model/BundleInfo.h"
-#include "platform/FileSystem.h"
 
 #include <QHash>
 
@@ -11,8 +10,6 @@
 
 namespace tandrel {
 namespace {
-
-const QString sandboxEntitlement = QStringLiteral("com.apple.security.app-sandbox");
 
 // Every answer, false ones included, for the life of the process.
 QHash<QString, bool> &sandboxCache()
@@ -32,10 +29,11 @@ std::optional<QByteArray> entitlementsOf(const QString &path, const BundleInfo *
 {
     std::optional<BundleInfo> read;
     if (!known) {
-        // A bundle names its executable in Info.plist; anything else is read as a Mach-O file.
-        if (fs::itemKind(fs::resolvedPath(path)) != fs::ItemKind::Directory)
+        // A bundle names its executable in Info.plist; a plain file is read as a Mach-O file.
+        bool notAFolder = false;
+        read = readBundleInfo(path, &notAFolder);
+        if (notAFolder)
             return readEntitlementsFromFile(path);
-        read = readBundleInfo(path);
         known = read ? &*read : nullptr;
     }
     if (!known || known->executable.isEmpty())
@@ -46,23 +44,8 @@ std::optional<QByteArray> entitlementsOf(const QString &path, const BundleInfo *
 bool readSandboxed(const QString &path, const BundleInfo *known)
 {
     const auto xml = entitlementsOf(path, known);
-    if (!xml)
-        return false;
-    const auto entitlements = readPropertyList(*xml);
-    if (!entitlements)
-        return false;
-    const QVariant value = entitlements->value(sandboxEntitlement);
-    // A Boolean or a number counts; text such as "true" does not.
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool();
-    case QMetaType::LongLong:
-        return value.toLongLong() != 0;
-    case QMetaType::Double:
-        return value.toDouble() != 0.0;
-    default:
-        return false;
-    }
+    // The key is looked up in the blob directly; an unusual blob is parsed whole.
+    return xml && readSandboxEntitlement(*xml);
 }
 
 } // namespace

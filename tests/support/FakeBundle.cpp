@@ -191,6 +191,52 @@ QString makeFakeBundle(const QString &parentFolder, const QString &name, const F
     return bundle;
 }
 
+QVariantMap richInfoKeys(const QString &executable)
+{
+    const auto text = [](const char *value) { return QString::fromUtf8(value); };
+    QVariantMap keys { { text("CFBundleExecutable"), executable },
+        { text("CFBundleIdentifier"), text("io.example.studio") }, { text("CFBundleName"), text("Studio") },
+        { text("NSHumanReadableCopyright"),
+            text("Copyright © 2024 Example Software Ltd. All rights reserved.") },
+        { text("NSHighResolutionCapable"), true }, { text("LSFileQuarantineEnabled"), false },
+        { text("CFBundleSupportedPlatforms"), QVariantList { text("MacOSX") } },
+        { text("LSMinimumSystemVersionByArchitecture"),
+            QVariantMap { { text("arm64"), text("11.0.0") }, { text("x86_64"), text("10.15.0") } } } };
+    for (const char *key : { "CFBundleDisplayName", "CFBundleIconFile", "CFBundleIconName",
+             "CFBundlePackageType", "CFBundleSignature", "CFBundleShortVersionString", "CFBundleVersion",
+             "CFBundleDevelopmentRegion", "CFBundleInfoDictionaryVersion", "CFBundleHelpBookName",
+             "CFBundleHelpBookFolder", "LSMinimumSystemVersion", "LSApplicationCategoryType",
+             "NSPrincipalClass", "NSMainNibFile", "DTCompiler", "DTPlatformBuild", "DTPlatformName",
+             "DTPlatformVersion", "DTSDKBuild", "DTSDKName", "DTXcode", "DTXcodeBuild", "BuildMachineOSBuild",
+             "SUFeedURL", "SUPublicEDKey", "NSCameraUsageDescription", "NSMicrophoneUsageDescription",
+             "NSAppleEventsUsageDescription", "NSContactsUsageDescription", "NSLocationUsageDescription",
+             "CFBundleGetInfoString", "ATSApplicationFontsPath" })
+        keys.insert(text(key), text(key).toLower() + text(" value for this app, as release tools write it"));
+    QVariantList documents;
+    QVariantList exported;
+    for (int i = 0; i < 20; ++i) {
+        const QString type = QStringLiteral("io.example.studio.document-%1").arg(i);
+        documents.append(
+            QVariantMap { { text("CFBundleTypeName"), QStringLiteral("Studio Document %1").arg(i) },
+                { text("CFBundleTypeRole"), text("Editor") }, { text("LSHandlerRank"), text("Owner") },
+                { text("CFBundleTypeIconFile"), text("Document.icns") },
+                { text("LSItemContentTypes"), QVariantList { type } } });
+        if (i < 8)
+            exported.append(QVariantMap { { text("UTTypeIdentifier"), type },
+                { text("UTTypeConformsTo"), QVariantList { text("public.data"), text("public.content") } },
+                { text("UTTypeTagSpecification"),
+                    QVariantMap { { text("public.filename-extension"),
+                        QVariantList { QStringLiteral("sd%1").arg(i) } } } } });
+    }
+    keys.insert(text("CFBundleDocumentTypes"), documents);
+    keys.insert(text("UTExportedTypeDeclarations"), exported);
+    keys.insert(text("CFBundleURLTypes"),
+        QVariantList { QVariantMap { { text("CFBundleURLName"), text("io.example.studio.link") },
+            { text("CFBundleURLSchemes"), QVariantList { text("studio"), text("studio-beta") } } } });
+    keys.insert(text("NSAppTransportSecurity"), QVariantMap { { text("NSAllowsArbitraryLoads"), false } });
+    return keys;
+}
+
 QString launchRecordPath(const QString &bundlePath)
 {
     return bundlePath + QStringLiteral(".launched");
