@@ -145,27 +145,28 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     if (state.focused)
         style::paintFocusRing(painter, QRectF(cell), cornerRadius, palette);
 
-    int top = cell.top() + padding;
-    const QRect iconRect(cell.left() + (cell.width() - iconSize) / 2, top, iconSize, iconSize);
+    const QRect iconRect(cell.left() + (cell.width() - iconSize) / 2, cell.top() + padding, iconSize, iconSize);
     paintIcon(painter, iconRect, app.id(), shown, devicePixelRatio);
-    top += iconSize + spacing;
 
-    // The name sits between the corners' curves, so it may use the card's whole width.
-    const QRect nameRect(cell.left(), top, cell.width(), m_nameHeight);
-    const QString name = displayedName(app, nameRect.width());
+    const QRect name = nameRect(cell);
     painter.setFont(m_nameFont);
     painter.setPen(m_sandboxed ? style::secondaryText(palette) : style::primaryText(palette));
-    painter.drawText(nameRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, name);
-    top += m_nameHeight;
+    painter.drawText(name, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, displayedName(app, cell));
 
     if (m_sandboxed)
-        paintBadge(painter, cell, top + spacing, palette, devicePixelRatio);
+        paintBadge(painter, cell, name.bottom() + 1 + spacing, palette, devicePixelRatio);
     painter.restore();
 }
 
-QString AppCardPainter::displayedName(const InstalledApp &app, int width) const
+QRect AppCardPainter::nameRect(const QRect &cell) const
 {
-    return QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, width);
+    // The name runs between the corners' curves, so it may take the card's whole width.
+    return {cell.left(), cell.top() + padding + iconSize + spacing, cell.width(), m_nameHeight};
+}
+
+QString AppCardPainter::displayedName(const InstalledApp &app, const QRect &cell) const
+{
+    return QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, nameRect(cell).width());
 }
 
 void AppCardPainter::paintIcon(

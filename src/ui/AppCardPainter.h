@@ -39,10 +39,11 @@ public:
 
     void paint(QPainter &painter, const QRect &cell, const InstalledApp &app, const QPalette &palette,
         const State &state, qreal devicePixelRatio);
-    // The app's name as a card `width` wide shows it: whole, or cut in the middle.
-    QString displayedName(const InstalledApp &app, int width) const;
+    // The app's name as the card in `cell` shows it: whole, or cut in the middle.
+    QString displayedName(const InstalledApp &app, const QRect &cell) const;
 
 private:
+    QRect nameRect(const QRect &cell) const;
     QPixmap icon(const QString &path, qreal devicePixelRatio);
     QPixmap shadow(const QString &path, int blurRadius, qreal devicePixelRatio);
     QPixmap lock(const QColor &color, qreal devicePixelRatio);

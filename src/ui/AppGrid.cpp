@@ -128,7 +128,7 @@ QString AppGrid::displayedName(int index) const
 {
     if (index < 0 || index >= m_apps.size())
         return {};
-    return m_painter->displayedName(m_apps.at(index), cardRect(index).width());
+    return m_painter->displayedName(m_apps.at(index), cardRect(index));
 }
 
 int AppGrid::heightForWidth(int width) const
