@@ -23,7 +23,6 @@ constexpr int padding = 14;
 constexpr int spacing = 6;
 constexpr qreal cornerRadius = 16;
 constexpr qreal hoverScale = 0.05;
-constexpr qreal hoverFill = 0.08;
 // The icon's shadow at rest and hovered; hover cross-fades between the two.
 constexpr int restBlur = 5;
 constexpr int hoverBlur = 10;
@@ -140,7 +139,7 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     if (shown > 0) {
         QPainterPath background;
         background.addRoundedRect(QRectF(cell), cornerRadius, cornerRadius);
-        painter.fillPath(background, style::withAlpha(style::primaryText(palette), hoverFill * shown));
+        painter.fillPath(background, style::withAlpha(style::primaryText(palette), style::tint::card * shown));
     }
     if (state.focused)
         style::paintFocusRing(painter, QRectF(cell), cornerRadius, palette);

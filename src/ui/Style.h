@@ -38,6 +38,7 @@ namespace tint {
 inline constexpr qreal row = 0.04;
 inline constexpr qreal rowHovered = 0.07;
 inline constexpr qreal field = 0.06;
+inline constexpr qreal card = 0.08;        // a hovered app card
 inline constexpr qreal badge = 0.15;       // orange, behind "not duplicable"
 inline constexpr qreal warning = 0.12;     // orange, behind the sheet's sandbox warning
 inline constexpr qreal explanation = 0.08; // orange, behind the sandbox explanation
@@ -57,7 +58,8 @@ void makeProminent(QPushButton *button);
 QColor accent(const QPalette &palette);
 // The text and symbols on the accent fill.
 QColor onAccent();
-// The ring of a focused control: the highlight, at 3:1 against the window at least.
+// The ring of a focused control: the highlight, at 3:1 at least against the window and what
+// the ring is drawn over.
 QColor focusRing(const QPalette &palette);
 // Draws the focus ring just inside `rect`.
 void paintFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const QPalette &palette);
