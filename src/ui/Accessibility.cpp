@@ -2,19 +2,41 @@
 
 #include <QAccessibleWidget>
 
+#include <utility>
+
 namespace tandrel {
 namespace {
+
+// An announcer's name is its message.
+class AnnouncerAccessible : public QAccessibleWidget
+{
+public:
+    explicit AnnouncerAccessible(Announcer *announcer)
+        : QAccessibleWidget(announcer, announcer->role())
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? static_cast<Announcer *>(widget())->message() : QAccessibleWidget::text(t);
+    }
+};
 
 QAccessibleInterface *factory(const QString &className, QObject *object)
 {
     if (!object || !object->isWidgetType())
         return nullptr;
-    auto *widget = static_cast<QWidget *>(object);
     if (className == QLatin1String("tandrel::SpaceRow"))
-        return new QAccessibleWidget(widget, QAccessible::Grouping);
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
     if (className == QLatin1String("tandrel::Announcer"))
-        return new QAccessibleWidget(widget, static_cast<Announcer *>(widget)->role());
+        return new AnnouncerAccessible(static_cast<Announcer *>(object));
     return nullptr;
+}
+
+AccessibilityObserver &observer()
+{
+    static AccessibilityObserver installed;
+    return installed;
 }
 
 } // namespace
@@ -26,6 +48,18 @@ void installAccessibility()
         return true;
     }();
     Q_UNUSED(installed);
+}
+
+void updateAccessibility(QAccessibleEvent *event)
+{
+    if (observer())
+        observer()(event);
+    QAccessible::updateAccessibility(event);
+}
+
+void setAccessibilityObserver(AccessibilityObserver installed)
+{
+    observer() = std::move(installed);
 }
 
 Announcer::Announcer(QAccessible::Role role, QWidget *parent)
@@ -40,13 +74,12 @@ Announcer::Announcer(QAccessible::Role role, QWidget *parent)
 
 void Announcer::announce(const QString &message)
 {
-    // The same message twice is still news (a second refresh): the name changes both times.
-    if (accessibleName() == message)
-        setAccessibleName(QString());
-    setAccessibleName(message); // sends NameChanged
+    m_message = message;
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    updateAccessibility(&changed);
     if (m_role == QAccessible::AlertMessage) {
         QAccessibleEvent alert(this, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
+        updateAccessibility(&alert);
     }
 }
 

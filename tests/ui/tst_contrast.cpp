@@ -4,12 +4,15 @@
 #include "model/Store.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
+#include "ui/AppsSection.h"
 #include "ui/CreateSheet.h"
 #include "ui/ElidedLabel.h"
+#include "ui/SearchField.h"
 #include "ui/SpaceRow.h"
 #include "ui/Style.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
@@ -79,8 +82,10 @@ private Q_SLOTS:
         for (const auto &[name, palette] : {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
             SpaceRow row(SpaceInfo{app, QStringLiteral("Mail - Work"), app.toLocalFile()}, &store);
             CreateSheet sheet(InstalledApp{app}, &store);
-            row.setPalette(palette);
-            sheet.setPalette(palette);
+            AppsSection apps;
+            SearchField search;
+            for (QWidget *widget : std::initializer_list<QWidget *>{&row, &sheet, &apps, &search})
+                widget->setPalette(palette);
             const auto text = [](const QWidget *widget) { return widget->palette().color(QPalette::WindowText); };
             const QColor window = palette.color(QPalette::Window);
             // The backdrop's gradient runs from a touch lighter to a touch darker than the window.
@@ -88,16 +93,16 @@ private Q_SLOTS:
                 const auto tinted = [&](const QColor &colour, qreal opacity) {
                     return over(style::withAlpha(colour, opacity), backdrop);
                 };
-                const QColor secondary = style::secondaryText(palette), sandbox = style::sandboxText(palette);
                 const auto add = [&](const char *what, const QColor &fore, const QColor &back, qreal minimum) {
                     QTest::addRow("%s, %s, %s", name, qPrintable(backdrop.name()), what) << fore << back << minimum;
                 };
-                add("secondary text", secondary, backdrop, 4.5);
+                add("a hint", text(apps.noMatchHint()), backdrop, 4.5);
                 add("instance target on a hovered row", text(row.targetLabel()),
                     tinted(style::primaryText(palette), style::tint::rowHovered), 4.5);
-                add("placeholder in the search field", secondary, tinted(style::primaryText(palette), style::tint::field), 4.5);
-                add("sandbox explanation", secondary, tinted(style::orange(), style::tint::explanation), 4.5);
-                add("not-duplicable badge", sandbox, tinted(style::orange(), style::tint::badge), 4.5);
+                add("placeholder in the search field", search.lineEdit()->palette().color(QPalette::PlaceholderText),
+                    tinted(style::primaryText(palette), style::tint::field), 4.5);
+                add("sandbox explanation", text(apps.explanation()), tinted(style::orange(), style::tint::explanation), 4.5);
+                add("not-duplicable badge", style::sandboxText(palette), tinted(style::orange(), style::tint::badge), 4.5);
                 add("focus ring", style::focusRing(palette), backdrop, 3.0);
                 add("focus ring on a hovered card", style::focusRing(palette),
                     tinted(style::primaryText(palette), style::tint::card), 3.0);
