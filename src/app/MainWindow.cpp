@@ -53,7 +53,7 @@ void MainWindow::buildMenus()
     m_refresh = m_viewMenu->addAction(QString());
     // The platform's own keys first (the menu shows the first), then the two every user tries.
     QList<QKeySequence> refreshKeys = QKeySequence::keyBindings(QKeySequence::Refresh);
-    for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5)})
+    for (const QKeySequence &key : { QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5) })
         if (!refreshKeys.contains(key))
             refreshKeys.append(key);
     m_refresh->setShortcuts(refreshKeys);
@@ -63,14 +63,16 @@ void MainWindow::buildMenus()
 void MainWindow::retranslate()
 {
     m_about->setText(tandrel::tr(QStringLiteral("Acerca de Tandrel"), QStringLiteral("About Tandrel")));
-    m_uninstall->setText(tandrel::tr(QStringLiteral("Desinstalar Tandrel…"), QStringLiteral("Uninstall Tandrel…")));
+    m_uninstall->setText(
+        tandrel::tr(QStringLiteral("Desinstalar Tandrel…"), QStringLiteral("Uninstall Tandrel…")));
     m_fileMenu->setTitle(tandrel::tr(QStringLiteral("Archivo"), QStringLiteral("File")));
     m_newWindow->setText(tandrel::tr(QStringLiteral("Nueva ventana"), QStringLiteral("New Window")));
     m_close->setText(tandrel::tr(QStringLiteral("Cerrar ventana"), QStringLiteral("Close Window")));
     m_quit->setText(tandrel::tr(QStringLiteral("Salir"), QStringLiteral("Quit")));
     m_viewMenu->setTitle(tandrel::tr(QStringLiteral("Ver"), QStringLiteral("View")));
     m_find->setText(tandrel::tr(QStringLiteral("Buscar"), QStringLiteral("Find")));
-    m_refresh->setText(tandrel::tr(QStringLiteral("Actualizar lista de apps"), QStringLiteral("Refresh App List")));
+    m_refresh->setText(
+        tandrel::tr(QStringLiteral("Actualizar lista de apps"), QStringLiteral("Refresh App List")));
 }
 
 } // namespace tandrel

@@ -37,9 +37,10 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool
     const QString englishFirst = QStringLiteral("Everything Tandrel created on your Mac will be removed:");
 #else
     const QString spanishFirst = QStringLiteral("Se eliminará todo lo que Tandrel creó en este equipo:");
-    const QString englishFirst = QStringLiteral("Everything Tandrel created on this computer will be removed:");
+    const QString englishFirst
+        = QStringLiteral("Everything Tandrel created on this computer will be removed:");
 #endif
-    const QStringList spanish{
+    const QStringList spanish {
         spanishFirst,
         QString(),
         QStringLiteral("• Todas las instancias duplicadas (") + spacesDir + QStringLiteral(")"),
@@ -48,7 +49,7 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool
         QString(),
         QStringLiteral("Esta acción no se puede deshacer."),
     };
-    const QStringList english{
+    const QStringList english {
         englishFirst,
         QString(),
         QStringLiteral("• All duplicated instances (") + spacesDir + QStringLiteral(")"),

@@ -18,7 +18,8 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name ? static_cast<Announcer *>(widget())->message() : QAccessibleWidget::text(t);
+        return t == QAccessible::Name ? static_cast<Announcer *>(widget())->message()
+                                      : QAccessibleWidget::text(t);
     }
 };
 

@@ -139,18 +139,21 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     if (shown > 0) {
         QPainterPath background;
         background.addRoundedRect(QRectF(cell), cornerRadius, cornerRadius);
-        painter.fillPath(background, style::withAlpha(style::primaryText(palette), style::tint::card * shown));
+        painter.fillPath(
+            background, style::withAlpha(style::primaryText(palette), style::tint::card * shown));
     }
     if (state.focused)
         style::paintFocusRing(painter, QRectF(cell), cornerRadius, palette);
 
-    const QRect iconRect(cell.left() + (cell.width() - iconSize) / 2, cell.top() + padding, iconSize, iconSize);
+    const QRect iconRect(
+        cell.left() + (cell.width() - iconSize) / 2, cell.top() + padding, iconSize, iconSize);
     paintIcon(painter, iconRect, app.id(), shown, devicePixelRatio);
 
     const QRect name = nameRect(cell);
     painter.setFont(m_nameFont);
     painter.setPen(m_sandboxed ? style::secondaryText(palette) : style::primaryText(palette));
-    painter.drawText(name, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, displayedName(app, cell));
+    painter.drawText(
+        name, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, displayedName(app, cell));
 
     if (m_sandboxed)
         paintBadge(painter, cell, name.bottom() + 1 + spacing, palette, devicePixelRatio);
@@ -160,7 +163,7 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
 QRect AppCardPainter::nameRect(const QRect &cell) const
 {
     // The name runs between the corners' curves, so it may take the card's whole width.
-    return {cell.left(), cell.top() + padding + iconSize + spacing, cell.width(), m_nameHeight};
+    return { cell.left(), cell.top() + padding + iconSize + spacing, cell.width(), m_nameHeight };
 }
 
 QString AppCardPainter::displayedName(const InstalledApp &app, const QRect &cell) const
@@ -212,7 +215,7 @@ void AppCardPainter::paintBadge(
     const QColor ink = style::sandboxText(palette);
     const int lockLeft = badge.left() + badgePadX;
     painter.drawPixmap(QPoint(lockLeft, badge.top() + (badge.height() - m_lockSize.height()) / 2),
-                       lock(ink, devicePixelRatio));
+        lock(ink, devicePixelRatio));
     const QRect textRect(
         lockLeft + m_lockSize.width() + badgeSpacing, badge.top(), textWidth, badge.height());
     painter.setFont(m_badgeFont);
@@ -260,7 +263,8 @@ QPixmap AppCardPainter::shadow(const QString &path, int blurRadius, qreal device
 
 QPixmap AppCardPainter::lock(const QColor &color, qreal devicePixelRatio)
 {
-    if (m_lock.isNull() || m_lockColor != color || !qFuzzyCompare(m_lock.devicePixelRatio(), devicePixelRatio)) {
+    if (m_lock.isNull() || m_lockColor != color
+        || !qFuzzyCompare(m_lock.devicePixelRatio(), devicePixelRatio)) {
         m_lock = symbolPixmap(Symbol::LockFill, color, 8, devicePixelRatio);
         m_lockColor = color;
     }

@@ -431,7 +431,8 @@ void AppGrid::focusInEvent(QFocusEvent *event)
         m_current = firstVisibleIndex();
     updateCard(m_current);
     // Reached by Tab from outside the scroll area, which then scrolls nothing into view itself.
-    if (m_current >= 0 && (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason))
+    if (m_current >= 0
+        && (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason))
         scrollToCard(m_current);
     notifyAccessibleFocus();
     QWidget::focusInEvent(event);

@@ -35,7 +35,8 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
-        style::fillRounded(painter, QRectF(rect()), 8, style::withAlpha(style::orange(), style::tint::explanation));
+        style::fillRounded(
+            painter, QRectF(rect()), 8, style::withAlpha(style::orange(), style::tint::explanation));
         painter.end();
         QLabel::paintEvent(event);
     }
@@ -104,8 +105,8 @@ AppsSection::AppsSection(QWidget *parent)
     retranslate();
 }
 
-void AppsSection::setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables,
-                            const QString &search)
+void AppsSection::setGroups(
+    const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables, const QString &search)
 {
     m_search = search;
     m_duplicableGrid->setApps(duplicables);
@@ -118,8 +119,9 @@ void AppsSection::setGroups(const QList<InstalledApp> &duplicables, const QList<
 
 void AppsSection::retranslateNoMatch()
 {
-    m_noMatch->setText(tandrel::tr(QStringLiteral("Ninguna app coincide con \"") + m_search + QStringLiteral("\"."),
-                                   QStringLiteral("No app matches \"") + m_search + QStringLiteral("\".")));
+    m_noMatch->setText(
+        tandrel::tr(QStringLiteral("Ninguna app coincide con \"") + m_search + QStringLiteral("\"."),
+            QStringLiteral("No app matches \"") + m_search + QStringLiteral("\".")));
 }
 
 void AppsSection::retranslate()

@@ -20,7 +20,7 @@ public:
     explicit AppsSection(QWidget *parent = nullptr);
 
     void setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables,
-                   const QString &search = QString());
+        const QString &search = QString());
     void retranslate();
 
     AppGrid *duplicableGrid() const { return m_duplicableGrid; }

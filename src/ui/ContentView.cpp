@@ -95,15 +95,16 @@ ContentView::ContentView(std::optional<QStringList> applicationFolders, QWidget 
     connect(m_store.get(), &Store::spaceCreated, this, [this](const QUrl &wrapper) {
         for (const SpaceInfo &space : m_store->spaces())
             if (space.url == wrapper)
-                m_announcer->announce(tandrel::tr(QStringLiteral("Instancia \"") + space.name + QStringLiteral("\" creada."),
-                                                  QStringLiteral("Instance \"") + space.name + QStringLiteral("\" created.")));
+                m_announcer->announce(
+                    tandrel::tr(QStringLiteral("Instancia \"") + space.name + QStringLiteral("\" creada."),
+                        QStringLiteral("Instance \"") + space.name + QStringLiteral("\" created.")));
     });
     connect(m_spacesSection, &SpacesSection::spaceDeleted, this, [this](const QString &name, bool complete) {
-        m_announcer->announce(
-            complete ? tandrel::tr(QStringLiteral("Instancia \"") + name + QStringLiteral("\" eliminada."),
-                                   QStringLiteral("Instance \"") + name + QStringLiteral("\" deleted."))
-                     : tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
-                                   QStringLiteral("Part of the instance was kept")));
+        m_announcer->announce(complete
+                ? tandrel::tr(QStringLiteral("Instancia \"") + name + QStringLiteral("\" eliminada."),
+                    QStringLiteral("Instance \"") + name + QStringLiteral("\" deleted."))
+                : tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
+                    QStringLiteral("Part of the instance was kept")));
     });
     // A control reached by Tab from outside the scroll area is scrolled into view here; the
     // grid scrolls to its current card itself.
@@ -164,7 +165,8 @@ void ContentView::focusSearch()
 void ContentView::refresh()
 {
     m_store->refresh();
-    m_announcer->announce(tandrel::tr(QStringLiteral("Lista de apps actualizada."), QStringLiteral("App list refreshed.")));
+    m_announcer->announce(
+        tandrel::tr(QStringLiteral("Lista de apps actualizada."), QStringLiteral("App list refreshed.")));
 }
 
 void ContentView::updateApps()
@@ -182,9 +184,8 @@ void ContentView::updateSpaces()
 void ContentView::updateTabOrder()
 {
     // In reading order, but the search first: it is where most visits start.
-    QList<QWidget *> chain{m_header->searchField()->lineEdit(), m_header->languageButton(),
-                           m_header->refreshButton(), m_appsSection->duplicableGrid(),
-                           m_appsSection->sandboxedGrid()};
+    QList<QWidget *> chain { m_header->searchField()->lineEdit(), m_header->languageButton(),
+        m_header->refreshButton(), m_appsSection->duplicableGrid(), m_appsSection->sandboxedGrid() };
     for (const SpaceRow *row : m_spacesSection->rows())
         chain << row->openButton() << row->revealButton() << row->deleteButton();
     for (qsizetype i = 1; i < chain.size(); ++i)

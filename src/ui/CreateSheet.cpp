@@ -2,8 +2,8 @@
 
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
-#include "model/Store.h"
 #include "model/AppIcons.h"
+#include "model/Store.h"
 #include "ui/Accessibility.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"

@@ -71,7 +71,8 @@ bool SearchField::eventFilter(QObject *watched, QEvent *event)
 void SearchField::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    style::fillRounded(painter, QRectF(rect()), 10, style::withAlpha(style::primaryText(palette()), style::tint::field));
+    style::fillRounded(
+        painter, QRectF(rect()), 10, style::withAlpha(style::primaryText(palette()), style::tint::field));
     if (m_edit->hasFocus())
         style::paintFocusRing(painter, QRectF(rect()), 10, palette());
 }

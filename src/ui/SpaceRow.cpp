@@ -1,8 +1,8 @@
 #include "ui/SpaceRow.h"
 
 #include "l10n/Tr.h"
-#include "model/Store.h"
 #include "model/AppIcons.h"
+#include "model/Store.h"
 #include "ui/Accessibility.h"
 #include "ui/Confirmation.h"
 #include "ui/ElidedLabel.h"
@@ -163,8 +163,8 @@ void SpaceRow::retranslate()
                       QStringLiteral("Show the instance in Finder (") + m_space.id() + QStringLiteral(")")));
 #else
     label(m_reveal, tandrel::tr(QStringLiteral("Mostrar en Archivos"), QStringLiteral("Reveal in Files")),
-          tandrel::tr(QStringLiteral("Mostrar la instancia en Archivos (") + m_space.id() + QStringLiteral(")"),
-                      QStringLiteral("Show the instance in Files (") + m_space.id() + QStringLiteral(")")));
+        tandrel::tr(QStringLiteral("Mostrar la instancia en Archivos (") + m_space.id() + QStringLiteral(")"),
+            QStringLiteral("Show the instance in Files (") + m_space.id() + QStringLiteral(")")));
 #endif
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
           tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),

@@ -135,7 +135,8 @@ QColor onAccent()
 QColor focusRing(const QPalette &palette)
 {
     // 4.5:1 on the window leaves it above 3:1 on the backdrop's gradient and a hovered card's tint.
-    return withContrast(palette.color(QPalette::Active, QPalette::Highlight), palette.color(QPalette::Window), 4.5);
+    return withContrast(
+        palette.color(QPalette::Active, QPalette::Highlight), palette.color(QPalette::Window), 4.5);
 }
 
 void paintFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const QPalette &palette)

@@ -38,9 +38,9 @@ namespace tint {
 inline constexpr qreal row = 0.04;
 inline constexpr qreal rowHovered = 0.07;
 inline constexpr qreal field = 0.06;
-inline constexpr qreal card = 0.08;        // a hovered app card
-inline constexpr qreal badge = 0.15;       // orange, behind "not duplicable"
-inline constexpr qreal warning = 0.12;     // orange, behind the sheet's sandbox warning
+inline constexpr qreal card = 0.08; // a hovered app card
+inline constexpr qreal badge = 0.15; // orange, behind "not duplicable"
+inline constexpr qreal warning = 0.12; // orange, behind the sheet's sandbox warning
 inline constexpr qreal explanation = 0.08; // orange, behind the sandbox explanation
 } // namespace tint
 

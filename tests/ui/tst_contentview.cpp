@@ -139,7 +139,8 @@ private Q_SLOTS:
         // A search that leaves nothing says so, quoting itself.
         const bool nothing = duplicable.isEmpty() && sandboxed.isEmpty();
         QCOMPARE(section->noMatchHint()->isVisibleTo(&view), nothing);
-        QVERIFY(!nothing || section->noMatchHint()->text().contains(QLatin1Char('"') + search + QLatin1Char('"')));
+        QVERIFY(!nothing
+            || section->noMatchHint()->text().contains(QLatin1Char('"') + search + QLatin1Char('"')));
         // The instances ignore the search.
         QVERIFY(view.spacesSection()->isVisibleTo(&view));
         QCOMPARE(view.spacesSection()->rows().size(), 1);
@@ -159,7 +160,7 @@ private Q_SLOTS:
     // Language
     void language_everyTextFollowsAtOnce()
     {
-        MainWindow window(QStringList{m_apps});
+        MainWindow window(QStringList { m_apps });
         ContentView &view = *window.contentView();
         QTRY_VERIFY(!view.store().sandboxedPaths().isEmpty());
         view.header()->languageMenu()->aboutToShow();
@@ -177,7 +178,8 @@ private Q_SLOTS:
         QVERIFY(!Header::logoImage().isNull());
         // The check mark moves to the language in force.
         QVERIFY(english.contains(QStringLiteral("✓ English")) && spanish.contains(QStringLiteral("✓ Español")));
-        QVERIFY(english.contains(QStringLiteral("View")) && spanish.contains(QStringLiteral("Ver"))); // the menu bar too
+        QVERIFY(english.contains(QStringLiteral("View"))
+            && spanish.contains(QStringLiteral("Ver"))); // the menu bar too
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
         QCOMPARE(visibleTexts(&window), spanish);
     }
@@ -203,7 +205,7 @@ private Q_SLOTS:
         ContentView *view = window.contentView();
         QTRY_VERIFY(!view->store().sandboxedPaths().isEmpty());
         QCOMPARE(window.menuBar()->actions().last()->menu()->actions(),
-                 (QList<QAction *>{window.findAction(), window.refreshAction()}));
+            (QList<QAction *> { window.findAction(), window.refreshAction() }));
         QCOMPARE(window.findAction()->shortcut(), QKeySequence(QKeySequence::Find));
         QLineEdit *search = view->header()->searchField()->lineEdit();
         AppGrid *cards = view->appsSection()->duplicableGrid();
@@ -214,15 +216,15 @@ private Q_SLOTS:
         QTest::keyClick(search, Qt::Key_Escape);
         QVERIFY(view->search().isEmpty());
         QSignalSpy rescans(&view->store(), &Store::spacesChanged);
-        for (const QKeySequence &key : {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)})
+        for (const QKeySequence &key : { QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R) })
             QTest::keySequence(&window, key);
         QCOMPARE(rescans.count(), 2);
 
         SpaceRow *row = view->spacesSection()->rows().first();
         QTRY_VERIFY(row->isVisible()); // the rows a rescan made are shown once it has returned
-        const QList<QWidget *> chain{search, view->header()->languageButton(), view->header()->refreshButton(), cards,
-                                     view->appsSection()->sandboxedGrid(), row->openButton(), row->revealButton(),
-                                     row->deleteButton(), search};
+        const QList<QWidget *> chain { search, view->header()->languageButton(),
+            view->header()->refreshButton(), cards, view->appsSection()->sandboxedGrid(), row->openButton(),
+            row->revealButton(), row->deleteButton(), search };
         for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
             QCOMPARE(QApplication::focusWidget(), chain[i]);
             QTest::keyClick(chain[i], Qt::Key_Tab);
@@ -230,11 +232,12 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), chain.last());
 
         QStringList asked;
-        setConfirmer([&asked](const Confirmation &confirmation) { return asked << confirmation.message, false; });
+        setConfirmer(
+            [&asked](const Confirmation &confirmation) { return asked << confirmation.message, false; });
         row->revealButton()->setFocus();
         QTest::keyClick(row->revealButton(), Qt::Key_Delete);
         setConfirmer({});
-        QCOMPARE(asked, QStringList{QStringLiteral("¿Eliminar \"Mail - Work\"?")});
+        QCOMPARE(asked, QStringList { QStringLiteral("¿Eliminar \"Mail - Work\"?") });
         cards->setFocus();
         QTest::keyClick(cards, Qt::Key_Return);
         QVERIFY(view->createSheet());

@@ -33,8 +33,8 @@ qreal luminance(const QColor &color)
 QColor over(const QColor &top, const QColor &bottom)
 {
     const qreal a = top.alphaF();
-    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a), top.greenF() * a + bottom.greenF() * (1 - a),
-                            top.blueF() * a + bottom.blueF() * (1 - a));
+    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a),
+        top.greenF() * a + bottom.greenF() * (1 - a), top.blueF() * a + bottom.blueF() * (1 - a));
 }
 
 qreal ratio(const QColor &text, const QColor &background)
@@ -53,10 +53,11 @@ QPalette lightPalette()
 QPalette darkPalette()
 {
     QPalette dark = lightPalette();
-    for (const auto role : {QPalette::Window, QPalette::Button})
+    for (const auto role : { QPalette::Window, QPalette::Button })
         dark.setColor(role, QColor(0x35, 0x35, 0x35));
     dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+    for (const auto role :
+        { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText })
         dark.setColor(role, Qt::white);
     dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
     return dark;
@@ -77,48 +78,59 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("text");
         QTest::addColumn<QColor>("background");
         QTest::addColumn<qreal>("minimum");
-        Store store(QStringList{}, nullptr, Store::Start::Idle);
+        Store store(QStringList {}, nullptr, Store::Start::Idle);
         const QUrl app = QUrl::fromLocalFile(test::isolatedHome() + QStringLiteral("/Mail.app"));
-        for (const auto &[name, palette] : {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
-            SpaceRow row(SpaceInfo{app, QStringLiteral("Mail - Work"), app.toLocalFile()}, &store);
-            CreateSheet sheet(InstalledApp{app}, &store);
+        for (const auto &[name, palette] :
+            { std::pair { "light", lightPalette() }, std::pair { "dark", darkPalette() } }) {
+            SpaceRow row(SpaceInfo { app, QStringLiteral("Mail - Work"), app.toLocalFile(), std::nullopt,
+                             std::nullopt },
+                &store);
+            CreateSheet sheet(InstalledApp { app }, &store);
             AppsSection apps;
             SearchField search;
-            for (QWidget *widget : std::initializer_list<QWidget *>{&row, &sheet, &apps, &search})
+            for (QWidget *widget : std::initializer_list<QWidget *> { &row, &sheet, &apps, &search })
                 widget->setPalette(palette);
-            const auto text = [](const QWidget *widget) { return widget->palette().color(QPalette::WindowText); };
+            const auto text
+                = [](const QWidget *widget) { return widget->palette().color(QPalette::WindowText); };
             const QColor window = palette.color(QPalette::Window);
             // The backdrop's gradient runs from a touch lighter to a touch darker than the window.
-            for (const QColor &backdrop : {window.lighter(104), window.darker(102)}) {
+            for (const QColor &backdrop : { window.lighter(104), window.darker(102) }) {
                 const auto tinted = [&](const QColor &colour, qreal opacity) {
                     return over(style::withAlpha(colour, opacity), backdrop);
                 };
-                const auto add = [&](const char *what, const QColor &fore, const QColor &back, qreal minimum) {
-                    QTest::addRow("%s, %s, %s", name, qPrintable(backdrop.name()), what) << fore << back << minimum;
-                };
+                const auto add
+                    = [&](const char *what, const QColor &fore, const QColor &back, qreal minimum) {
+                          QTest::addRow("%s, %s, %s", name, qPrintable(backdrop.name()), what)
+                              << fore << back << minimum;
+                      };
                 add("a hint", text(apps.noMatchHint()), backdrop, 4.5);
                 add("instance target on a hovered row", text(row.targetLabel()),
                     tinted(style::primaryText(palette), style::tint::rowHovered), 4.5);
-                add("placeholder in the search field", search.lineEdit()->palette().color(QPalette::PlaceholderText),
+                add("placeholder in the search field",
+                    search.lineEdit()->palette().color(QPalette::PlaceholderText),
                     tinted(style::primaryText(palette), style::tint::field), 4.5);
-                add("sandbox explanation", text(apps.explanation()), tinted(style::orange(), style::tint::explanation), 4.5);
-                add("not-duplicable badge", style::sandboxText(palette), tinted(style::orange(), style::tint::badge), 4.5);
+                add("sandbox explanation", text(apps.explanation()),
+                    tinted(style::orange(), style::tint::explanation), 4.5);
+                add("not-duplicable badge", style::sandboxText(palette),
+                    tinted(style::orange(), style::tint::badge), 4.5);
                 add("focus ring", style::focusRing(palette), backdrop, 3.0);
                 add("focus ring on a hovered card", style::focusRing(palette),
                     tinted(style::primaryText(palette), style::tint::card), 3.0);
             }
             const QList<QLabel *> warning = sheet.sandboxWarning()->findChildren<QLabel *>();
             QTest::addRow("%s, sandbox warning in the sheet", name)
-                << text(warning.last()) << over(style::withAlpha(style::orange(), style::tint::warning), window) << 4.5;
+                << text(warning.last())
+                << over(style::withAlpha(style::orange(), style::tint::warning), window) << 4.5;
             QTest::addRow("%s, sheet error", name) << text(sheet.errorLabel()) << window << 4.5;
             // A style may paint a button's face up to a third lighter than its role.
             const QColor button = palette.color(QPalette::Button);
-            for (const QColor &face : {button, button.lighter(130)})
+            for (const QColor &face : { button, button.lighter(130) })
                 QTest::addRow("%s, %s, delete button", name, qPrintable(face.name()))
                     << row.deleteButton()->palette().color(QPalette::ButtonText) << face << 4.5;
             // The prominent button's fill as it is painted, under its text and focus ring.
             const QImage open = row.openButton()->grab().toImage();
-            QTest::addRow("%s, prominent button", name) << style::onAccent() << open.pixelColor(4, open.height() / 2) << 4.5;
+            QTest::addRow("%s, prominent button", name)
+                << style::onAccent() << open.pixelColor(4, open.height() / 2) << 4.5;
         }
     }
     void colours()
@@ -127,7 +139,10 @@ private Q_SLOTS:
         QFETCH(QColor, background);
         QFETCH(qreal, minimum);
         const qreal measured = ratio(text, background);
-        QVERIFY2(measured >= minimum, qPrintable(QStringLiteral("%1 on %2: %3:1").arg(text.name(QColor::HexArgb), background.name()).arg(measured, 0, 'f', 2)));
+        QVERIFY2(measured >= minimum,
+            qPrintable(QStringLiteral("%1 on %2: %3:1")
+                           .arg(text.name(QColor::HexArgb), background.name())
+                           .arg(measured, 0, 'f', 2)));
     }
 };
 

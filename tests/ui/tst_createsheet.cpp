@@ -152,10 +152,10 @@ private Q_SLOTS:
         CreateSheet *sheet = clickCard(view);
         QTRY_VERIFY(sheet->isVisible());
         QCOMPARE(sheet->width(), 400);
-        for (QWidget *control : std::initializer_list<QWidget *>{sheet->nameField(), sheet->createButton(),
-                                                                 sheet->cancelButton(), sheet->modeButtons().at(0)})
+        for (QWidget *control : std::initializer_list<QWidget *> { sheet->nameField(), sheet->createButton(),
+                 sheet->cancelButton(), sheet->modeButtons().at(0) })
             QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
-                     control->metaObject()->className());
+                control->metaObject()->className());
         sheet->nameField()->setText(QStringLiteral("Work"));
         QTest::mouseClick(sheet->createButton(), Qt::LeftButton);
         // The refusal the Store threw, shown as it is, the input kept.
@@ -163,7 +163,7 @@ private Q_SLOTS:
         QVERIFY(sheet->errorLabel()->isVisible());
         QCOMPARE(sheet->errorLabel()->text(), *sheet->errorMessage());
         QCOMPARE(sheet->nameField()->text(), QStringLiteral("Work"));
-        QCOMPARE(heard(), QStringList{QStringLiteral("alert: ") + *sheet->errorMessage()});
+        QCOMPARE(heard(), QStringList { QStringLiteral("alert: ") + *sheet->errorMessage() });
 
         sheet->nameField()->setText(QStringLiteral("Work 2"));
         QTest::mouseClick(sheet->createButton(), Qt::LeftButton);

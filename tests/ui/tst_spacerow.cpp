@@ -74,11 +74,13 @@ private Q_SLOTS:
         QFETCH(QSize, size);
         QFETCH(bool, spanish);
         QFETCH(bool, nameCut);
-        LanguageManager::shared().setChoice(spanish ? LanguageManager::Choice::Es : LanguageManager::Choice::En);
-        const QString name = QStringLiteral("Mail - Work account for the marketing team in Buenos Aires, mailbox 3");
-        for (const QString &space : {name, QStringLiteral("Mail - Home")})
+        LanguageManager::shared().setChoice(
+            spanish ? LanguageManager::Choice::Es : LanguageManager::Choice::En);
+        const QString name
+            = QStringLiteral("Mail - Work account for the marketing team in Buenos Aires, mailbox 3");
+        for (const QString &space : { name, QStringLiteral("Mail - Home") })
             QVERIFY(QDir().mkpath(Store::spacesDir() + QLatin1Char('/') + space + QStringLiteral(".app")));
-        MainWindow window(QStringList{m_apps});
+        MainWindow window(QStringList { m_apps });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.resize(size);
@@ -86,14 +88,15 @@ private Q_SLOTS:
         QWidget *viewport = window.contentView()->scrollArea()->viewport();
         const QRect inside = QRect(viewport->mapTo(&window, QPoint()), viewport->size()) & window.rect();
         for (SpaceRow *row : window.contentView()->spacesSection()->rows()) {
-            for (QPushButton *button : {row->openButton(), row->revealButton(), row->deleteButton()}) {
+            for (QPushButton *button : { row->openButton(), row->revealButton(), row->deleteButton() }) {
                 const QRect at(button->mapTo(&window, QPoint()), button->size());
                 QVERIFY2(button->isVisible() && at.left() >= inside.left() && at.right() <= inside.right(),
-                         qPrintable(row->space().name + QLatin1Char(' ') + button->text()));
+                    qPrintable(row->space().name + QLatin1Char(' ') + button->text()));
             }
         }
         const auto shows = [](const QString &shown, const QString &whole, bool cut) {
-            return cut ? shown.contains(QChar(0x2026)) && shown.startsWith(whole.left(6)) && shown.endsWith(whole.right(3))
+            return cut ? shown.contains(QChar(0x2026)) && shown.startsWith(whole.left(6))
+                    && shown.endsWith(whole.right(3))
                        : shown == whole;
         };
         SpaceRow *row = window.contentView()->spacesSection()->rows().last();
@@ -104,10 +107,13 @@ private Q_SLOTS:
         QCOMPARE(label->toolTip(), nameCut ? name : QString());
         // A card uses its whole width for the name, cut in the middle all the same.
         AppGrid *grid = window.contentView()->appsSection()->duplicableGrid();
-        const int card = int(grid->apps().indexOf(InstalledApp{QUrl::fromLocalFile(m_longAppPath)}));
+        const int card = int(grid->apps().indexOf(InstalledApp { QUrl::fromLocalFile(m_longAppPath) }));
         QVERIFY(shows(grid->displayedName(card), m_longApp, true));
-        QCOMPARE(grid->displayedName(card), QFontMetrics(style::font(12)).elidedText(m_longApp, Qt::ElideMiddle, grid->cardRect(card).width()));
-        QCOMPARE(QAccessible::queryAccessibleInterface(grid)->child(card)->text(QAccessible::Name), m_longApp);
+        QCOMPARE(grid->displayedName(card),
+            QFontMetrics(style::font(12))
+                .elidedText(m_longApp, Qt::ElideMiddle, grid->cardRect(card).width()));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(grid)->child(card)->text(QAccessible::Name), m_longApp);
         QVERIFY(grid->toolTipFor(grid->apps().at(card)).contains(m_longApp));
     }
 
@@ -124,7 +130,7 @@ private Q_SLOTS:
         QCOMPARE(m_workspace.opened, QList<QUrl>{wrapper});
         QCOMPARE(m_workspace.executables, QStringList{wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher")});
         QTest::mouseClick(row->revealButton(), Qt::LeftButton);
-        QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>>{{wrapper}}));
+        QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>> { { wrapper } }));
     }
 
     // Icons: a wrapper's icon is decoded when its row is first painted, not before
