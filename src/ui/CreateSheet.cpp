@@ -80,7 +80,9 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(margin, margin, margin, margin);
+    // The sheet takes the size its layout asks for: the column, centred, sets the width.
+    const int side = (sheetWidth - fieldsWidth) / 2;
+    column->setContentsMargins(side, margin, side, margin);
     column->setSpacing(18);
     column->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -110,8 +112,6 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_title->setFont(style::font(17, QFont::DemiBold));
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setWordWrap(true);
-    // The sheet takes the size its layout asks for: the title spans the whole width.
-    m_title->setFixedWidth(sheetWidth - 2 * margin);
     m_subtitle = new QLabel(this);
     m_subtitle->setFont(style::font(12));
     m_subtitle->setAlignment(Qt::AlignCenter);
