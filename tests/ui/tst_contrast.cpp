@@ -11,11 +11,11 @@
 #include "ui/SpaceRow.h"
 #include "ui/Style.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QStyleFactory>
 
 #include <cmath>
 
@@ -43,16 +43,9 @@ qreal ratio(const QColor &text, const QColor &background)
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
-QPalette lightPalette()
-{
-    static const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    return fusion->standardPalette();
-}
-
 // The dark palette desktops commonly give the Fusion style.
-QPalette darkPalette()
+QPalette darkPalette(QPalette dark)
 {
-    QPalette dark = lightPalette();
     for (const auto role : { QPalette::Window, QPalette::Button })
         dark.setColor(role, QColor(0x35, 0x35, 0x35));
     dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
@@ -80,10 +73,11 @@ private Q_SLOTS:
         QTest::addColumn<qreal>("minimum");
         Store store(QStringList {}, nullptr, Store::Start::Idle);
         const QUrl app = QUrl::fromLocalFile(test::isolatedHome() + QStringLiteral("/Mail.app"));
+        const QPalette light = QApplication::style()->standardPalette();
         for (const auto &[name, palette] :
-            { std::pair { "light", lightPalette() }, std::pair { "dark", darkPalette() } }) {
-            SpaceRow row(SpaceInfo { app, QStringLiteral("Mail - Work"), app.toLocalFile(), std::nullopt,
-                             std::nullopt },
+            { std::pair { "light", light }, std::pair { "dark", darkPalette(light) } }) {
+            SpaceRow row(
+                { app, QStringLiteral("Mail - Work"), app.toLocalFile(), std::nullopt, std::nullopt },
                 &store);
             CreateSheet sheet(InstalledApp { app }, &store);
             AppsSection apps;
@@ -92,45 +86,46 @@ private Q_SLOTS:
                 widget->setPalette(palette);
             const auto text
                 = [](const QWidget *widget) { return widget->palette().color(QPalette::WindowText); };
-            const QColor window = palette.color(QPalette::Window);
+            const auto add
+                = [name = name](const QString &what, const QColor &fore, const QColor &back, qreal minimum) {
+                      QTest::addRow("%s, %s", name, qPrintable(what)) << fore << back << minimum;
+                  };
+            const QColor window = palette.color(QPalette::Window), ring = style::focusRing(palette);
+            const QColor ink = style::primaryText(palette);
             // The backdrop's gradient runs from a touch lighter to a touch darker than the window.
             for (const QColor &backdrop : { window.lighter(104), window.darker(102) }) {
-                const auto tinted = [&](const QColor &colour, qreal opacity) {
-                    return over(style::withAlpha(colour, opacity), backdrop);
+                const auto on = [&](const char *what) {
+                    return backdrop.name() + QLatin1Char(' ') + QLatin1String(what);
                 };
-                const auto add
-                    = [&](const char *what, const QColor &fore, const QColor &back, qreal minimum) {
-                          QTest::addRow("%s, %s, %s", name, qPrintable(backdrop.name()), what)
-                              << fore << back << minimum;
-                      };
-                add("a hint", text(apps.noMatchHint()), backdrop, 4.5);
-                add("instance target on a hovered row", text(row.targetLabel()),
-                    tinted(style::primaryText(palette), style::tint::rowHovered), 4.5);
-                add("placeholder in the search field",
-                    search.lineEdit()->palette().color(QPalette::PlaceholderText),
-                    tinted(style::primaryText(palette), style::tint::field), 4.5);
-                add("sandbox explanation", text(apps.explanation()),
-                    tinted(style::orange(), style::tint::explanation), 4.5);
-                add("not-duplicable badge", style::sandboxText(palette),
-                    tinted(style::orange(), style::tint::badge), 4.5);
-                add("focus ring", style::focusRing(palette), backdrop, 3.0);
-                add("focus ring on a hovered card", style::focusRing(palette),
-                    tinted(style::primaryText(palette), style::tint::card), 3.0);
+                const auto grey
+                    = [&](qreal opacity) { return over(style::withAlpha(ink, opacity), backdrop); };
+                const auto orange = [&](qreal opacity) {
+                    return over(style::withAlpha(style::orange(), opacity), backdrop);
+                };
+                add(on("a hint"), text(apps.noMatchHint()), backdrop, 4.5);
+                add(on("instance target on a hovered row"), text(row.targetLabel()),
+                    grey(style::tint::rowHovered), 4.5);
+                add(on("search placeholder"), search.lineEdit()->palette().color(QPalette::PlaceholderText),
+                    grey(style::tint::field), 4.5);
+                add(on("sandbox explanation"), text(apps.explanation()), orange(style::tint::explanation),
+                    4.5);
+                add(on("not-duplicable badge"), style::sandboxText(palette), orange(style::tint::badge), 4.5);
+                add(on("focus ring"), ring, backdrop, 3.0);
+                add(on("focus ring on a hovered card"), ring, grey(style::tint::card), 3.0);
             }
-            const QList<QLabel *> warning = sheet.sandboxWarning()->findChildren<QLabel *>();
-            QTest::addRow("%s, sandbox warning in the sheet", name)
-                << text(warning.last())
-                << over(style::withAlpha(style::orange(), style::tint::warning), window) << 4.5;
-            QTest::addRow("%s, sheet error", name) << text(sheet.errorLabel()) << window << 4.5;
+            add(QStringLiteral("sandbox warning in the sheet"),
+                text(sheet.sandboxWarning()->findChildren<QLabel *>().last()),
+                over(style::withAlpha(style::orange(), style::tint::warning), window), 4.5);
+            add(QStringLiteral("sheet error"), text(sheet.errorLabel()), window, 4.5);
             // A style may paint a button's face up to a third lighter than its role.
-            const QColor button = palette.color(QPalette::Button);
-            for (const QColor &face : { button, button.lighter(130) })
-                QTest::addRow("%s, %s, delete button", name, qPrintable(face.name()))
-                    << row.deleteButton()->palette().color(QPalette::ButtonText) << face << 4.5;
+            for (const QColor &face :
+                { palette.color(QPalette::Button), palette.color(QPalette::Button).lighter(130) })
+                add(face.name() + QStringLiteral(" delete button"),
+                    row.deleteButton()->palette().color(QPalette::ButtonText), face, 4.5);
             // The prominent button's fill as it is painted, under its text and focus ring.
             const QImage open = row.openButton()->grab().toImage();
-            QTest::addRow("%s, prominent button", name)
-                << style::onAccent() << open.pixelColor(4, open.height() / 2) << 4.5;
+            add(QStringLiteral("prominent button"), style::onAccent(), open.pixelColor(4, open.height() / 2),
+                4.5);
         }
     }
     void colours()
@@ -139,10 +134,7 @@ private Q_SLOTS:
         QFETCH(QColor, background);
         QFETCH(qreal, minimum);
         const qreal measured = ratio(text, background);
-        QVERIFY2(measured >= minimum,
-            qPrintable(QStringLiteral("%1 on %2: %3:1")
-                           .arg(text.name(QColor::HexArgb), background.name())
-                           .arg(measured, 0, 'f', 2)));
+        QVERIFY2(measured >= minimum, qPrintable(QString::number(measured, 'f', 2) + QStringLiteral(":1")));
     }
 };
 
