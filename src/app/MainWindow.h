@@ -10,7 +10,7 @@ namespace tandrel {
 class ContentView;
 
 // One window: its own ContentView (and so its own Store, search and selection) and
-// the menu every window shows.
+// the menu every window shows, in the language in force.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -18,6 +18,8 @@ public:
     explicit MainWindow(std::optional<QStringList> applicationFolders = std::nullopt, QWidget *parent = nullptr);
 
     ContentView *contentView() const { return m_content; }
+    QAction *findAction() const { return m_find; }
+    QAction *refreshAction() const { return m_refresh; }
 
 Q_SIGNALS:
     void newWindowRequested();
@@ -26,8 +28,18 @@ Q_SIGNALS:
 
 private:
     void buildMenus();
+    void retranslate();
 
     ContentView *m_content = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_viewMenu = nullptr;
+    QAction *m_about = nullptr;
+    QAction *m_uninstall = nullptr;
+    QAction *m_newWindow = nullptr;
+    QAction *m_close = nullptr;
+    QAction *m_quit = nullptr;
+    QAction *m_find = nullptr;
+    QAction *m_refresh = nullptr;
 };
 
 } // namespace tandrel

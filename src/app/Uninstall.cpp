@@ -32,8 +32,16 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool
     const QString englishApp = trashesApplication
         ? QStringLiteral("• Tandrel.app will be moved to the Trash")
         : QStringLiteral("• Tandrel itself stays installed: remove it with your package manager");
-    const QStringList spanish{
-        QStringLiteral("Se eliminará todo lo que Tandrel creó en tu Mac:"),
+#ifdef Q_OS_MACOS
+    const QString spanishFirst = QStringLiteral("Se eliminará todo lo que Tandrel creó en tu Mac:");
+    const QString englishFirst = QStringLiteral("Everything Tandrel created on your Mac will be removed:");
+#else
+    const QString spanishFirst = QStringLiteral("Se eliminará todo lo que Tandrel creó en este equipo:");
+    const QString englishFirst
+        = QStringLiteral("Everything Tandrel created on this computer will be removed:");
+#endif
+    const QStringList spanish {
+        spanishFirst,
         QString(),
         QStringLiteral("• Todas las instancias duplicadas (") + spacesDir + QStringLiteral(")"),
         QStringLiteral("• Sus datos y sesiones (") + dataRoot + QStringLiteral(")"),
@@ -41,8 +49,8 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool
         QString(),
         QStringLiteral("Esta acción no se puede deshacer."),
     };
-    const QStringList english{
-        QStringLiteral("Everything Tandrel created on your Mac will be removed:"),
+    const QStringList english {
+        englishFirst,
         QString(),
         QStringLiteral("• All duplicated instances (") + spacesDir + QStringLiteral(")"),
         QStringLiteral("• Their data and sessions (") + dataRoot + QStringLiteral(")"),

@@ -23,7 +23,6 @@ constexpr int padding = 14;
 constexpr int spacing = 6;
 constexpr qreal cornerRadius = 16;
 constexpr qreal hoverScale = 0.05;
-constexpr qreal hoverFill = 0.08;
 // The icon's shadow at rest and hovered; hover cross-fades between the two.
 constexpr int restBlur = 5;
 constexpr int hoverBlur = 10;
@@ -34,8 +33,6 @@ constexpr int shadowOffset = 3;
 constexpr int badgeSpacing = 3;
 constexpr int badgePadX = 7;
 constexpr int badgePadY = 2;
-// The name stays clear of the rounded corners.
-constexpr int nameInset = 8;
 
 QString cacheKey(const QString &path, int variant, qreal devicePixelRatio)
 {
@@ -110,7 +107,7 @@ void AppCardPainter::updateMetrics()
     m_badgeFont = style::font(9, QFont::DemiBold);
     m_nameHeight = QFontMetrics(m_nameFont).height();
     m_lock = QPixmap();
-    m_lockSize = symbolPixmap(Symbol::LockFill, style::orange(), 8).deviceIndependentSize().toSize();
+    m_lockSize = symbolPixmap(Symbol::LockFill, Qt::black, 8).deviceIndependentSize().toSize();
     m_badgeHeight = std::max(QFontMetrics(m_badgeFont).height(), m_lockSize.height()) + 2 * badgePadY;
     m_cardHeight = padding + iconSize + spacing + m_nameHeight + padding;
     if (m_sandboxed)
@@ -142,31 +139,36 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     if (shown > 0) {
         QPainterPath background;
         background.addRoundedRect(QRectF(cell), cornerRadius, cornerRadius);
-        painter.fillPath(background, style::withAlpha(style::primaryText(palette), hoverFill * shown));
+        painter.fillPath(
+            background, style::withAlpha(style::primaryText(palette), style::tint::card * shown));
     }
-    if (state.focused) {
-        QPen ring(palette.color(QPalette::Highlight), 2);
-        painter.setPen(ring);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(cell).adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
-    }
+    if (state.focused)
+        style::paintFocusRing(painter, QRectF(cell), cornerRadius, palette);
 
-    int top = cell.top() + padding;
-    const QRect iconRect(cell.left() + (cell.width() - iconSize) / 2, top, iconSize, iconSize);
+    const QRect iconRect(
+        cell.left() + (cell.width() - iconSize) / 2, cell.top() + padding, iconSize, iconSize);
     paintIcon(painter, iconRect, app.id(), shown, devicePixelRatio);
-    top += iconSize + spacing;
 
-    const QRect nameRect(
-        cell.left() + nameInset, top, std::max(0, cell.width() - 2 * nameInset), m_nameHeight);
-    const QString name = QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, nameRect.width());
+    const QRect name = nameRect(cell);
     painter.setFont(m_nameFont);
     painter.setPen(m_sandboxed ? style::secondaryText(palette) : style::primaryText(palette));
-    painter.drawText(nameRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, name);
-    top += m_nameHeight;
+    painter.drawText(
+        name, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, displayedName(app, cell));
 
     if (m_sandboxed)
-        paintBadge(painter, cell, top + spacing, devicePixelRatio);
+        paintBadge(painter, cell, name.bottom() + 1 + spacing, palette, devicePixelRatio);
     painter.restore();
+}
+
+QRect AppCardPainter::nameRect(const QRect &cell) const
+{
+    // The name runs between the corners' curves, so it may take the card's whole width.
+    return { cell.left(), cell.top() + padding + iconSize + spacing, cell.width(), m_nameHeight };
+}
+
+QString AppCardPainter::displayedName(const InstalledApp &app, const QRect &cell) const
+{
+    return QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, nameRect(cell).width());
 }
 
 void AppCardPainter::paintIcon(
@@ -194,11 +196,11 @@ void AppCardPainter::paintIcon(
     painter.setOpacity(1.0);
 }
 
-void AppCardPainter::paintBadge(QPainter &painter, const QRect &cell, int top, qreal devicePixelRatio)
+void AppCardPainter::paintBadge(
+    QPainter &painter, const QRect &cell, int top, const QPalette &palette, qreal devicePixelRatio)
 {
-    const QColor orange = style::orange();
     const QFontMetrics metrics(m_badgeFont);
-    const int room = cell.width() - 2 * badgePadX - m_lockSize.width() - badgeSpacing - 2 * nameInset;
+    const int room = cell.width() - 2 * badgePadX - m_lockSize.width() - badgeSpacing;
     const QString text
         = metrics.elidedText(tandrel::tr(QStringLiteral("No duplicable"), QStringLiteral("Not duplicable")),
             Qt::ElideRight, std::max(0, room));
@@ -208,15 +210,16 @@ void AppCardPainter::paintBadge(QPainter &painter, const QRect &cell, int top, q
 
     QPainterPath capsule;
     capsule.addRoundedRect(QRectF(badge), badge.height() / 2.0, badge.height() / 2.0);
-    painter.fillPath(capsule, style::withAlpha(orange, 0.15));
+    painter.fillPath(capsule, style::withAlpha(style::orange(), style::tint::badge));
 
+    const QColor ink = style::sandboxText(palette);
     const int lockLeft = badge.left() + badgePadX;
-    painter.drawPixmap(
-        QPoint(lockLeft, badge.top() + (badge.height() - m_lockSize.height()) / 2), lock(devicePixelRatio));
+    painter.drawPixmap(QPoint(lockLeft, badge.top() + (badge.height() - m_lockSize.height()) / 2),
+        lock(ink, devicePixelRatio));
     const QRect textRect(
         lockLeft + m_lockSize.width() + badgeSpacing, badge.top(), textWidth, badge.height());
     painter.setFont(m_badgeFont);
-    painter.setPen(orange);
+    painter.setPen(ink);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
 }
 
@@ -258,10 +261,13 @@ QPixmap AppCardPainter::shadow(const QString &path, int blurRadius, qreal device
     return pixmap;
 }
 
-QPixmap AppCardPainter::lock(qreal devicePixelRatio)
+QPixmap AppCardPainter::lock(const QColor &color, qreal devicePixelRatio)
 {
-    if (m_lock.isNull() || !qFuzzyCompare(m_lock.devicePixelRatio(), devicePixelRatio))
-        m_lock = symbolPixmap(Symbol::LockFill, style::orange(), 8, devicePixelRatio);
+    if (m_lock.isNull() || m_lockColor != color
+        || !qFuzzyCompare(m_lock.devicePixelRatio(), devicePixelRatio)) {
+        m_lock = symbolPixmap(Symbol::LockFill, color, 8, devicePixelRatio);
+        m_lockColor = color;
+    }
     return m_lock;
 }
 

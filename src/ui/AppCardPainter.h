@@ -3,6 +3,7 @@
 #include "model/InstalledApp.h"
 
 #include <QCache>
+#include <QColor>
 #include <QFont>
 #include <QMargins>
 #include <QPixmap>
@@ -38,14 +39,18 @@ public:
 
     void paint(QPainter &painter, const QRect &cell, const InstalledApp &app, const QPalette &palette,
         const State &state, qreal devicePixelRatio);
+    // The app's name as the card in `cell` shows it: whole, or cut in the middle.
+    QString displayedName(const InstalledApp &app, const QRect &cell) const;
 
 private:
+    QRect nameRect(const QRect &cell) const;
     QPixmap icon(const QString &path, qreal devicePixelRatio);
     QPixmap shadow(const QString &path, int blurRadius, qreal devicePixelRatio);
-    QPixmap lock(qreal devicePixelRatio);
+    QPixmap lock(const QColor &color, qreal devicePixelRatio);
     void paintIcon(
         QPainter &painter, const QRect &iconRect, const QString &path, qreal hover, qreal devicePixelRatio);
-    void paintBadge(QPainter &painter, const QRect &cell, int top, qreal devicePixelRatio);
+    void paintBadge(
+        QPainter &painter, const QRect &cell, int top, const QPalette &palette, qreal devicePixelRatio);
 
     bool m_sandboxed = false;
     QFont m_nameFont;
@@ -55,6 +60,7 @@ private:
     int m_cardHeight = 0;
     QSize m_lockSize;
     QPixmap m_lock;
+    QColor m_lockColor;
     // Costs in KiB of pixel data.
     QCache<QString, QPixmap> m_icons { 4 * 1024 };
     QCache<QString, QPixmap> m_shadows { 8 * 1024 };

@@ -124,6 +124,13 @@ QRect AppGrid::cardRect(int index) const
     return { left, area.top() + row * (height + gap), right - left, height };
 }
 
+QString AppGrid::displayedName(int index) const
+{
+    if (index < 0 || index >= m_apps.size())
+        return {};
+    return m_painter->displayedName(m_apps.at(index), cardRect(index));
+}
+
 int AppGrid::heightForWidth(int width) const
 {
     const QMargins margins = contentsMargins();
@@ -423,6 +430,10 @@ void AppGrid::focusInEvent(QFocusEvent *event)
     if (m_current < 0 && !m_apps.isEmpty())
         m_current = firstVisibleIndex();
     updateCard(m_current);
+    // Reached by Tab from outside the scroll area, which then scrolls nothing into view itself.
+    if (m_current >= 0
+        && (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason))
+        scrollToCard(m_current);
     notifyAccessibleFocus();
     QWidget::focusInEvent(event);
 }

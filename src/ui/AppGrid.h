@@ -38,6 +38,8 @@ public:
 
     // The card's tooltip text, in the language in force.
     QString toolTipFor(const InstalledApp &app) const;
+    // The name card `index` shows: cut in the middle when it is wider than the card.
+    QString displayedName(int index) const;
     // The rectangle of card `index` in widget coordinates.
     QRect cardRect(int index) const;
     // How many cards the last paint event drew.

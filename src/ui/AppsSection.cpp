@@ -35,7 +35,8 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
-        style::fillRounded(painter, QRectF(rect()), 8, style::withAlpha(style::orange(), 0.08));
+        style::fillRounded(
+            painter, QRectF(rect()), 8, style::withAlpha(style::orange(), style::tint::explanation));
         painter.end();
         QLabel::paintEvent(event);
     }
@@ -53,12 +54,17 @@ QLabel *makeSectionHeading(QWidget *parent)
 
 AppsSection::AppsSection(QWidget *parent)
     : QWidget(parent)
+    , m_noMatch(new QLabel(this))
     , m_duplicableGroup(new QWidget(this))
     , m_sandboxedGroup(new QWidget(this))
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(28);
+    m_noMatch->setFont(style::font(13));
+    m_noMatch->setWordWrap(true);
+    m_noMatch->setTextFormat(Qt::PlainText);
+    column->addWidget(m_noMatch);
 
     auto *duplicable = new QVBoxLayout(m_duplicableGroup);
     duplicable->setContentsMargins(0, 0, 0, 0);
@@ -95,20 +101,32 @@ AppsSection::AppsSection(QWidget *parent)
     connect(m_duplicableGrid, &AppGrid::appActivated, this, &AppsSection::appActivated);
     connect(m_sandboxedGrid, &AppGrid::appActivated, this, &AppsSection::appActivated);
     updateColors();
-    retranslate();
     setGroups({}, {});
+    retranslate();
 }
 
-void AppsSection::setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables)
+void AppsSection::setGroups(
+    const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables, const QString &search)
 {
+    m_search = search;
     m_duplicableGrid->setApps(duplicables);
     m_sandboxedGrid->setApps(nonDuplicables);
     m_duplicableGroup->setVisible(!duplicables.isEmpty());
     m_sandboxedGroup->setVisible(!nonDuplicables.isEmpty());
+    m_noMatch->setVisible(!search.isEmpty() && duplicables.isEmpty() && nonDuplicables.isEmpty());
+    retranslateNoMatch();
+}
+
+void AppsSection::retranslateNoMatch()
+{
+    m_noMatch->setText(
+        tandrel::tr(QStringLiteral("Ninguna app coincide con \"") + m_search + QStringLiteral("\"."),
+            QStringLiteral("No app matches \"") + m_search + QStringLiteral("\".")));
 }
 
 void AppsSection::retranslate()
 {
+    retranslateNoMatch();
     m_duplicableHeading->setText(tandrel::tr(QStringLiteral("Apps duplicables"), QStringLiteral("Duplicable apps")));
     m_sandboxedHeading->setText(tandrel::tr(QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")));
     m_explanation->setText(tandrel::tr(
@@ -138,7 +156,8 @@ void AppsSection::updateColors()
     style::setTextColor(m_duplicableHeading, secondary);
     style::setTextColor(m_sandboxedHeading, secondary);
     style::setTextColor(m_explanation, secondary);
-    m_lock->setPixmap(symbolPixmap(Symbol::LockFill, style::orange(), 12, devicePixelRatioF()));
+    style::setTextColor(m_noMatch, secondary);
+    m_lock->setPixmap(symbolPixmap(Symbol::LockFill, style::sandboxText(palette()), 12, devicePixelRatioF()));
 }
 
 } // namespace tandrel

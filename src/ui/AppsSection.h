@@ -11,14 +11,16 @@ namespace tandrel {
 class AppGrid;
 
 // The installed apps in two groups: those that can be duplicated, then the sandboxed
-// ones under an explanation of why they cannot. An empty group is not shown.
+// ones under an explanation of why they cannot. An empty group is not shown; when a search
+// leaves both empty, a line says that nothing matches it.
 class AppsSection : public QWidget
 {
     Q_OBJECT
 public:
     explicit AppsSection(QWidget *parent = nullptr);
 
-    void setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables);
+    void setGroups(const QList<InstalledApp> &duplicables, const QList<InstalledApp> &nonDuplicables,
+        const QString &search = QString());
     void retranslate();
 
     AppGrid *duplicableGrid() const { return m_duplicableGrid; }
@@ -26,6 +28,7 @@ public:
     QWidget *duplicableGroup() const { return m_duplicableGroup; }
     QWidget *sandboxedGroup() const { return m_sandboxedGroup; }
     QLabel *explanation() const { return m_explanation; }
+    QLabel *noMatchHint() const { return m_noMatch; }
 
 Q_SIGNALS:
     void appActivated(const tandrel::InstalledApp &app);
@@ -35,7 +38,10 @@ protected:
 
 private:
     void updateColors();
+    void retranslateNoMatch();
 
+    QString m_search;
+    QLabel *m_noMatch = nullptr;
     QWidget *m_duplicableGroup = nullptr;
     QLabel *m_duplicableHeading = nullptr;
     AppGrid *m_duplicableGrid = nullptr;

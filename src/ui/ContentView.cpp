@@ -1,18 +1,26 @@
 #include "ui/ContentView.h"
 
 #include "l10n/LanguageManager.h"
+#include "l10n/Tr.h"
 #include "model/Store.h"
+#include "ui/Accessibility.h"
 #include "ui/AppFilter.h"
+#include "ui/AppGrid.h"
 #include "ui/AppsSection.h"
 #include "ui/CreateSheet.h"
 #include "ui/Header.h"
 #include "ui/SearchField.h"
+#include "ui/SpaceRow.h"
 #include "ui/SpacesSection.h"
 #include "ui/Style.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -45,6 +53,7 @@ ContentView::ContentView(std::optional<QStringList> applicationFolders, QWidget 
     , m_store(std::make_unique<Store>(std::move(applicationFolders)))
     , m_header(new Header(this))
     , m_scrollArea(new QScrollArea(this))
+    , m_announcer(new Announcer(QAccessible::StatusBar, this))
 {
     setMinimumSize(700, 520);
     auto *column = new QVBoxLayout(this);
@@ -68,19 +77,41 @@ ContentView::ContentView(std::optional<QStringList> applicationFolders, QWidget 
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab goes from control to control inside it, never to the area itself.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     // The backdrop shows through the scrolling area.
     m_scrollArea->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
     column->addWidget(m_scrollArea, 1);
 
     connect(m_header->searchField(), &SearchField::textChanged, this, &ContentView::setSearch);
-    connect(m_header, &Header::refreshRequested, m_store.get(), &Store::refresh);
+    connect(m_header, &Header::refreshRequested, this, &ContentView::refresh);
     connect(m_store.get(), &Store::appsChanged, this, &ContentView::updateApps);
     connect(m_store.get(), &Store::sandboxedPathsChanged, this, &ContentView::updateApps);
     connect(m_store.get(), &Store::spacesChanged, this, &ContentView::updateSpaces);
     connect(m_appsSection, &AppsSection::appActivated, this,
             [this](const InstalledApp &app) { setSelectedApp(app); });
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &ContentView::retranslate);
+    connect(m_store.get(), &Store::spaceCreated, this, [this](const QUrl &wrapper) {
+        for (const SpaceInfo &space : m_store->spaces())
+            if (space.url == wrapper)
+                m_announcer->announce(
+                    tandrel::tr(QStringLiteral("Instancia \"") + space.name + QStringLiteral("\" creada."),
+                        QStringLiteral("Instance \"") + space.name + QStringLiteral("\" created.")));
+    });
+    connect(m_spacesSection, &SpacesSection::spaceDeleted, this, [this](const QString &name, bool complete) {
+        m_announcer->announce(complete
+                ? tandrel::tr(QStringLiteral("Instancia \"") + name + QStringLiteral("\" eliminada."),
+                    QStringLiteral("Instance \"") + name + QStringLiteral("\" deleted."))
+                : tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
+                    QStringLiteral("Part of the instance was kept")));
+    });
+    // A control reached by Tab from outside the scroll area is scrolled into view here; the
+    // grid scrolls to its current card itself.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && !qobject_cast<AppGrid *>(now) && m_scrollArea->widget()->isAncestorOf(now))
+            m_scrollArea->ensureWidgetVisible(now);
+    });
 
     updateApps();
     updateSpaces();
@@ -124,15 +155,41 @@ void ContentView::setSearch(const QString &search)
     updateApps();
 }
 
+void ContentView::focusSearch()
+{
+    QLineEdit *edit = m_header->searchField()->lineEdit();
+    edit->setFocus(Qt::ShortcutFocusReason);
+    edit->selectAll();
+}
+
+void ContentView::refresh()
+{
+    m_store->refresh();
+    m_announcer->announce(
+        tandrel::tr(QStringLiteral("Lista de apps actualizada."), QStringLiteral("App list refreshed.")));
+}
+
 void ContentView::updateApps()
 {
     const AppGroups groups = splitBySandbox(filteredApps(), m_store->sandboxedPaths());
-    m_appsSection->setGroups(groups.duplicables, groups.nonDuplicables);
+    m_appsSection->setGroups(groups.duplicables, groups.nonDuplicables, m_search);
 }
 
 void ContentView::updateSpaces()
 {
     m_spacesSection->setSpaces(m_store->spaces());
+    updateTabOrder();
+}
+
+void ContentView::updateTabOrder()
+{
+    // In reading order, but the search first: it is where most visits start.
+    QList<QWidget *> chain { m_header->searchField()->lineEdit(), m_header->languageButton(),
+        m_header->refreshButton(), m_appsSection->duplicableGrid(), m_appsSection->sandboxedGrid() };
+    for (const SpaceRow *row : m_spacesSection->rows())
+        chain << row->openButton() << row->revealButton() << row->deleteButton();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void ContentView::retranslate()

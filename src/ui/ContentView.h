@@ -14,14 +14,15 @@ class QScrollArea;
 
 namespace tandrel {
 
+class Announcer;
 class AppsSection;
-
 class Header;
 class SpacesSection;
 class Store;
 
 // The content of one window: header with search, the instances and the app grid,
-// on a backdrop. It owns the window's Store.
+// on a backdrop. It owns the window's Store, and tells assistive technology the outcome of
+// a refresh, a creation or a deletion.
 class ContentView : public QWidget
 {
     Q_OBJECT
@@ -35,6 +36,11 @@ public:
     const std::optional<InstalledApp> &selectedApp() const { return m_selectedApp; }
     void setSelectedApp(std::optional<InstalledApp> app);
 
+    // Puts the focus in the search field, its text selected.
+    void focusSearch();
+    // Rescans the apps and the instances.
+    void refresh();
+
     // Derived afresh from the Store and the search at every call.
     QList<InstalledApp> filteredApps() const;
     QList<InstalledApp> duplicables() const;
@@ -46,6 +52,7 @@ public:
     SpacesSection *spacesSection() const { return m_spacesSection; }
     AppsSection *appsSection() const { return m_appsSection; }
     QScrollArea *scrollArea() const { return m_scrollArea; }
+    Announcer *announcer() const { return m_announcer; }
 
 Q_SIGNALS:
     void selectedAppChanged();
@@ -57,6 +64,7 @@ private:
     void setSearch(const QString &search);
     void updateApps();
     void updateSpaces();
+    void updateTabOrder();
     void retranslate();
 
     std::unique_ptr<Store> m_store;
@@ -67,6 +75,7 @@ private:
     QScrollArea *m_scrollArea = nullptr;
     SpacesSection *m_spacesSection = nullptr;
     AppsSection *m_appsSection = nullptr;
+    Announcer *m_announcer = nullptr;
 };
 
 } // namespace tandrel

@@ -2,13 +2,15 @@
 
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
-#include "model/Store.h"
 #include "model/AppIcons.h"
+#include "model/Store.h"
+#include "ui/Accessibility.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
+#include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +25,8 @@
 namespace tandrel {
 namespace {
 
+constexpr int sheetWidth = 400;
+constexpr int margin = 28;
 constexpr int fieldsWidth = 320;
 
 // A rounded box filled with a colour at an opacity, behind its children.
@@ -74,10 +78,11 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
 {
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(400);
 
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(28, 28, 28, 28);
+    // The sheet takes the size its layout asks for: the column, centred, sets the width.
+    const int side = (sheetWidth - fieldsWidth) / 2;
+    column->setContentsMargins(side, margin, side, margin);
     column->setSpacing(18);
     column->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -111,7 +116,6 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_subtitle->setFont(style::font(12));
     m_subtitle->setAlignment(Qt::AlignCenter);
     m_subtitle->setWordWrap(true);
-    style::setTextColor(m_subtitle, style::secondaryText(palette()));
     heading->addWidget(m_title);
     heading->addWidget(m_subtitle);
     column->addLayout(heading);
@@ -139,22 +143,19 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_help = new QLabel(fields);
     m_help->setFont(style::font(11));
     m_help->setWordWrap(true);
-    style::setTextColor(m_help, style::secondaryText(palette()));
     fieldsColumn->addWidget(m_help);
     column->addWidget(fields, 0, Qt::AlignHCenter);
 
-    m_warning = new TintedBox(style::withAlpha(style::orange(), 0.12), 8, this);
+    m_warning = new TintedBox(style::withAlpha(style::orange(), style::tint::warning), 8, this);
     m_warning->setFixedWidth(fieldsWidth);
     auto *warningRow = new QHBoxLayout(m_warning);
     warningRow->setContentsMargins(10, 10, 10, 10);
     warningRow->setSpacing(8);
-    auto *lock = new QLabel(m_warning);
-    lock->setPixmap(symbolPixmap(Symbol::LockFill, style::orange(), 13, ratio));
-    warningRow->addWidget(lock, 0, Qt::AlignTop);
+    m_lock = new QLabel(m_warning);
+    warningRow->addWidget(m_lock, 0, Qt::AlignTop);
     m_warningText = new QLabel(m_warning);
     m_warningText->setFont(style::font(11));
     m_warningText->setWordWrap(true);
-    style::setTextColor(m_warningText, style::orange().darker(115));
     warningRow->addWidget(m_warningText, 1);
     column->addWidget(m_warning, 0, Qt::AlignHCenter);
 
@@ -163,8 +164,8 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
     m_error->setWordWrap(true);
     m_error->setFixedWidth(fieldsWidth);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    style::setTextColor(m_error, style::red());
     column->addWidget(m_error, 0, Qt::AlignHCenter);
+    m_alert = new Announcer(QAccessible::AlertMessage, this);
 
     auto *buttons = new QHBoxLayout;
     m_cancel = new QPushButton(this);
@@ -194,7 +195,26 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
 
     m_name->selectAll();
     m_name->setFocus();
+    updateColors();
     retranslate();
+}
+
+void CreateSheet::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateColors();
+    QDialog::changeEvent(event);
+}
+
+void CreateSheet::updateColors()
+{
+    const QColor secondary = style::secondaryText(palette());
+    style::setTextColor(m_subtitle, secondary);
+    style::setTextColor(m_help, secondary);
+    style::setPlaceholderColor(m_name, secondary);
+    style::setTextColor(m_warningText, style::sandboxText(palette()));
+    m_lock->setPixmap(symbolPixmap(Symbol::LockFill, style::sandboxText(palette()), 13, devicePixelRatioF()));
+    style::setTextColor(m_error, style::destructiveText(palette()));
 }
 
 bool CreateSheet::isSandboxed() const
@@ -267,6 +287,7 @@ void CreateSheet::create()
         m_errorMessage = describe(error);
         m_creating = false;
         updateState();
+        m_alert->announce(*m_errorMessage);
     }
 }
 

@@ -15,6 +15,7 @@ class QPushButton;
 
 namespace tandrel {
 
+class Announcer;
 class Store;
 
 // The window-modal sheet that turns an app into a new instance: name, isolation mode,
@@ -37,14 +38,20 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
     QWidget *sandboxWarning() const { return m_warning; }
     QLabel *errorLabel() const { return m_error; }
+    // Tells assistive technology of each refusal as it is shown.
+    Announcer *alert() const { return m_alert; }
     QLabel *helpLabel() const { return m_help; }
     QList<QPushButton *> modeButtons() const { return m_modeButtons; }
 
     void retranslate();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void create();
     void updateState();
+    void updateColors();
 
     InstalledApp m_app;
     Store *m_store = nullptr;
@@ -60,8 +67,10 @@ private:
     QButtonGroup *m_modeGroup = nullptr;
     QLabel *m_help = nullptr;
     QWidget *m_warning = nullptr;
+    QLabel *m_lock = nullptr;
     QLabel *m_warningText = nullptr;
     QLabel *m_error = nullptr;
+    Announcer *m_alert = nullptr;
     QPushButton *m_cancel = nullptr;
     QPushButton *m_create = nullptr;
 };

@@ -14,8 +14,21 @@ void ElidedLabel::setText(const QString &text)
 {
     m_text = text;
     setAccessibleName(text);
+    updateToolTip();
     updateGeometry();
     update();
+}
+
+void ElidedLabel::updateToolTip()
+{
+    // Only a text that is cut needs its whole self in a tooltip.
+    setToolTip(displayedText() == m_text ? QString() : m_text);
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent *event)
+{
+    updateToolTip();
+    QWidget::resizeEvent(event);
 }
 
 QString ElidedLabel::displayedText() const

@@ -4,7 +4,8 @@
 
 namespace tandrel {
 
-// One line of text that is cut in the middle when it does not fit, keeping its start and end.
+// One line of text that is cut in the middle when it does not fit, keeping its start and end;
+// the whole text is its accessible name and, while it is cut, its tooltip.
 class ElidedLabel : public QWidget
 {
     Q_OBJECT
@@ -20,8 +21,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void updateToolTip();
+
     QString m_text;
 };
 

@@ -58,9 +58,27 @@ private:
     }
 };
 
+// A borderless tool button, ringed while it has the focus: the style's own hint of focus
+// on a borderless button is too faint to find.
+class RingedToolButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QToolButton::paintEvent(event);
+        if (hasFocus()) {
+            QPainter painter(this);
+            style::paintFocusRing(painter, QRectF(rect()), 6, palette());
+        }
+    }
+};
+
 QToolButton *borderlessButton(QWidget *parent)
 {
-    auto *button = new QToolButton(parent);
+    auto *button = new RingedToolButton(parent);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::StrongFocus);
     button->setIconSize(QSize(18, 18));

@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -32,6 +33,7 @@ SearchField::SearchField(QWidget *parent)
     m_edit->setClearButtonEnabled(false);
     // Clicking the tinted area around the text still lands in the field.
     setFocusProxy(m_edit);
+    m_edit->installEventFilter(this);
     connect(m_edit, &QLineEdit::textChanged, this, &SearchField::textChanged);
     updateIcon();
     retranslate();
@@ -50,10 +52,29 @@ void SearchField::retranslate()
     m_edit->setAccessibleName(placeholder);
 }
 
+bool SearchField::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_edit) {
+        // Escape clears a search; on an empty field it goes on to whoever else wants it.
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+            && !m_edit->text().isEmpty()) {
+            m_edit->clear();
+            return true;
+        }
+        // The frameless edit shows its focus as a ring around the whole field.
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void SearchField::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    style::fillRounded(painter, QRectF(rect()), 10, style::withAlpha(style::primaryText(palette()), 0.06));
+    style::fillRounded(
+        painter, QRectF(rect()), 10, style::withAlpha(style::primaryText(palette()), style::tint::field));
+    if (m_edit->hasFocus())
+        style::paintFocusRing(painter, QRectF(rect()), 10, palette());
 }
 
 void SearchField::changeEvent(QEvent *event)
@@ -65,6 +86,7 @@ void SearchField::changeEvent(QEvent *event)
 
 void SearchField::updateIcon()
 {
+    style::setPlaceholderColor(m_edit, style::secondaryText(palette()));
     m_icon->setPixmap(symbolPixmap(Symbol::MagnifyingGlass, style::secondaryText(palette()), 14, devicePixelRatioF()));
 }
 

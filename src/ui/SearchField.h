@@ -7,7 +7,8 @@ class QLineEdit;
 
 namespace tandrel {
 
-// A borderless line edit with a magnifying glass, on a faintly tinted rounded background.
+// A borderless line edit with a magnifying glass, on a faintly tinted rounded background
+// that is ringed while the edit has the focus. Escape clears it.
 class SearchField : public QWidget
 {
     Q_OBJECT
@@ -22,6 +23,7 @@ Q_SIGNALS:
     void textChanged(const QString &text);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 

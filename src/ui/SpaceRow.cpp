@@ -1,16 +1,17 @@
 #include "ui/SpaceRow.h"
 
 #include "l10n/Tr.h"
-#include "model/Store.h"
 #include "model/AppIcons.h"
+#include "model/Store.h"
+#include "ui/Accessibility.h"
 #include "ui/Confirmation.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -22,8 +23,8 @@
 namespace tandrel {
 namespace {
 
-constexpr qreal restingOpacity = 0.04;
-constexpr qreal hoverOpacity = 0.07;
+constexpr qreal restingOpacity = style::tint::row;
+constexpr qreal hoverOpacity = style::tint::rowHovered;
 
 QPushButton *smallButton(QWidget *parent)
 {
@@ -80,7 +81,7 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     , m_space(std::move(space))
     , m_store(store)
     , m_icon(new BundleIcon(m_space.id(), this))
-    , m_name(new QLabel(this))
+    , m_name(new ElidedLabel(this))
     , m_target(new ElidedLabel(this))
     , m_open(smallButton(this))
     , m_reveal(smallButton(this))
@@ -95,9 +96,8 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(2);
-    m_name->setText(m_space.name);
     m_name->setFont(style::font(13, QFont::Medium));
-    m_name->setTextFormat(Qt::PlainText);
+    m_name->setText(m_space.name);
     texts->addWidget(m_name);
     m_target->setFont(style::font(11));
     if (m_space.targetPath) {
@@ -117,13 +117,20 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
 
     // The open button is the row's prominent one.
     style::makeProminent(m_open);
-    QPalette destructive = m_delete->palette();
-    destructive.setColor(QPalette::ButtonText, style::red());
-    m_delete->setPalette(destructive);
 
     connect(m_open, &QPushButton::clicked, this, &SpaceRow::open);
     connect(m_reveal, &QPushButton::clicked, this, &SpaceRow::reveal);
     connect(m_delete, &QPushButton::clicked, this, &SpaceRow::askToDelete);
+    // The delete key asks too, while any control of the row has the focus.
+    auto *deleteKey = new QAction(this);
+    QList<QKeySequence> deleteKeys = QKeySequence::keyBindings(QKeySequence::Delete);
+#ifdef Q_OS_MACOS
+    deleteKeys.append(QKeySequence(Qt::Key_Backspace)); // the key labelled "delete"
+#endif
+    deleteKey->setShortcuts(deleteKeys);
+    deleteKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(deleteKey);
+    connect(deleteKey, &QAction::triggered, this, &SpaceRow::askToDelete);
 
     m_animation->setDuration(150);
     m_animation->setEasingCurve(QEasingCurve::InOutQuad);
@@ -133,6 +140,8 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     });
 
     setAttribute(Qt::WA_Hover);
+    // A group named after the instance, so each button is read with the row it belongs to.
+    installAccessibility();
     setAccessibleName(m_space.name);
     updateColors();
     retranslate();
@@ -148,9 +157,15 @@ void SpaceRow::retranslate()
     };
     label(m_open, tandrel::tr(QStringLiteral("Abrir"), QStringLiteral("Open")),
           tandrel::tr(QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")));
+#ifdef Q_OS_MACOS
     label(m_reveal, tandrel::tr(QStringLiteral("Ver en Finder"), QStringLiteral("Show in Finder")),
           tandrel::tr(QStringLiteral("Mostrar la instancia en Finder (") + m_space.id() + QStringLiteral(")"),
                       QStringLiteral("Show the instance in Finder (") + m_space.id() + QStringLiteral(")")));
+#else
+    label(m_reveal, tandrel::tr(QStringLiteral("Mostrar en Archivos"), QStringLiteral("Reveal in Files")),
+        tandrel::tr(QStringLiteral("Mostrar la instancia en Archivos (") + m_space.id() + QStringLiteral(")"),
+            QStringLiteral("Show the instance in Files (") + m_space.id() + QStringLiteral(")")));
+#endif
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
           tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
                       QStringLiteral("Delete the instance and all its data")));
@@ -185,7 +200,9 @@ void SpaceRow::askToDelete()
         return;
     // The rescan replaces this row; what the alert needs is copied first.
     QWidget *parent = window();
+    const QString name = m_space.name;
     const RemovalReport report = m_store->deleteSpace(m_space);
+    Q_EMIT deleted(name, report.isComplete());
     if (!report.isComplete())
         inform({QMessageBox::Warning, tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
                                                   QStringLiteral("Part of the instance was kept")),
@@ -228,9 +245,14 @@ void SpaceRow::animateBackground(qreal to)
 void SpaceRow::updateColors()
 {
     style::setTextColor(m_target, style::secondaryText(palette()));
-    m_open->setIcon(QIcon(symbolPixmap(Symbol::OpenApp, m_open->palette().color(QPalette::ButtonText), 11, devicePixelRatioF())));
+    const QColor destructive = style::destructiveText(palette());
+    QPalette deletePalette = m_delete->palette();
+    deletePalette.setColor(QPalette::Active, QPalette::ButtonText, destructive);
+    deletePalette.setColor(QPalette::Inactive, QPalette::ButtonText, destructive);
+    m_delete->setPalette(deletePalette);
+    m_open->setIcon(QIcon(symbolPixmap(Symbol::OpenApp, style::onAccent(), 11, devicePixelRatioF())));
     m_reveal->setIcon(symbolIcon(Symbol::Folder, 11));
-    m_delete->setIcon(QIcon(symbolPixmap(Symbol::Trash, style::red(), 11, devicePixelRatioF())));
+    m_delete->setIcon(QIcon(symbolPixmap(Symbol::Trash, destructive, 11, devicePixelRatioF())));
 }
 
 } // namespace tandrel

@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-class QLabel;
 class QPushButton;
 class QVariantAnimation;
 
@@ -13,8 +12,9 @@ namespace tandrel {
 class ElidedLabel;
 class Store;
 
-// One existing instance in the window's list: its icon, name and target, and the
-// buttons to open it, show it in the file manager and delete it after a confirmation.
+// One existing instance in the window's list: its icon, name and target, cut in the middle
+// when long, and the buttons to open it, show it in the file manager and delete it after a
+// confirmation (also asked by the delete key while the row has the focus).
 class SpaceRow : public QWidget
 {
     Q_OBJECT
@@ -25,10 +25,15 @@ public:
     QPushButton *openButton() const { return m_open; }
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *deleteButton() const { return m_delete; }
+    ElidedLabel *nameLabel() const { return m_name; }
     ElidedLabel *targetLabel() const { return m_target; }
     qreal backgroundOpacity() const { return m_backgroundOpacity; }
 
     void retranslate();
+
+Q_SIGNALS:
+    // The instance was deleted after the user confirmed; complete when nothing was kept.
+    void deleted(const QString &name, bool complete);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -46,7 +51,7 @@ private:
     SpaceInfo m_space;
     Store *m_store = nullptr;
     QWidget *m_icon = nullptr;
-    QLabel *m_name = nullptr;
+    ElidedLabel *m_name = nullptr;
     ElidedLabel *m_target = nullptr;
     QPushButton *m_open = nullptr;
     QPushButton *m_reveal = nullptr;

@@ -15,12 +15,16 @@ SpacesSection::SpacesSection(Store *store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_heading(makeSectionHeading(this))
+    , m_empty(new QLabel(this))
     , m_list(new QVBoxLayout)
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
     column->addWidget(m_heading);
+    m_empty->setFont(style::font(13));
+    m_empty->setWordWrap(true);
+    column->addWidget(m_empty);
     m_list->setSpacing(6);
     column->addLayout(m_list);
     updateColors();
@@ -39,15 +43,19 @@ void SpacesSection::setSpaces(const QList<SpaceInfo> &spaces)
     m_rows.clear();
     for (const SpaceInfo &space : spaces) {
         auto *row = new SpaceRow(space, m_store, this);
+        connect(row, &SpaceRow::deleted, this, &SpacesSection::spaceDeleted);
         m_list->addWidget(row);
         m_rows.append(row);
     }
-    setVisible(!spaces.isEmpty());
+    m_empty->setVisible(spaces.isEmpty());
 }
 
 void SpacesSection::retranslate()
 {
     m_heading->setText(tandrel::tr(QStringLiteral("Tus instancias duplicadas"), QStringLiteral("Your duplicated instances")));
+    m_empty->setText(tandrel::tr(
+        QStringLiteral("Todavía no hay instancias: elige una app de abajo para crear la primera."),
+        QStringLiteral("No instances yet: pick an app below to create the first one.")));
     for (SpaceRow *row : std::as_const(m_rows))
         row->retranslate();
 }
@@ -62,6 +70,7 @@ void SpacesSection::changeEvent(QEvent *event)
 void SpacesSection::updateColors()
 {
     style::setTextColor(m_heading, style::secondaryText(palette()));
+    style::setTextColor(m_empty, style::secondaryText(palette()));
 }
 
 } // namespace tandrel

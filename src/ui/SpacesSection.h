@@ -13,7 +13,8 @@ namespace tandrel {
 class SpaceRow;
 class Store;
 
-// "Your duplicated instances": a heading over one row per instance.
+// "Your duplicated instances": a heading over one row per instance, or over a hint while
+// there is none.
 class SpacesSection : public QWidget
 {
     Q_OBJECT
@@ -22,7 +23,11 @@ public:
 
     void setSpaces(const QList<SpaceInfo> &spaces);
     QList<SpaceRow *> rows() const { return m_rows; }
+    QLabel *emptyHint() const { return m_empty; }
     void retranslate();
+
+Q_SIGNALS:
+    void spaceDeleted(const QString &name, bool complete);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -32,6 +37,7 @@ private:
 
     Store *m_store = nullptr;
     QLabel *m_heading = nullptr;
+    QLabel *m_empty = nullptr;
     QVBoxLayout *m_list = nullptr;
     QList<SpaceRow *> m_rows;
 };

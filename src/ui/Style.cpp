@@ -1,13 +1,59 @@
 #include "ui/Style.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QWidget>
 
+#include <cmath>
+
 namespace tandrel::style {
+namespace {
+
+// Paints a prominent button: the accent fill, the style's own label on it in white, and
+// a white ring inside the fill while it has focus. Disabled, it looks like any other button.
+class ProminentPainter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (event->type() != QEvent::Paint || !button || !button->isEnabled())
+            return false;
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        option.icon = button->icon();
+        option.iconSize = button->iconSize();
+        if (button->isDown())
+            option.state |= QStyle::State_Sunken;
+        option.palette.setColor(QPalette::ButtonText, onAccent());
+
+        QStylePainter painter(button);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF face = QRectF(button->rect()).adjusted(1, 1, -1, -1);
+        const QColor fill = accent(button->palette());
+        fillRounded(painter, face, 5, button->isDown() ? fill.darker(115) : fill);
+        if (button->hasFocus()) {
+            painter.setPen(QPen(onAccent(), 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(face.adjusted(2.25, 2.25, -2.25, -2.25), 3, 3);
+        }
+        painter.drawControl(QStyle::CE_PushButtonLabel, option);
+        return true;
+    }
+};
+
+} // namespace
 
 QFont font(qreal size, QFont::Weight weight)
 {
@@ -43,7 +89,81 @@ QColor primaryText(const QPalette &palette)
 
 QColor secondaryText(const QPalette &palette)
 {
-    return withAlpha(palette.color(QPalette::WindowText), 0.55);
+    return withAlpha(palette.color(QPalette::WindowText), 0.62);
+}
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+qreal contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &color) {
+        const auto channel = [](float value) {
+            return value <= 0.04045f ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        const QColor rgb = color.toRgb();
+        return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+    };
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor withContrast(QColor color, const QColor &against, qreal ratio)
+{
+    const bool darken = against.lightnessF() >= 0.5;
+    for (int step = 0; step < 100 && contrast(color, against) < ratio; ++step) {
+        const QColor hsl = color.toHsl();
+        const float lightness = std::clamp(hsl.lightnessF() + (darken ? -0.01f : 0.01f), 0.0f, 1.0f);
+        color = QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(), lightness).toRgb();
+    }
+    return color;
+}
+
+QColor accent(const QPalette &palette)
+{
+    return withContrast(palette.color(QPalette::Active, QPalette::Highlight), onAccent(), 4.5);
+}
+
+QColor onAccent()
+{
+    return Qt::white;
+}
+
+QColor focusRing(const QPalette &palette)
+{
+    // 4.5:1 on the window leaves it above 3:1 on the backdrop's gradient and a hovered card's tint.
+    return withContrast(
+        palette.color(QPalette::Active, QPalette::Highlight), palette.color(QPalette::Window), 4.5);
+}
+
+void paintFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const QPalette &palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(focusRing(palette), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+    painter.restore();
+}
+
+void setPlaceholderColor(QWidget *edit, const QColor &color)
+{
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::PlaceholderText, color);
+    edit->setPalette(palette);
+}
+
+QColor sandboxText(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0xFF, 0xB3, 0x40) : QColor(0x8F, 0x4A, 0x00);
+}
+
+QColor destructiveText(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0xFF, 0x9A, 0x92) : QColor(0xB3, 0x26, 0x1E);
 }
 
 void setTextColor(QWidget *widget, const QColor &color)
@@ -71,12 +191,10 @@ QPixmap iconPixmap(const QImage &image, int side, qreal devicePixelRatio)
     return pixmap;
 }
 
-void makeProminent(QWidget *button)
+void makeProminent(QPushButton *button)
 {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
-    button->setPalette(palette);
+    static auto *painter = new ProminentPainter; // one for every button, for the whole process
+    button->installEventFilter(painter);
 }
 
 QColor withAlpha(QColor color, qreal opacity)

@@ -145,12 +145,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("choice");
         QTest::addColumn<QStringList>("lines");
         const QString spaces = Store::spacesDir(), data = Store::dataRoot();
+#ifdef Q_OS_MACOS
+        const QString here[] = {"your Mac", "tu Mac"};
+#else
+        const QString here[] = {"this computer", "este equipo"};
+#endif
         QTest::newRow("en") << int(LanguageManager::Choice::En) << QStringList{
-            "Everything Tandrel created on your Mac will be removed:", "",
+            "Everything Tandrel created on " + here[0] + " will be removed:", "",
             "• All duplicated instances (" + spaces + ")", "• Their data and sessions (" + data + ")",
             "• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
         QTest::newRow("es") << int(LanguageManager::Choice::Es) << QStringList{
-            "Se eliminará todo lo que Tandrel creó en tu Mac:", "",
+            "Se eliminará todo lo que Tandrel creó en " + here[1] + ":", "",
             "• Todas las instancias duplicadas (" + spaces + ")", "• Sus datos y sesiones (" + data + ")",
             "• Tandrel.app se moverá a la Papelera", "", "Esta acción no se puede deshacer."};
     }

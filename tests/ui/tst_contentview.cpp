@@ -9,9 +9,12 @@
 #include "support/TestEnvironment.h"
 #include "ui/AppGrid.h"
 #include "ui/AppsSection.h"
+#include "ui/Confirmation.h"
 #include "ui/ContentView.h"
+#include "ui/CreateSheet.h"
 #include "ui/Header.h"
 #include "ui/SearchField.h"
+#include "ui/SpaceRow.h"
 #include "ui/SpacesSection.h"
 
 #include <QAccessible>
@@ -20,6 +23,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QToolButton>
 
 using namespace tandrel;
@@ -47,10 +53,13 @@ QStringList visibleTexts(QWidget *root)
             texts << widget->toolTip();
     for (const QLineEdit *edit : root->findChildren<QLineEdit *>())
         texts << edit->placeholderText();
-    for (const QMenu *menu : root->findChildren<QMenu *>())
+    for (const QMenu *menu : root->findChildren<QMenu *>()) {
+        if (!menu->title().isEmpty())
+            texts << menu->title();
         for (const QAction *action : menu->actions())
             if (!action->text().isEmpty())
                 texts << action->text();
+    }
     return texts;
 }
 
@@ -127,30 +136,37 @@ private Q_SLOTS:
         QCOMPARE(section->sandboxedGroup()->isVisibleTo(&view), !sandboxed.isEmpty());
         QCOMPARE(names(section->duplicableGrid()->apps()), duplicable);
         QCOMPARE(names(section->sandboxedGrid()->apps()), sandboxed);
+        // A search that leaves nothing says so, quoting itself.
+        const bool nothing = duplicable.isEmpty() && sandboxed.isEmpty();
+        QCOMPARE(section->noMatchHint()->isVisibleTo(&view), nothing);
+        QVERIFY(!nothing
+            || section->noMatchHint()->text().contains(QLatin1Char('"') + search + QLatin1Char('"')));
         // The instances ignore the search.
         QVERIFY(view.spacesSection()->isVisibleTo(&view));
         QCOMPARE(view.spacesSection()->rows().size(), 1);
     }
 
-    void noInstances_sectionAbsent()
+    void noInstances_hintInsteadOfRows()
     {
         QDir(Store::spacesDir()).removeRecursively();
         ContentView view(QStringList{m_apps});
-        QVERIFY(!view.spacesSection()->isVisibleTo(&view));
+        QVERIFY(view.spacesSection()->emptyHint()->isVisibleTo(&view));
         QDir().mkpath(Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
         view.store().scanSpaces();
-        QVERIFY(view.spacesSection()->isVisibleTo(&view));
+        QVERIFY(!view.spacesSection()->emptyHint()->isVisibleTo(&view));
+        QCOMPARE(view.spacesSection()->rows().size(), 1);
     }
 
     // Language
     void language_everyTextFollowsAtOnce()
     {
-        ContentView view(QStringList{m_apps});
+        MainWindow window(QStringList { m_apps });
+        ContentView &view = *window.contentView();
         QTRY_VERIFY(!view.store().sandboxedPaths().isEmpty());
         view.header()->languageMenu()->aboutToShow();
-        const QStringList spanish = visibleTexts(&view);
+        const QStringList spanish = visibleTexts(&window);
         LanguageManager::shared().setChoice(LanguageManager::Choice::En);
-        const QStringList english = visibleTexts(&view);
+        const QStringList english = visibleTexts(&window);
         QCOMPARE(english.size(), spanish.size());
         for (const QString &text : spanish) {
             // Names of apps and instances and of the two languages read the same in both.
@@ -159,10 +175,13 @@ private Q_SLOTS:
                 continue;
             QVERIFY2(!english.contains(text), qPrintable(text));
         }
+        QVERIFY(!Header::logoImage().isNull());
         // The check mark moves to the language in force.
         QVERIFY(english.contains(QStringLiteral("✓ English")) && spanish.contains(QStringLiteral("✓ Español")));
+        QVERIFY(english.contains(QStringLiteral("View"))
+            && spanish.contains(QStringLiteral("Ver"))); // the menu bar too
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
-        QCOMPARE(visibleTexts(&view), spanish);
+        QCOMPARE(visibleTexts(&window), spanish);
     }
 
     void languageMenu_choosingAnEntryPersists()
@@ -176,15 +195,53 @@ private Q_SLOTS:
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Español"));
     }
 
-    // Window
-    void window_minimumSizeAndLogo()
+    // Keyboard: the View menu's shortcuts, Escape, Delete on a row, Return on a card, and Tab
+    // from the search through the header, the cards and each row's buttons, round again.
+    void keyboard_shortcutsAndTabChain()
     {
         MainWindow window(QStringList{m_apps});
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.resize(300, 200);
-        QTRY_VERIFY(window.width() >= 700 && window.height() >= 520);
-        QVERIFY(!Header::logoImage().isNull());
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ContentView *view = window.contentView();
+        QTRY_VERIFY(!view->store().sandboxedPaths().isEmpty());
+        QCOMPARE(window.menuBar()->actions().last()->menu()->actions(),
+            (QList<QAction *> { window.findAction(), window.refreshAction() }));
+        QCOMPARE(window.findAction()->shortcut(), QKeySequence(QKeySequence::Find));
+        QLineEdit *search = view->header()->searchField()->lineEdit();
+        AppGrid *cards = view->appsSection()->duplicableGrid();
+        cards->setFocus();
+        QTest::keySequence(&window, QKeySequence::Find);
+        QVERIFY(search->hasFocus());
+        QTest::keyClicks(search, QStringLiteral("Mail"));
+        QTest::keyClick(search, Qt::Key_Escape);
+        QVERIFY(view->search().isEmpty());
+        QSignalSpy rescans(&view->store(), &Store::spacesChanged);
+        for (const QKeySequence &key : { QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R) })
+            QTest::keySequence(&window, key);
+        QCOMPARE(rescans.count(), 2);
+
+        SpaceRow *row = view->spacesSection()->rows().first();
+        QTRY_VERIFY(row->isVisible()); // the rows a rescan made are shown once it has returned
+        const QList<QWidget *> chain { search, view->header()->languageButton(),
+            view->header()->refreshButton(), cards, view->appsSection()->sandboxedGrid(), row->openButton(),
+            row->revealButton(), row->deleteButton(), search };
+        for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
+            QCOMPARE(QApplication::focusWidget(), chain[i]);
+            QTest::keyClick(chain[i], Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), chain.last());
+
+        QStringList asked;
+        setConfirmer(
+            [&asked](const Confirmation &confirmation) { return asked << confirmation.message, false; });
+        row->revealButton()->setFocus();
+        QTest::keyClick(row->revealButton(), Qt::Key_Delete);
+        setConfirmer({});
+        QCOMPARE(asked, QStringList { QStringLiteral("¿Eliminar \"Mail - Work\"?") });
+        cards->setFocus();
+        QTest::keyClick(cards, Qt::Key_Return);
+        QVERIFY(view->createSheet());
+        view->createSheet()->reject();
     }
 
     void newWindow_hasItsOwnStoreAndSearch()

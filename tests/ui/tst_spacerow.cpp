@@ -1,13 +1,17 @@
+#include "app/MainWindow.h"
 #include "l10n/LanguageManager.h"
 #include "model/Store.h"
 #include "support/FakeBundle.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
+#include "ui/AppGrid.h"
+#include "ui/AppsSection.h"
 #include "ui/Confirmation.h"
 #include "ui/ContentView.h"
 #include "ui/ElidedLabel.h"
 #include "ui/SpaceRow.h"
 #include "ui/SpacesSection.h"
+#include "ui/Style.h"
 
 #include <QAccessible>
 #include <QPushButton>
@@ -24,6 +28,8 @@ class SpaceRowTest : public QObject
     RecordingWorkspace m_workspace;
     QTemporaryDir m_root;
     QString m_apps;
+    QString m_longApp = QStringLiteral("Mail Work Account Sync Utility");
+    QString m_longAppPath;
     QList<Confirmation> m_asked;
     bool m_answer = false;
 
@@ -39,6 +45,7 @@ private Q_SLOTS:
         m_workspace.install();
         m_apps = m_root.filePath(QStringLiteral("apps"));
         makeFakeBundle(m_apps, QStringLiteral("Mail"));
+        m_longAppPath = makeFakeBundle(m_apps, m_longApp);
         setConfirmer([this](const Confirmation &confirmation) {
             m_asked.append(confirmation);
             return m_answer;
@@ -50,6 +57,64 @@ private Q_SLOTS:
         QDir(isolatedHome() + QStringLiteral("/Library")).removeRecursively();
         m_asked.clear();
         LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+    }
+
+    // Long names are cut in the middle, never the buttons: all stay inside at any window size.
+    void layout_longNamesLeaveEveryButtonInside_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("spanish"); // the longer button texts
+        QTest::addColumn<bool>("nameCut");
+        QTest::newRow("below the minimum, English") << QSize(300, 200) << false << true;
+        QTest::newRow("the minimum, Spanish") << QSize(700, 520) << true << true;
+        QTest::newRow("wide, English") << QSize(1600, 700) << false << false;
+    }
+    void layout_longNamesLeaveEveryButtonInside()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, spanish);
+        QFETCH(bool, nameCut);
+        LanguageManager::shared().setChoice(
+            spanish ? LanguageManager::Choice::Es : LanguageManager::Choice::En);
+        const QString name
+            = QStringLiteral("Mail - Work account for the marketing team in Buenos Aires, mailbox 3");
+        for (const QString &space : { name, QStringLiteral("Mail - Home") })
+            QVERIFY(QDir().mkpath(Store::spacesDir() + QLatin1Char('/') + space + QStringLiteral(".app")));
+        MainWindow window(QStringList { m_apps });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(size);
+        QTRY_COMPARE(window.width(), std::max(size.width(), 700));
+        QWidget *viewport = window.contentView()->scrollArea()->viewport();
+        const QRect inside = QRect(viewport->mapTo(&window, QPoint()), viewport->size()) & window.rect();
+        for (SpaceRow *row : window.contentView()->spacesSection()->rows()) {
+            for (QPushButton *button : { row->openButton(), row->revealButton(), row->deleteButton() }) {
+                const QRect at(button->mapTo(&window, QPoint()), button->size());
+                QVERIFY2(button->isVisible() && at.left() >= inside.left() && at.right() <= inside.right(),
+                    qPrintable(row->space().name + QLatin1Char(' ') + button->text()));
+            }
+        }
+        const auto shows = [](const QString &shown, const QString &whole, bool cut) {
+            return cut ? shown.contains(QChar(0x2026)) && shown.startsWith(whole.left(6))
+                    && shown.endsWith(whole.right(3))
+                       : shown == whole;
+        };
+        SpaceRow *row = window.contentView()->spacesSection()->rows().last();
+        QVERIFY(row->targetLabel()->isHidden()); // a wrapper without a record shows only its name
+        ElidedLabel *label = row->nameLabel();
+        QCOMPARE(label->accessibleName(), name);
+        QVERIFY2(shows(label->displayedText(), name, nameCut), qPrintable(label->displayedText()));
+        QCOMPARE(label->toolTip(), nameCut ? name : QString());
+        // A card uses its whole width for the name, cut in the middle all the same.
+        AppGrid *grid = window.contentView()->appsSection()->duplicableGrid();
+        const int card = int(grid->apps().indexOf(InstalledApp { QUrl::fromLocalFile(m_longAppPath) }));
+        QVERIFY(shows(grid->displayedName(card), m_longApp, true));
+        QCOMPARE(grid->displayedName(card),
+            QFontMetrics(style::font(12))
+                .elidedText(m_longApp, Qt::ElideMiddle, grid->cardRect(card).width()));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(grid)->child(card)->text(QAccessible::Name), m_longApp);
+        QVERIFY(grid->toolTipFor(grid->apps().at(card)).contains(m_longApp));
     }
 
     void buttons_openRevealAndTheirTexts()
@@ -65,21 +130,7 @@ private Q_SLOTS:
         QCOMPARE(m_workspace.opened, QList<QUrl>{wrapper});
         QCOMPARE(m_workspace.executables, QStringList{wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher")});
         QTest::mouseClick(row->revealButton(), Qt::LeftButton);
-        QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>>{{wrapper}}));
-
-        const QString english = row->openButton()->text() + row->revealButton()->text() + row->deleteButton()->toolTip();
-        LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
-        row = onlyRow(view);
-        QVERIFY(row->openButton()->text() + row->revealButton()->text() + row->deleteButton()->toolTip() != english);
-    }
-
-    void noRecord_showsOnlyTheName()
-    {
-        QDir().mkpath(Store::spacesDir() + QStringLiteral("/Loose.app"));
-        ContentView view(QStringList{m_apps});
-        SpaceRow *row = onlyRow(view);
-        QVERIFY(row);
-        QVERIFY(row->targetLabel()->isHidden());
+        QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>> { { wrapper } }));
     }
 
     // Icons: a wrapper's icon is decoded when its row is first painted, not before
