@@ -8,9 +8,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 #include <exception>
@@ -132,9 +129,55 @@ void printAligned(const QList<QStringList> &rows)
     }
 }
 
-void printJson(const QJsonArray &array)
+// A member of a flat JSON object: text, a Boolean, or null.
+struct Member
 {
-    write(stdout, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+    const char *key;
+    std::optional<QString> text;
+    std::optional<bool> flag = std::nullopt;
+};
+
+QString jsonString(const QString &text)
+{
+    QString escaped = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"': escaped += QStringLiteral("\\\""); break;
+        case '\\': escaped += QStringLiteral("\\\\"); break;
+        case '\n': escaped += QStringLiteral("\\n"); break;
+        case '\r': escaped += QStringLiteral("\\r"); break;
+        case '\t': escaped += QStringLiteral("\\t"); break;
+        default:
+            if (c.unicode() < 0x20)
+                escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                escaped += c;
+        }
+    }
+    return escaped + QLatin1Char('"');
+}
+
+// One JSON document: a list of flat objects, indented, members in the order given. Written
+// here rather than through QJsonDocument, which spends more on a thousand apps than
+// reading them does.
+void printJson(const QList<QList<Member>> &objects)
+{
+    QString text = QStringLiteral("[");
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        text += i ? QStringLiteral(",\n    {") : QStringLiteral("\n    {");
+        const QList<Member> &members = objects[i];
+        for (qsizetype m = 0; m < members.size(); ++m) {
+            const Member &member = members[m];
+            text += QStringLiteral("\n        \"") + QLatin1String(member.key) + QStringLiteral("\": ");
+            text += member.flag ? (*member.flag ? QStringLiteral("true") : QStringLiteral("false"))
+                                : member.text ? jsonString(*member.text) : QStringLiteral("null");
+            if (m + 1 < members.size())
+                text += QLatin1Char(',');
+        }
+        text += QStringLiteral("\n    }");
+    }
+    text += objects.isEmpty() ? QStringLiteral("]\n") : QStringLiteral("\n]\n");
+    write(stdout, text);
 }
 
 QString plainAbsolute(const QString &path)
@@ -144,18 +187,22 @@ QString plainAbsolute(const QString &path)
 
 int apps(const QCommandLineParser &parser)
 {
-    const QStringList folders = parser.isSet(QStringLiteral("apps")) ? parser.values(QStringLiteral("apps"))
-                                                                       : Store::defaultApplicationFolders();
-    QJsonArray json;
+    QStringList folders = Store::defaultApplicationFolders();
+    if (parser.isSet(QStringLiteral("apps"))) {
+        folders.clear();
+        for (const QString &folder : parser.values(QStringLiteral("apps")))
+            folders.append(plainAbsolute(folder)); // paths are printed whole
+    }
+    QList<QList<Member>> json;
     QList<QStringList> rows;
     for (const InstalledApp &app : Store::listApps(folders)) {
         const Store::AppFacts facts = Store::factsOf(app);
         const QString mode = facts.strategy ? strategyText(*facts.strategy) : QString();
-        json.append(QJsonObject{{QStringLiteral("name"), app.name()},
-                                {QStringLiteral("path"), app.id()},
-                                {QStringLiteral("bundleId"), facts.bundleIdentifier},
-                                {QStringLiteral("sandboxed"), facts.sandboxed},
-                                {QStringLiteral("mode"), mode.isEmpty() ? QJsonValue() : QJsonValue(mode)}});
+        json.append({{"name", app.name()},
+                     {"path", app.id()},
+                     {"bundleId", facts.bundleIdentifier},
+                     {"sandboxed", std::nullopt, facts.sandboxed},
+                     {"mode", mode.isEmpty() ? std::nullopt : std::optional(mode)}});
         rows.append({app.name(),
                      facts.sandboxed ? tandrel::tr(QStringLiteral("sandboxeada"), QStringLiteral("sandboxed"))
                                      : (mode.isEmpty() ? QStringLiteral("-") : mode),
@@ -170,20 +217,17 @@ int apps(const QCommandLineParser &parser)
 
 int list(const QCommandLineParser &parser, Store &store)
 {
-    QJsonArray json;
+    QList<QList<Member>> json;
     QList<QStringList> rows;
     for (const SpaceInfo &space : store.spaces()) {
-        const auto text = [](const std::optional<QString> &value) { return value ? QJsonValue(*value) : QJsonValue(); };
-        json.append(QJsonObject{
-            {QStringLiteral("id"), text(space.instanceId)},
-            {QStringLiteral("name"), text(space.instanceName)},
-            {QStringLiteral("displayName"), space.name},
-            {QStringLiteral("target"), text(space.targetPath)},
-            {QStringLiteral("mode"), text(space.mode)},
-            {QStringLiteral("dataDir"), text(space.dataDir)},
-            {QStringLiteral("wrapper"), space.id()},
-            {QStringLiteral("createdAt"), space.createdAt ? QJsonValue(formatIsoDateTime(*space.createdAt)) : QJsonValue()},
-        });
+        json.append({{"id", space.instanceId},
+                     {"name", space.instanceName},
+                     {"displayName", space.name},
+                     {"target", space.targetPath},
+                     {"mode", space.mode},
+                     {"dataDir", space.dataDir},
+                     {"wrapper", space.id()},
+                     {"createdAt", space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt}});
         rows.append({space.name, space.mode.value_or(QStringLiteral("-")), space.instanceId.value_or(QStringLiteral("-")),
                      space.targetPath.value_or(QStringLiteral("-")), space.dataDir.value_or(QStringLiteral("-")), space.id()});
     }
