@@ -68,13 +68,11 @@ void collectEntries(const QString &folder, const QString &idPrefix, int depth,
 
 SandboxKind sandboxKind(GKeyFile *file, const QString &exec, const QString &program)
 {
-    if (hasKey(file, QStringLiteral("X-Flatpak")) || execRunsFlatpak(exec)
-        || program.endsWith(QLatin1String("/flatpak")))
+    if (hasKey(file, QStringLiteral("X-Flatpak")))
         return SandboxKind::Flatpak;
-    if (hasKey(file, QStringLiteral("X-SnapInstanceName")) || execRunsSnap(exec)
-        || program.startsWith(QLatin1String("/snap/bin/")))
+    if (hasKey(file, QStringLiteral("X-SnapInstanceName")))
         return SandboxKind::Snap;
-    return SandboxKind::None;
+    return execSandboxKind(exec, program);
 }
 
 } // namespace

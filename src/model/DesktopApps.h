@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/DesktopExec.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -7,8 +9,6 @@
 #include <optional>
 
 namespace tandrel {
-
-enum class SandboxKind { None, Flatpak, Snap };
 
 // An application of the freedesktop desktop: one desktop entry as GIO reads it.
 struct DesktopApp

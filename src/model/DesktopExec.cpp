@@ -107,14 +107,14 @@ QString resolveExecProgram(const QString &exec)
     return path;
 }
 
-bool execRunsFlatpak(const QString &exec)
+SandboxKind execSandboxKind(const QString &exec, const QString &resolved)
 {
-    return baseName(execProgram(exec)) == QLatin1String("flatpak");
-}
-
-bool execRunsSnap(const QString &exec)
-{
-    return execProgram(exec).startsWith(QLatin1String("/snap/bin/"));
+    const QString program = execProgram(exec);
+    if (baseName(program) == QLatin1String("flatpak") || baseName(resolved) == QLatin1String("flatpak"))
+        return SandboxKind::Flatpak;
+    if (program.startsWith(QLatin1String("/snap/bin/")) || resolved.startsWith(QLatin1String("/snap/bin/")))
+        return SandboxKind::Snap;
+    return SandboxKind::None;
 }
 
 } // namespace tandrel

@@ -28,9 +28,11 @@ QString execProgram(const QString &exec);
 // That program looked up on PATH the way GIO does; empty when it is not found.
 QString resolveExecProgram(const QString &exec);
 
-// Whether the command starts a Flatpak app (its program, after any `env` prefix, is
-// flatpak, as in "flatpak run …") or a Snap one (a program under /snap/bin).
-bool execRunsFlatpak(const QString &exec);
-bool execRunsSnap(const QString &exec);
+enum class SandboxKind { None, Flatpak, Snap };
+
+// The sandbox the command starts its app in: Flatpak when its program (after any `env`
+// prefix) is flatpak, as in "flatpak run …", or resolves to it; Snap when the program is
+// under /snap/bin. `resolved` is the program as found on PATH, when known.
+SandboxKind execSandboxKind(const QString &exec, const QString &resolved = {});
 
 } // namespace tandrel
