@@ -127,9 +127,9 @@ QString handOffNotice(const DesktopApp &app)
 {
     return tandrel::tr(
         app.name
-            + QStringLiteral(" suele pasar una segunda apertura a la copia que ya está abierta: si la original está "
-                             "abierta, la instancia puede abrirse como otra ventana de ella. Cierra la original "
-                             "antes de abrir la instancia."),
+            + QStringLiteral(" suele pasar una segunda apertura a la copia que ya está en marcha: si la original está "
+                             "abierta, la instancia puede abrirse como otra ventana suya. Cierra la original antes "
+                             "de abrir la instancia."),
         app.name
             + QStringLiteral(" usually hands a second launch to the copy that is already open: if the original is "
                              "running, the instance may open as another window of it. Quit the original before "
