@@ -61,8 +61,16 @@ void makeRealFolder(const QString &folder)
     }
 }
 
+// A link to the target where nothing is; nothing when the target is missing. A failure
+// leaves the instance without it: each link is a convenience.
+void linkWhereNothingIs(const QString &target, const QString &link)
+{
+    if (fs::itemKind(link) == fs::ItemKind::Missing && fs::fileExists(target))
+        QFile::link(target, link);
+}
+
 // Links named as the folders' fallback names, to the user's own folders as their
-// user-dirs settings say. Made only where nothing is; a failure leaves the instance without it.
+// user-dirs settings say, so the app's Documents, Downloads and Desktop are the user's.
 void linkUserFolders(const QString &home)
 {
     const std::optional<QString> realHome = fs::homeDirectory();
@@ -72,13 +80,22 @@ void linkUserFolders(const QString &home)
         {"Desktop", QStandardPaths::DesktopLocation}};
     for (const auto &[name, location] : folders) {
         const QString target = QDir::cleanPath(QStandardPaths::writableLocation(location));
-        const QString link = home + QLatin1Char('/') + QLatin1String(name);
         // A folder set to the home itself would hand the whole real home to the instance.
-        if (!QDir::isAbsolutePath(target) || target == realHome || fs::itemKind(target) != fs::ItemKind::Directory
-            || fs::itemKind(link) != fs::ItemKind::Missing)
-            continue;
-        QFile::link(target, link);
+        if (QDir::isAbsolutePath(target) && target != realHome && fs::itemKind(target) == fs::ItemKind::Directory)
+            linkWhereNothingIs(target, home + QLatin1Char('/') + QLatin1String(name));
     }
+}
+
+// With its XDG_CONFIG_HOME inside the instance, a Gecko app would not find the user's
+// folder names and would download into a new ~/Downloads: it gets the user's settings.
+void linkUserDirsSettings(const QString &config)
+{
+    QString real = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const std::optional<QString> home = fs::homeDirectory();
+    if (!QDir::isAbsolutePath(real) && home)
+        real = *home + QStringLiteral("/.config");
+    if (QDir::isAbsolutePath(real))
+        linkWhereNothingIs(QDir::cleanPath(real) + QStringLiteral("/user-dirs.dirs"), config + QStringLiteral("/user-dirs.dirs"));
 }
 
 void checkPlan(const DesktopInstancePlan &plan, const QString &entriesFolder)
@@ -174,6 +191,8 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
         makeRealFolder(folder);
     if (plan.strategy == LaunchStrategy::IsolatedHome)
         linkUserFolders(plan.dataDir + QStringLiteral("/home"));
+    if (plan.strategy == LaunchStrategy::GeckoProfile)
+        linkUserDirsSettings(plan.dataDir + QStringLiteral("/config"));
 
     const KeyFile entry = newKeyFile();
     GKeyFile *file = entry.get();
@@ -196,7 +215,7 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     setKeyString(file, QStringLiteral("X-Tandrel-Target"), app.filePath);
     setKeyString(file, QStringLiteral("X-Tandrel-Target-Id"), app.desktopId);
     setKeyString(file, QStringLiteral("X-Tandrel-Created"), formatIsoDateTime(QDateTime::currentDateTimeUtc()));
-    makeRealFolder(entriesFolder);
+    fs::createDirectory(entriesFolder); // may be a link to the user's folder elsewhere
     fs::writeTextAtomically(path, keyFileText(file));
     return path;
 }

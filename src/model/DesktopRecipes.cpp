@@ -24,13 +24,12 @@ constexpr std::array geckoFamily{
     "iceweasel", "librewolf", "thunderbird", "thunderbird-bin", "betterbird", "waterfox", "icecat", "seamonkey",
     "floorp", "zen", "zen-browser", "palemoon"};
 
-// Files that only an Electron (or other Chromium-embedding) app ships beside its binary;
-// every file of one row must be there.
+// Files that only an Electron app ships beside its binary; every file of one row must be
+// there. Chromium's .pak files alone are no sign: CEF apps ship them and ignore --user-data-dir.
 const QList<QStringList> electronMarkers{
     {QStringLiteral("resources/app.asar")},
     {QStringLiteral("resources/app/package.json")},
     {QStringLiteral("libffmpeg.so"), QStringLiteral("chrome-sandbox")},
-    {QStringLiteral("chrome_100_percent.pak"), QStringLiteral("resources.pak"), QStringLiteral("v8_context_snapshot.bin")},
 };
 
 template<size_t N>
@@ -170,7 +169,7 @@ QStringList foldersToCreate(LaunchStrategy strategy, const QString &dataDir)
         return {dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/crash")};
     case LaunchStrategy::GeckoProfile:
         // Started on a profile folder that does not exist, the Gecko browsers hang silently.
-        return {dataDir + QStringLiteral("/profile")};
+        return {dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/config")};
     case LaunchStrategy::IsolatedHome:
         break;
     }

@@ -268,9 +268,11 @@ private Q_SLOTS:
         QCOMPARE(fs::readFile(h + QStringLiteral("/Downloads"), 10), QByteArray("mine"));
         QVERIFY(!fs::fileExists(h + QStringLiteral("/Desktop")));
         QVERIFY_THROWS_EXCEPTION(FileSystemError, instance(id));
-        const QString gecko = test::newInstanceId();
+        const QString gecko = test::newInstanceId(), geckoData = in(QStringLiteral("data/")) + gecko;
+        write(home + QStringLiteral("/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Descargas\"\n");
         instance(gecko, LaunchStrategy::GeckoProfile);
-        QVERIFY(QFileInfo(in(QStringLiteral("data/")) + gecko + QStringLiteral("/profile")).isDir());
+        QVERIFY(QFileInfo(geckoData + QStringLiteral("/profile")).isDir());
+        QCOMPARE(QFileInfo(geckoData + QStringLiteral("/config/user-dirs.dirs")).symLinkTarget(), home + QStringLiteral("/.config/user-dirs.dirs"));
         DesktopApp flat = m_apps.first();
         flat.sandbox = SandboxKind::Flatpak;
         QVERIFY_THROWS_EXCEPTION(TandrelError, writeDesktopInstance(flat, {id, QStringLiteral("W"), data, {}, QStringLiteral("c"), {}}, m_entries));
