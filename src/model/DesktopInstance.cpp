@@ -95,7 +95,8 @@ void linkUserDirsSettings(const QString &config)
     if (!QDir::isAbsolutePath(real) && home)
         real = *home + QStringLiteral("/.config");
     if (QDir::isAbsolutePath(real))
-        linkWhereNothingIs(QDir::cleanPath(real) + QStringLiteral("/user-dirs.dirs"), config + QStringLiteral("/user-dirs.dirs"));
+        linkWhereNothingIs(QDir::cleanPath(real) + QStringLiteral("/user-dirs.dirs"),
+                           config + QStringLiteral("/user-dirs.dirs"));
 }
 
 void checkPlan(const DesktopInstancePlan &plan, const QString &entriesFolder)

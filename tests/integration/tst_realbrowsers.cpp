@@ -1,6 +1,7 @@
 // The machine's real browsers made into instances from their own desktop entries and run
 // headless: the profile must land in the instance's data folder, and nothing in the home's
-// .config, .cache or .mozilla. A browser that is not installed is skipped.
+// .config, .cache or .mozilla; two instances side by side have their own window classes. A
+// browser that is not installed is skipped.
 #include "model/DesktopInstance.h"
 #include "platform/linux/DesktopLauncher.h"
 #include "support/FakeBundle.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tandrel;
@@ -21,8 +23,7 @@ QStringList sharedFolders()
 {
     QStringList paths;
     for (const char *folder : {"/.config", "/.cache", "/.mozilla"}) {
-        QDirIterator it(test::isolatedHome() + QLatin1String(folder), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(test::isolatedHome() + QLatin1String(folder), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext())
             paths << it.next();
     }
@@ -30,41 +31,9 @@ QStringList sharedFolders()
     return paths;
 }
 
-QByteArray procFile(const QString &pid, const char *name)
-{
-    QFile file(QStringLiteral("/proc/") + pid + QLatin1Char('/') + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.read(64 * 1024) : QByteArray();
-}
-
-// Kills, by id, the processes whose command line names the folder and all they started.
-void killProcessesOf(const QString &folder)
-{
-    QSet<QString> doomed;
-    QHash<QString, QString> parents;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (pid.toInt() <= 0)
-            continue;
-        const QByteArray stat = procFile(pid, "stat");
-        parents[pid] = QString::fromLatin1(stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(1));
-        if (procFile(pid, "cmdline").replace('\0', ' ').contains(folder.toUtf8()))
-            doomed << pid;
-    }
-    for (qsizetype before = -1; before != doomed.size();) {
-        before = doomed.size();
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
-            if (doomed.contains(it.value()))
-                doomed << it.key();
-    }
-    for (const QString &pid : std::as_const(doomed))
-        ::kill(pid.toInt(), SIGKILL);
-    QTRY_VERIFY_WITH_TIMEOUT(std::none_of(doomed.cbegin(), doomed.cend(), [](const QString &pid) { return QFile::exists(QStringLiteral("/proc/") + pid); }), 20000);
-}
-
 struct Instance
 {
-    QString entry;
-    QString data;
-    QString windowClass;
+    QString entry, data, windowClass;
 };
 
 std::optional<Instance> makeInstance(const QString &desktopId, LaunchStrategy expected)
@@ -72,10 +41,21 @@ std::optional<Instance> makeInstance(const QString &desktopId, LaunchStrategy ex
     const std::optional<DesktopApp> app = readDesktopApp(QStringLiteral("/usr/share/applications/") + desktopId, desktopId);
     if (!app || desktopStrategy(*app, Mode::Auto) != expected)
         return std::nullopt;
-    const QString id = test::newInstanceId();
-    const Instance made{{}, desktopDataRoot().value() + QLatin1Char('/') + id, instanceWindowClass(id)};
-    return Instance{writeDesktopInstance(*app, {id, QStringLiteral("Test"), made.data, {}, made.windowClass, expected}, instanceEntriesFolder().value()),
-                    made.data, made.windowClass};
+    const QString id = test::newInstanceId(), data = desktopDataRoot().value() + QLatin1Char('/') + id;
+    const QString entry = writeDesktopInstance(*app, {id, QStringLiteral("Test"), data, {}, instanceWindowClass(id), expected}, instanceEntriesFolder().value());
+    return Instance{entry, data, instanceWindowClass(id)};
+}
+
+// A second instance beside the first: each names its own window class in its command (as
+// `classWords` says) and in its entry.
+void checkWindowClasses(const Instance &first, const QString &desktopId, LaunchStrategy strategy, const char *classWords)
+{
+    const Instance second = makeInstance(desktopId, strategy).value();
+    QVERIFY(first.windowClass != second.windowClass);
+    for (const Instance &instance : {first, second}) {
+        QVERIFY(desktopFileCommandLine(instance.entry).join(QLatin1Char(' ')).contains(QString::fromLatin1(classWords).arg(instance.windowClass)));
+        QCOMPARE(readDesktopInstance(instance.entry, instanceEntriesFolder().value()).value().windowClass, instance.windowClass);
+    }
 }
 
 } // namespace
@@ -92,9 +72,8 @@ private Q_SLOTS:
         const QStringList before = sharedFolders();
         // The entry's own command as GIO expands it, made to run headless and exit by itself.
         QStringList command = desktopFileCommandLine(instance->entry);
-        command << QStringLiteral("--headless=new") << QStringLiteral("--disable-gpu") << QStringLiteral("--no-first-run")
-                << QStringLiteral("--disable-background-networking") << QStringLiteral("--disable-component-update")
-                << QStringLiteral("--disable-sync") << QStringLiteral("--dump-dom") << QStringLiteral("about:blank");
+        command << QStringLiteral("--headless=new") << QStringLiteral("--disable-gpu") << QStringLiteral("--no-first-run") << QStringLiteral("--disable-background-networking")
+                << QStringLiteral("--disable-component-update") << QStringLiteral("--disable-sync") << QStringLiteral("--dump-dom") << QStringLiteral("about:blank");
         if (::geteuid() == 0)
             command << QStringLiteral("--no-sandbox");
         QProcess browser;
@@ -107,8 +86,8 @@ private Q_SLOTS:
         QVERIFY2(exited && browser.exitCode() == 0, browser.readAllStandardError().right(2000).constData());
         QVERIFY(browser.readAllStandardOutput().contains("<body></body>"));
         QVERIFY(QFileInfo(instance->data + QStringLiteral("/profile/Local State")).size() > 0);
-        QVERIFY(QFileInfo(instance->data + QStringLiteral("/profile/Default")).isDir());
         QCOMPARE(sharedFolders(), before);
+        checkWindowClasses(*instance, QStringLiteral("chromium.desktop"), LaunchStrategy::UserDataDir, "--class=%1");
     }
 
     void firefox()
@@ -118,37 +97,24 @@ private Q_SLOTS:
             QSKIP("Firefox ESR is not installed (scripts/setup --browsers)");
         const QStringList before = sharedFolders();
         qputenv("MOZ_HEADLESS", "1");
-        QVERIFY(launchDesktopFile(instance->entry));
+        // Launched by GIO from a child in a session of its own, so that everything the
+        // browser starts can be killed as one process group.
+        const pid_t launcher = ::fork();
+        if (launcher == 0) {
+            ::setsid();
+            ::_exit(launchDesktopFile(instance->entry) ? 0 : 1);
+        }
+        int status = 0;
+        QVERIFY(launcher > 0 && ::waitpid(launcher, &status, 0) == launcher && WIFEXITED(status) && WEXITSTATUS(status) == 0);
         const QString profile = instance->data + QStringLiteral("/profile");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(profile + QStringLiteral("/prefs.js")).size() > 0, 90000);
         QTest::qWait(3000); // what it writes after its first start-up work
-        killProcessesOf(profile);
+        ::kill(-launcher, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(-launcher, 0) != 0, 20000);
         QVERIFY(QFileInfo(profile + QStringLiteral("/compatibility.ini")).size() > 0);
         QVERIFY(QFileInfo(instance->data + QStringLiteral("/config/mozilla")).isDir());
         QCOMPARE(sharedFolders(), before);
-    }
-
-    void twoInstances_haveTheirOwnWindowClass_data()
-    {
-        QTest::addColumn<QString>("desktopId");
-        QTest::addColumn<LaunchStrategy>("strategy");
-        QTest::addColumn<QString>("classWords"); // how the command names the class
-        QTest::newRow("Chromium") << "chromium.desktop" << LaunchStrategy::UserDataDir << "--class=%1";
-        QTest::newRow("Firefox ESR") << "firefox-esr.desktop" << LaunchStrategy::GeckoProfile << "--class %1";
-    }
-    void twoInstances_haveTheirOwnWindowClass()
-    {
-        QFETCH(QString, desktopId);
-        QFETCH(LaunchStrategy, strategy);
-        QFETCH(QString, classWords);
-        const std::optional<Instance> first = makeInstance(desktopId, strategy), second = makeInstance(desktopId, strategy);
-        if (!first || !second)
-            QSKIP("not installed (scripts/setup --browsers)");
-        QVERIFY(first->windowClass != second->windowClass);
-        for (const Instance &instance : {*first, *second}) {
-            QVERIFY(desktopFileCommandLine(instance.entry).join(QLatin1Char(' ')).contains(classWords.arg(instance.windowClass)));
-            QCOMPARE(readDesktopInstance(instance.entry, instanceEntriesFolder().value()).value().windowClass, instance.windowClass);
-        }
+        checkWindowClasses(*instance, QStringLiteral("firefox-esr.desktop"), LaunchStrategy::GeckoProfile, "--class %1");
     }
 };
 

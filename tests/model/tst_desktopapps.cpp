@@ -1,5 +1,5 @@
 // Desktop apps on Linux: which entries are listed, how each app is started, the exact Exec
-// of an instance, and which entries count as Tandrel's.
+// of an instance, what its entry holds, and which entries count as Tandrel's.
 #include "model/DesktopInstance.h"
 #include "model/DesktopKeyFile.h"
 #include "model/TandrelError.h"
@@ -23,10 +23,61 @@ void write(const QString &path, const QByteArray &text, bool executable = false)
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QByteArray entry(const QByteArray &name, const QByteArray &more = {})
+// An entry GIO accepts, with its Name; later keys in `more` replace earlier ones.
+QByteArray entry(const char *name, const char *more = "")
 {
-    return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=sh -c \"exit 0\" %F\n" + more;
+    return "[Desktop Entry]\nType=Application\nExec=sh -c \"exit 0\" %F\nName=" + QByteArray(name) + '\n' + more;
 }
+
+// An entry of the discovery fixture and what discovery makes of it: its name when listed.
+struct Fixture
+{
+    const char *tag, *file, *name, *more, *listedAs;
+    SandboxKind sandbox = SandboxKind::None;
+    int paddingKiB = 0;
+};
+const Fixture fixtures[] = {
+    {"first id wins", "user/first.desktop", "User copy", "", "User copy"},
+    {"the same id later is shadowed", "system/first.desktop", "System copy", "", ""},
+    {"a user's Hidden copy", "user/shadowed.desktop", "Mine", "Hidden=true\n", ""},
+    {"shadowed by a user's Hidden copy", "system/shadowed.desktop", "System", "", ""},
+    {"in a subfolder", "user/kde/sub.desktop", "In a folder", "", "In a folder"},
+    {"Hidden", "system/hidden.desktop", "Hidden", "Hidden=true\n", ""},
+    {"NoDisplay", "system/nodisplay.desktop", "No display", "NoDisplay=true\n", ""},
+    {"TryExec not found", "system/tryexec.desktop", "TryExec", "TryExec=/nonexistent/program\n", ""},
+    {"program not found", "system/missing.desktop", "Missing", "Exec=/nonexistent/program %U\n", ""},
+    {"Type=Link", "system/link.desktop", "Link", "Type=Link\nURL=file:///\n", ""},
+    {"Tandrel itself", "system/io.tandrel.Tandrel.desktop", "Tandrel", "", ""},
+    {"an instance entry", "user/tandrel-x.desktop", "Instance", "X-Tandrel-Instance=x\n", ""},
+    {"over the size cap", "system/huge.desktop", "Huge", "", "", SandboxKind::None, 300},
+    {"localised Name", "system/clock.desktop", "Clock", "Name[es]=Reloj\nName[fr]=Horloge\n", "Reloj"},
+    {"X-Flatpak", "system/flat.desktop", "Flat", "X-Flatpak=org.example.Flat\n", "Flat", SandboxKind::Flatpak},
+    {"flatpak run", "system/run.desktop", "Run", "Exec=flatpak run a.B\n", "Run", SandboxKind::Flatpak},
+    {"X-SnapInstanceName", "system/snap.desktop", "Snap", "X-SnapInstanceName=snappy\n", "Snap", SandboxKind::Snap},
+    {"env prefix", "system/env.desktop", "Env", "Exec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\nDBusActivatable=true\n", "Env"},
+};
+
+// A program of the classification fixture, with the files beside it and its strategy.
+struct Program
+{
+    const char *tag, *program, *linkTo, *files, *expected;
+    bool homeMode = false;
+};
+const Program programs[] = {
+    {"Debian's chromium wrapper", "usr/bin/chromium", "", "", "udd"},
+    {"Brave behind a neutral link", "bin/browser", "opt/brave.com/brave/brave-browser", "", "udd"},
+    {"Debian's firefox-esr", "usr/lib/firefox-esr/firefox-esr", "", "", "gecko"},
+    {"Thunderbird", "usr/bin/thunderbird", "", "", "gecko"},
+    {"Electron: app.asar", "opt/Chat/chat", "", "opt/Chat/resources/app.asar", "udd"},
+    {"Electron: ffmpeg and sandbox", "opt/Tool/tool", "", "opt/Tool/libffmpeg.so opt/Tool/chrome-sandbox", "udd"},
+    {"ffmpeg alone is no sign", "opt/Player/player", "", "opt/Player/libffmpeg.so", "home"},
+    {"Electron: launcher in bin/", "share/code/bin/code", "", "share/code/resources/app.asar", "udd"},
+    {"Electron behind a link", "usr/bin/chat", "usr/lib/chat/chat", "usr/lib/chat/resources/app.asar", "udd"},
+    {"versioned system Electron", "usr/bin/electron25", "", "", "udd"},
+    {"AppImage", "Apps/Chat.AppImage", "", "Apps/resources/app.asar", "home"},
+    {"other app", "usr/bin/gedit", "", "", "home"},
+    {"Home mode on Chromium", "usr/bin/chromium", "", "", "home", true},
+};
 
 } // namespace
 
@@ -36,18 +87,19 @@ class DesktopAppsTest : public QObject
 
     QTemporaryDir m_root;
     QList<DesktopApp> m_apps;
-    QString m_entries;
-    const QString m_planted = test::newInstanceId();
+    QString m_entries = in(QStringLiteral("entries"));
 
     QString in(const QString &relative) const { return m_root.filePath(relative); }
-
-    // A fresh instance of the fixture app "Editor", written as the app would write it.
+    const DesktopApp *listed(const QString &file) const
+    {
+        const auto found = std::find_if(m_apps.cbegin(), m_apps.cend(), [&](const DesktopApp &app) { return app.filePath == in(file); });
+        return found == m_apps.cend() ? nullptr : &*found;
+    }
+    // A fresh instance of the fixture app "Editor".
     QString instance(const QString &id, LaunchStrategy strategy = LaunchStrategy::IsolatedHome)
     {
-        const std::optional<DesktopApp> app = readDesktopApp(in(QStringLiteral("orig/editor.desktop")), QStringLiteral("editor.desktop"));
-        const DesktopInstancePlan plan{id, QStringLiteral("Work"), in(QStringLiteral("data/")) + id,
-                                       QStringLiteral("/icons/work.png"), instanceWindowClass(id), strategy};
-        return writeDesktopInstance(app.value(), plan, m_entries);
+        const DesktopApp app = readDesktopApp(in(QStringLiteral("orig/editor.desktop")), QStringLiteral("editor.desktop")).value();
+        return writeDesktopInstance(app, {id, QStringLiteral("Work"), in(QStringLiteral("data/")) + id, QStringLiteral("/icons/work.png"), instanceWindowClass(id), strategy}, m_entries);
     }
 
 private Q_SLOTS:
@@ -56,151 +108,88 @@ private Q_SLOTS:
         qputenv("LANGUAGE", "es");
         write(in(QStringLiteral("bin/flatpak")), "#!/bin/sh\n", true);
         qputenv("PATH", QFile::encodeName(in(QStringLiteral("bin"))) + ':' + qgetenv("PATH"));
-        const QString user = in(QStringLiteral("user/")), system = in(QStringLiteral("system/"));
-        write(user + QStringLiteral("shadowed.desktop"), "[Desktop Entry]\nHidden=true\n");
-        write(user + QStringLiteral("first.desktop"), entry("User copy"));
-        write(user + QStringLiteral("kde/sub.desktop"), entry("In a folder"));
-        write(user + instanceEntryFileName(m_planted), entry("Instance", "X-Tandrel-Instance=x\n"));
-        write(system + QStringLiteral("shadowed.desktop"), entry("System"));
-        write(system + QStringLiteral("first.desktop"), entry("System copy"));
-        write(system + QStringLiteral("hidden.desktop"), entry("Hidden", "Hidden=true\n"));
-        write(system + QStringLiteral("nodisplay.desktop"), entry("No display", "NoDisplay=true\n"));
-        write(system + QStringLiteral("tryexec.desktop"), entry("TryExec", "TryExec=/nonexistent/program\n"));
-        write(system + QStringLiteral("link.desktop"), "[Desktop Entry]\nType=Link\nName=Link\nURL=file:///\n");
-        write(system + QStringLiteral("io.tandrel.Tandrel.desktop"), entry("Tandrel"));
-        write(system + QStringLiteral("huge.desktop"), entry("Huge", QByteArray(300 * 1024, '#')));
-        write(system + QStringLiteral("clock.desktop"), entry("Clock", "Name[es]=Reloj\nName[fr]=Horloge\n"));
-        write(system + QStringLiteral("flat.desktop"), entry("Flat", "X-Flatpak=org.example.Flat\n"));
-        write(system + QStringLiteral("flatrun.desktop"), "[Desktop Entry]\nType=Application\nName=Run\nExec=flatpak run a.B\n");
-        write(system + QStringLiteral("snap.desktop"), entry("Snap", "X-SnapInstanceName=snappy\n"));
-        write(system + QStringLiteral("env.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Env\nExec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\n"
-              "DBusActivatable=true\n");
-        m_apps = discoverDesktopApps({user, in(QStringLiteral("missing")), system});
-        write(in(QStringLiteral("orig/editor.desktop")),
-              entry("Editor", "Name[es]=Editor de textos\nCategories=Utility;\nMimeType=text/plain;\nActions=new;\n"
-                              "\n[Desktop Action new]\nName=New\nExec=sh\n"));
-        m_entries = in(QStringLiteral("entries"));
+        for (const Fixture &fixture : fixtures)
+            write(in(QLatin1String(fixture.file)), entry(fixture.name, fixture.more) + QByteArray(fixture.paddingKiB * 1024, '#'));
+        m_apps = discoverDesktopApps({in(QStringLiteral("user")), in(QStringLiteral("missing")), in(QStringLiteral("system"))});
+        write(in(QStringLiteral("orig/editor.desktop")), entry("Editor", "Name[es]=Editor de textos\nCategories=Utility;\nMimeType=text/plain;\nActions=new;\n\n[Desktop Action new]\nName=New\nExec=sh\n"));
     }
 
     void discovery_data()
     {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("name"); // empty when not listed
-        QTest::addColumn<int>("sandbox");
-        const int none = int(SandboxKind::None), flatpak = int(SandboxKind::Flatpak), unlisted = -1;
-        QTest::newRow("first id wins") << "first.desktop" << "User copy" << none;
-        QTest::newRow("user's Hidden shadows the system's") << "shadowed.desktop" << "" << unlisted;
-        QTest::newRow("subfolder joins the id") << "kde-sub.desktop" << "In a folder" << none;
-        QTest::newRow("Hidden") << "hidden.desktop" << "" << unlisted;
-        QTest::newRow("NoDisplay") << "nodisplay.desktop" << "" << unlisted;
-        QTest::newRow("TryExec not found") << "tryexec.desktop" << "" << unlisted;
-        QTest::newRow("Type=Link") << "link.desktop" << "" << unlisted;
-        QTest::newRow("Tandrel itself") << "io.tandrel.Tandrel.desktop" << "" << unlisted;
-        QTest::newRow("an instance entry") << instanceEntryFileName(m_planted) << "" << unlisted;
-        QTest::newRow("over the size cap") << "huge.desktop" << "" << unlisted;
-        QTest::newRow("localised Name") << "clock.desktop" << "Reloj" << none;
-        QTest::newRow("X-Flatpak") << "flat.desktop" << "Flat" << flatpak;
-        QTest::newRow("flatpak run") << "flatrun.desktop" << "Run" << flatpak;
-        QTest::newRow("X-SnapInstanceName") << "snap.desktop" << "Snap" << int(SandboxKind::Snap);
+        QTest::addColumn<int>("row");
+        for (const Fixture &fixture : fixtures)
+            QTest::newRow(fixture.tag) << int(&fixture - fixtures);
     }
     void discovery()
     {
-        QFETCH(QString, id);
-        QFETCH(QString, name);
-        QFETCH(int, sandbox);
-        const auto found = std::find_if(m_apps.cbegin(), m_apps.cend(), [&](const DesktopApp &app) { return app.desktopId == id; });
-        QCOMPARE(found == m_apps.cend() ? QString() : found->name, name);
-        QCOMPARE(found == m_apps.cend() ? -1 : int(found->sandbox), sandbox);
+        QFETCH(int, row);
+        const DesktopApp *app = listed(QLatin1String(fixtures[row].file));
+        QCOMPARE(app ? app->name : QString(), QString::fromUtf8(fixtures[row].listedAs));
+        QCOMPARE(int(app ? app->sandbox : SandboxKind::None), int(fixtures[row].sandbox));
     }
 
     void discovery_readsTheFields()
     {
-        const auto env = std::find_if(m_apps.cbegin(), m_apps.cend(), [](const DesktopApp &app) { return app.name == QLatin1String("Env"); });
-        QVERIFY(env != m_apps.cend());
-        QCOMPARE(env->filePath, in(QStringLiteral("system/env.desktop")));
-        QCOMPARE(env->exec, QStringLiteral("env A=1 sh %U"));
+        const DesktopApp *env = listed(QStringLiteral("system/env.desktop"));
+        QVERIFY(env && listed(QStringLiteral("user/kde/sub.desktop"))->desktopId == QLatin1String("kde-sub.desktop"));
+        QCOMPARE(QStringList({env->desktopId, env->exec, env->icon, env->startupWmClass}),
+                 QStringList({QStringLiteral("env.desktop"), QStringLiteral("env A=1 sh %U"), QStringLiteral("env"), QStringLiteral("envy")}));
         QVERIFY2(env->program.endsWith(QLatin1String("/sh")) && QFileInfo(env->program).isAbsolute(), qPrintable(env->program));
-        QCOMPARE(env->icon + env->startupWmClass, QStringLiteral("envenvy"));
         QVERIFY(env->dbusActivatable);
     }
 
     void defaultFolders()
     {
+        const QString data = qEnvironmentVariable("XDG_DATA_HOME");
         qputenv("XDG_DATA_DIRS", "/opt/share/:relative:/var/lib/flatpak/exports/share");
-        const QStringList folders = desktopApplicationFolders();
-        QCOMPARE(folders, QStringList({dataHome().value() + QStringLiteral("/applications"), QStringLiteral("/opt/share/applications"),
-                                       QStringLiteral("/var/lib/flatpak/exports/share/applications"),
-                                       dataHome().value() + QStringLiteral("/flatpak/exports/share/applications"),
-                                       QStringLiteral("/var/lib/snapd/desktop/applications")}));
+        QCOMPARE(desktopApplicationFolders(), QStringList({data + QStringLiteral("/applications"), QStringLiteral("/opt/share/applications"), QStringLiteral("/var/lib/flatpak/exports/share/applications"),
+                                                           data + QStringLiteral("/flatpak/exports/share/applications"), QStringLiteral("/var/lib/snapd/desktop/applications")}));
         qunsetenv("XDG_DATA_DIRS");
-        QVERIFY(desktopApplicationFolders().mid(1, 2) == QStringList({QStringLiteral("/usr/local/share/applications"), QStringLiteral("/usr/share/applications")}));
+        QCOMPARE(desktopApplicationFolders().mid(1, 2), QStringList({QStringLiteral("/usr/local/share/applications"), QStringLiteral("/usr/share/applications")}));
     }
 
     void classification_data()
     {
-        QTest::addColumn<QString>("program");   // made under the row's folder
-        QTest::addColumn<QString>("linkTo");    // when set, the program is a link to this file
-        QTest::addColumn<QStringList>("files"); // made beside them
-        QTest::addColumn<bool>("homeMode");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Debian's chromium wrapper") << "usr/bin/chromium" << "" << QStringList() << false << "udd";
-        QTest::newRow("Brave behind a neutral link") << "bin/browser" << "opt/brave.com/brave/brave-browser" << QStringList() << false << "udd";
-        QTest::newRow("Debian's firefox-esr") << "usr/lib/firefox-esr/firefox-esr" << "" << QStringList() << false << "gecko";
-        QTest::newRow("Thunderbird") << "usr/bin/thunderbird" << "" << QStringList() << false << "gecko";
-        QTest::newRow("Electron: app.asar") << "opt/Chat/chat" << "" << QStringList{"opt/Chat/resources/app.asar"} << false << "udd";
-        QTest::newRow("Electron: ffmpeg and sandbox") << "opt/Tool/tool" << "" << QStringList{"opt/Tool/libffmpeg.so", "opt/Tool/chrome-sandbox"} << false << "udd";
-        QTest::newRow("ffmpeg alone is no sign") << "opt/Player/player" << "" << QStringList{"opt/Player/libffmpeg.so"} << false << "home";
-        QTest::newRow("Electron: launcher in bin/") << "share/code/bin/code" << "" << QStringList{"share/code/resources/app.asar"} << false << "udd";
-        QTest::newRow("Electron behind a link") << "usr/bin/chat" << "usr/lib/chat/chat" << QStringList{"usr/lib/chat/resources/app.asar"} << false << "udd";
-        QTest::newRow("versioned system Electron") << "usr/bin/electron25" << "" << QStringList() << false << "udd";
-        QTest::newRow("AppImage") << "Apps/Chat.AppImage" << "" << QStringList{"Apps/resources/app.asar"} << false << "home";
-        QTest::newRow("other app") << "usr/bin/gedit" << "" << QStringList() << false << "home";
-        QTest::newRow("Home mode on Chromium") << "usr/bin/chromium" << "" << QStringList() << true << "home";
+        QTest::addColumn<int>("row");
+        for (const Program &program : programs)
+            QTest::newRow(program.tag) << int(&program - programs);
     }
     void classification()
     {
-        QFETCH(QString, program);
-        QFETCH(QString, linkTo);
-        QFETCH(QStringList, files);
-        QFETCH(bool, homeMode);
-        QFETCH(QString, expected);
-        const QString base = in(QStringLiteral("apps/") + QString::fromLatin1(QTest::currentDataTag()) + QLatin1Char('/'));
-        for (const QString &file : files + QStringList{linkTo.isEmpty() ? program : linkTo})
+        QFETCH(int, row);
+        const Program &row_ = programs[row];
+        const QString base = in(QStringLiteral("apps/%1/").arg(row));
+        const QString program = base + QLatin1String(row_.program), real = base + QLatin1String(*row_.linkTo ? row_.linkTo : row_.program);
+        const QStringList files = QString::fromLatin1(row_.files).split(QLatin1Char(' '), Qt::SkipEmptyParts) << real.mid(base.size());
+        for (const QString &file : files)
             write(base + file, "#!/bin/sh\n", true);
-        if (!linkTo.isEmpty())
-            QVERIFY(QDir().mkpath(QFileInfo(base + program).absolutePath()) && QFile::link(base + linkTo, base + program));
+        QVERIFY(program == real || (QDir().mkpath(QFileInfo(program).absolutePath()) && QFile::link(real, program)));
         DesktopApp app;
-        app.program = base + program;
-        QCOMPARE(strategyText(desktopStrategy(app, homeMode ? Mode::Home : Mode::Auto).value()), expected);
+        app.program = program;
+        QCOMPARE(strategyText(desktopStrategy(app, row_.homeMode ? Mode::Home : Mode::Auto).value()), QLatin1String(row_.expected));
     }
 
     void handOff_data()
     {
         QTest::addColumn<QString>("id");
-        QTest::addColumn<bool>("dbus");
-        QTest::addColumn<bool>("singleWindow");
-        QTest::addColumn<bool>("browser");
+        QTest::addColumn<int>("flags"); // 1 DBusActivatable, 2 SingleMainWindow, 4 a browser's instance
         QTest::addColumn<bool>("expected");
-        QTest::newRow("bus name as id") << "org.gnome.TextEditor.desktop" << false << false << false << true;
-        QTest::newRow("DBusActivatable") << "editor.desktop" << true << false << false << true;
-        QTest::newRow("SingleMainWindow") << "editor.desktop" << false << true << false << true;
-        QTest::newRow("plain id") << "gedit.desktop" << false << false << false << false;
-        QTest::newRow("two-part id") << "org.gedit.desktop" << false << false << false << false;
-        QTest::newRow("a browser keeps one copy per profile") << "org.chromium.Chromium.desktop" << true << false << true << false;
+        QTest::newRow("bus name as id") << "org.gnome.TextEditor.desktop" << 0 << true;
+        QTest::newRow("DBusActivatable") << "editor.desktop" << 1 << true;
+        QTest::newRow("SingleMainWindow") << "editor.desktop" << 2 << true;
+        QTest::newRow("two-part id") << "org.gedit.desktop" << 0 << false;
+        QTest::newRow("a browser keeps one copy per profile") << "org.chromium.Chromium.desktop" << 5 << false;
     }
     void handOff()
     {
         QFETCH(QString, id);
-        QFETCH(bool, dbus);
-        QFETCH(bool, singleWindow);
-        QFETCH(bool, browser);
+        QFETCH(int, flags);
         QFETCH(bool, expected);
         DesktopApp app;
         app.desktopId = id;
-        app.dbusActivatable = dbus;
-        app.singleMainWindow = singleWindow;
-        QCOMPARE(handsOffToRunningCopy(app, browser ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome), expected);
+        app.dbusActivatable = flags & 1;
+        app.singleMainWindow = flags & 2;
+        QCOMPARE(handsOffToRunningCopy(app, flags & 4 ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome), expected);
     }
 
     void instanceExec_data()
@@ -234,90 +223,85 @@ private Q_SLOTS:
         app.program = execProgram(exec);
         app.sandbox = execSandboxKind(exec);
         const std::optional<LaunchStrategy> strategy = desktopStrategy(app, Mode::Auto);
-        const std::optional<QString> result
-            = strategy ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"))) : QStringLiteral("refused");
+        const std::optional<QString> result = strategy ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"))) : QStringLiteral("refused");
         QCOMPARE(result.value_or(QStringLiteral("unparsable")), expected);
     }
 
     void writing()
     {
-        const QString id = test::newInstanceId(), data = in(QStringLiteral("data/")) + id;
-        const QString home = test::isolatedHome();
+        const QString id = test::newInstanceId(), data = in(QStringLiteral("data/")) + id, home = test::isolatedHome();
         write(data + QStringLiteral("/home/Downloads"), "mine");
         QVERIFY(QDir(home).mkpath(QStringLiteral("Documents")) && QDir(home).mkpath(QStringLiteral("Downloads")));
         const QString path = instance(id);
         QCOMPARE(path, m_entries + QLatin1Char('/') + instanceEntryFileName(id));
-        const std::optional<DesktopInstanceEntry> read = readDesktopInstance(path, m_entries);
-        QVERIFY(read && read->createdAt);
-        QCOMPARE(QStringList({read->name, read->instanceName, read->dataDir, read->windowClass, read->targetId, strategyText(read->strategy.value())}),
+        const DesktopInstanceEntry read = readDesktopInstance(path, m_entries).value();
+        QCOMPARE(QStringList({read.name, read.instanceName, read.dataDir, read.windowClass, read.targetId, strategyText(read.strategy.value())}),
                  QStringList({QStringLiteral("Editor - Work"), QStringLiteral("Work"), data, instanceWindowClass(id), QStringLiteral("editor.desktop"), QStringLiteral("home")}));
+        QVERIFY(read.createdAt);
         const KeyFile file = loadDesktopKeyFile(path);
-        QCOMPARE(keyString(file.get(), QStringLiteral("Name[es]")), QStringLiteral("Editor de textos - Work"));
-        QCOMPARE(keyString(file.get(), QStringLiteral("Icon")) + keyString(file.get(), QStringLiteral("Categories")), QStringLiteral("/icons/work.pngUtility;"));
-        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType")) && !hasKey(file.get(), QStringLiteral("Actions")));
-        QVERIFY(!keyFileText(file.get()).contains(QLatin1String("Desktop Action")));
-        // GIO takes the entry, and its command is the app's with the instance's variables.
-        const QString h = data + QStringLiteral("/home");
-        QCOMPARE(desktopFileCommandLine(path),
-                 QStringList({QStringLiteral("env"), QStringLiteral("HOME=") + h, QStringLiteral("XDG_CONFIG_HOME=") + h + QStringLiteral("/.config"),
-                              QStringLiteral("XDG_DATA_HOME=") + h + QStringLiteral("/.local/share"), QStringLiteral("XDG_CACHE_HOME=") + h + QStringLiteral("/.cache"),
-                              QStringLiteral("XDG_STATE_HOME=") + h + QStringLiteral("/.local/state"), QStringLiteral("GSETTINGS_BACKEND=keyfile"),
-                              QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("exit 0")}));
+        QCOMPARE(keyString(file.get(), QStringLiteral("Name[es]")) + keyString(file.get(), QStringLiteral("Icon")) + keyString(file.get(), QStringLiteral("Categories")),
+                 QStringLiteral("Editor de textos - Work/icons/work.pngUtility;"));
+        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType")) && !hasKey(file.get(), QStringLiteral("Actions")) && !keyFileText(file.get()).contains(QLatin1String("Desktop Action")));
+        // GIO takes the entry; its command is the app's with the instance's variables in front.
+        QCOMPARE(desktopFileCommandLine(path).join(QLatin1Char('|')),
+                 QStringLiteral("env|HOME=%1|XDG_CONFIG_HOME=%1/.config|XDG_DATA_HOME=%1/.local/share|XDG_CACHE_HOME=%1/.cache|XDG_STATE_HOME=%1/.local/state|GSETTINGS_BACKEND=keyfile|sh|-c|exit 0").arg(data + QStringLiteral("/home")));
         // The user's folders linked where nothing was; what was there kept; nothing invented.
-        QCOMPARE(QFileInfo(h + QStringLiteral("/Documents")).symLinkTarget(), home + QStringLiteral("/Documents"));
-        QCOMPARE(fs::readFile(h + QStringLiteral("/Downloads"), 10), QByteArray("mine"));
-        QVERIFY(!fs::fileExists(h + QStringLiteral("/Desktop")));
+        QCOMPARE(QFileInfo(data + QStringLiteral("/home/Documents")).symLinkTarget(), home + QStringLiteral("/Documents"));
+        QCOMPARE(fs::readFile(data + QStringLiteral("/home/Downloads"), 10) + QByteArray::number(fs::fileExists(data + QStringLiteral("/home/Desktop"))), QByteArray("mine0"));
         QVERIFY_THROWS_EXCEPTION(FileSystemError, instance(id));
-        const QString gecko = test::newInstanceId(), geckoData = in(QStringLiteral("data/")) + gecko;
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, instance(QStringLiteral("../../escaped")));
+        // A Gecko instance: its profile folder made, the user's folder names kept.
+        const QString gecko = test::newInstanceId();
         write(home + QStringLiteral("/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Descargas\"\n");
         instance(gecko, LaunchStrategy::GeckoProfile);
-        QVERIFY(QFileInfo(geckoData + QStringLiteral("/profile")).isDir());
-        QCOMPARE(QFileInfo(geckoData + QStringLiteral("/config/user-dirs.dirs")).symLinkTarget(), home + QStringLiteral("/.config/user-dirs.dirs"));
-        DesktopApp flat = m_apps.first();
-        flat.sandbox = SandboxKind::Flatpak;
-        QVERIFY_THROWS_EXCEPTION(TandrelError, writeDesktopInstance(flat, {id, QStringLiteral("W"), data, {}, QStringLiteral("c"), {}}, m_entries));
+        QVERIFY(QFileInfo(in(QStringLiteral("data/%1/profile").arg(gecko))).isDir());
+        QCOMPARE(QFileInfo(in(QStringLiteral("data/%1/config/user-dirs.dirs").arg(gecko))).symLinkTarget(), home + QStringLiteral("/.config/user-dirs.dirs"));
+        DesktopApp flat = *listed(QStringLiteral("system/flat.desktop"));
+        QVERIFY(!desktopStrategy(flat, Mode::Home));
+        QVERIFY_THROWS_EXCEPTION(TandrelError, writeDesktopInstance(flat, {gecko, QStringLiteral("W"), data, {}, QStringLiteral("c"), {}}, m_entries));
     }
 
     // What counts as an instance entry, and so may be removed.
     void recognition_data()
     {
         QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("ours");
-        QTest::newRow("written by Tandrel") << 0 << true;
-        QTest::newRow("a link to one") << 1 << false;
-        QTest::newRow("one in a subfolder") << 2 << false;
-        QTest::newRow("marker names another id") << 3 << false;
-        QTest::newRow("no marker") << 4 << false;
-        QTest::newRow("upper-case id") << 5 << false;
-        QTest::newRow("entries folder reached through a link") << 6 << true;
+        QTest::addColumn<int>("leftover"); // -1: recognised and removed
+        const int ours = -1, link = int(LeftoverReason::Link), notOurs = int(LeftoverReason::NotMadeByTandrel);
+        QTest::newRow("written by Tandrel") << 0 << ours;
+        QTest::newRow("a link to one") << 1 << link;
+        QTest::newRow("one in a subfolder") << 2 << notOurs;
+        QTest::newRow("marker names another id") << 3 << notOurs;
+        QTest::newRow("no marker") << 4 << notOurs;
+        QTest::newRow("upper-case id") << 5 << notOurs;
+        QTest::newRow("entries folder reached through a link") << 6 << ours;
     }
     void recognition()
     {
         QFETCH(int, row);
-        QFETCH(bool, ours);
+        QFETCH(int, leftover);
         QDir(m_entries).removeRecursively();
-        const QString id = test::newInstanceId(), other = test::newInstanceId();
-        const QString made = instance(id);
+        QFile::remove(in(QStringLiteral("entries-link")));
+        const QString id = test::newInstanceId(), other = m_entries + QLatin1Char('/') + instanceEntryFileName(test::newInstanceId());
+        const QString made = instance(id), moved = in(QStringLiteral("elsewhere.desktop")), sub = m_entries + QStringLiteral("/sub/") + instanceEntryFileName(id);
         const QByteArray text = fs::readFile(made, maxDesktopEntrySize);
-        const auto named = [&](const QString &name) { return m_entries + QLatin1Char('/') + name; };
+        const QString upper = m_entries + QLatin1Char('/') + instanceEntryFileName(id.toUpper());
         const std::function<QString()> setups[] = {
             [&] { return made; },
-            [&] { QFile::rename(made, in(QStringLiteral("elsewhere.desktop"))); QFile::link(in(QStringLiteral("elsewhere.desktop")), made); return made; },
-            [&] { write(named(QStringLiteral("sub/")) + instanceEntryFileName(id), text); return named(QStringLiteral("sub/")) + instanceEntryFileName(id); },
-            [&] { write(named(instanceEntryFileName(other)), text); return named(instanceEntryFileName(other)); },
-            [&] { write(named(instanceEntryFileName(other)), entry("Plain")); return named(instanceEntryFileName(other)); },
-            [&] { const QString up = id.toUpper(); write(named(instanceEntryFileName(up)), QByteArray(text).replace(id.toLatin1(), up.toLatin1())); return named(instanceEntryFileName(up)); },
-            [&] { QFile::link(m_entries, in(QStringLiteral("entries-link"))); return made; },
+            [&] { return QFile::rename(made, moved) && QFile::link(moved, made) ? made : QString(); },
+            [&] { return write(sub, text), sub; },
+            [&] { return write(other, text), other; },
+            [&] { return write(other, entry("Plain")), other; },
+            [&] { return write(upper, QByteArray(text).replace(id.toLatin1(), id.toUpper().toLatin1())), upper; },
+            [&] { return QFile::link(m_entries, in(QStringLiteral("entries-link"))) ? made : QString(); },
         };
         const QString path = setups[row]();
         const QString folder = row == 6 ? in(QStringLiteral("entries-link")) : m_entries;
-        QCOMPARE(isDesktopInstanceEntry(path, folder), ours);
+        QCOMPARE(isDesktopInstanceEntry(path, folder), leftover < 0);
         RemovalReport report;
-        QCOMPARE(removeDesktopInstanceEntry(path, folder, report), ours);
-        QCOMPARE(fs::fileExists(path), !ours);
-        QCOMPARE(report.isComplete(), ours);
-        QVERIFY(row != 1 || fs::itemKind(in(QStringLiteral("elsewhere.desktop"))) == fs::ItemKind::File);
-        QFile::remove(in(QStringLiteral("entries-link")));
+        QCOMPARE(removeDesktopInstanceEntry(path, folder, report), leftover < 0);
+        QCOMPARE(report.isComplete() ? -1 : int(report.leftovers.first().reason), leftover);
+        QCOMPARE(fs::fileExists(path), leftover >= 0);
+        QVERIFY(row != 1 || fs::itemKind(moved) == fs::ItemKind::File);
     }
 };
 
