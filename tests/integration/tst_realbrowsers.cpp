@@ -9,6 +9,7 @@
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -81,6 +82,7 @@ private Q_SLOTS:
         browser.start(command.takeFirst(), command);
         QVERIFY(browser.waitForStarted());
         const pid_t group = pid_t(browser.processId());
+        QVERIFY(group > 0);
         const bool exited = browser.waitForFinished(90000);
         ::kill(-group, SIGKILL); // whatever it left running
         QVERIFY2(exited && browser.exitCode() == 0, browser.readAllStandardError().right(2000).constData());
@@ -104,8 +106,10 @@ private Q_SLOTS:
             ::setsid();
             ::_exit(launchDesktopFile(instance->entry) ? 0 : 1);
         }
+        QVERIFY(launcher > 0);
+        const auto killGroup = qScopeGuard([launcher] { ::kill(-launcher, SIGKILL); }); // on every way out
         int status = 0;
-        QVERIFY(launcher > 0 && ::waitpid(launcher, &status, 0) == launcher && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(::waitpid(launcher, &status, 0) == launcher && WIFEXITED(status) && WEXITSTATUS(status) == 0);
         const QString profile = instance->data + QStringLiteral("/profile");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(profile + QStringLiteral("/prefs.js")).size() > 0, 90000);
         QTest::qWait(3000); // what it writes after its first start-up work
