@@ -46,8 +46,9 @@ struct DesktopInstancePlan
 std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &additions);
 
 // Writes a new instance of the app: first the data folder with what the strategy needs
-// (the Gecko profile; for "home", the home with links named Documents, Downloads and
-// Desktop to the user's own folders, none of them replacing anything), then the entry.
+// (the Gecko profile, and a link to the user's user-dirs.dirs so downloads keep going to
+// the user's folder; for "home", the home with links named Documents, Downloads and
+// Desktop to the user's own folders; no link replaces anything), then the entry.
 // The entry names the instance "<app> - <name>" in every language the app's entry has,
 // points to the icon, and keeps the app's Categories, Terminal, StartupNotify and Path;
 // its MimeType and Actions are left out, so that the instance never opens the user's
