@@ -1,0 +1,166 @@
+#include "model/DesktopApps.h"
+
+#include "model/DesktopExec.h"
+#include "model/DesktopKeyFile.h"
+#include "model/NameOrder.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QSet>
+
+#include <gio/gdesktopappinfo.h>
+
+#include <algorithm>
+
+namespace tandrel {
+namespace {
+
+// Folders nest a level or two at most (kde4/, wine/Programs/…); deeper ones, and more
+// entries in one folder than any desktop has, are not looked at.
+constexpr int maxFolderDepth = 4;
+constexpr int maxEntriesPerFolder = 10000;
+
+const QString ownDesktopId = QStringLiteral("io.tandrel.Tandrel.desktop");
+
+QString withoutTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+QString environmentPath(const char *variable)
+{
+    const QString value = qEnvironmentVariable(variable);
+    return QDir::isAbsolutePath(value) ? QDir::cleanPath(value) : QString();
+}
+
+struct ObjectUnref
+{
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// Adds the entries under the folder, with the desktop id each one gives, to `found`, while
+// `budget` lasts.
+void collectEntries(const QString &folder, const QString &idPrefix, int depth,
+                    QList<std::pair<QString, QString>> &found, int &budget)
+{
+    if (depth > maxFolderDepth || budget <= 0)
+        return;
+    QStringList children;
+    try {
+        children = fs::contentsOfDirectory(folder);
+    } catch (const FileSystemError &) {
+        return;
+    }
+    children.sort();
+    for (const QString &child : std::as_const(children)) {
+        if (--budget < 0)
+            return;
+        const QString name = child.mid(child.lastIndexOf(QLatin1Char('/')) + 1);
+        // Links to folders are not entered: they could lead in circles.
+        if (fs::itemKind(child) == fs::ItemKind::Directory)
+            collectEntries(child, idPrefix + name + QLatin1Char('-'), depth + 1, found, budget);
+        else if (name.endsWith(QLatin1String(".desktop")))
+            found.append({child, idPrefix + name});
+    }
+}
+
+SandboxKind sandboxKind(GKeyFile *file, const QString &exec, const QString &program)
+{
+    if (hasKey(file, QStringLiteral("X-Flatpak")))
+        return SandboxKind::Flatpak;
+    if (hasKey(file, QStringLiteral("X-SnapInstanceName")))
+        return SandboxKind::Snap;
+    return execSandboxKind(exec, program);
+}
+
+} // namespace
+
+std::optional<QString> dataHome()
+{
+    QString path = environmentPath("XDG_DATA_HOME");
+    if (path.isEmpty()) {
+        const std::optional<QString> home = fs::homeDirectory();
+        if (!home)
+            return std::nullopt;
+        path = *home + QStringLiteral("/.local/share");
+    }
+    return path;
+}
+
+QStringList desktopApplicationFolders()
+{
+    QStringList folders;
+    const auto add = [&folders](const QString &share) {
+        if (!QDir::isAbsolutePath(share))
+            return;
+        const QString folder = withoutTrailingSlashes(QDir::cleanPath(share)) + QStringLiteral("/applications");
+        if (!folders.contains(folder))
+            folders << folder;
+    };
+    const std::optional<QString> home = dataHome();
+    if (home)
+        add(*home);
+    QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dirs.isEmpty())
+        dirs = QStringLiteral("/usr/local/share:/usr/share");
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        add(dir);
+    add(QStringLiteral("/var/lib/flatpak/exports/share"));
+    if (home)
+        add(*home + QStringLiteral("/flatpak/exports/share"));
+    add(QStringLiteral("/var/lib/snapd/desktop"));
+    return folders;
+}
+
+std::optional<DesktopApp> readDesktopApp(const QString &path, const QString &desktopId)
+{
+    if (desktopId == ownDesktopId)
+        return std::nullopt;
+    const KeyFile file = loadDesktopKeyFile(path);
+    if (!file || hasKey(file.get(), QLatin1String(instanceMarkerKey)))
+        return std::nullopt;
+    // GIO applies Type, TryExec and the Exec program's presence; it keeps the key file.
+    const std::unique_ptr<GDesktopAppInfo, ObjectUnref> info(g_desktop_app_info_new_from_keyfile(file.get()));
+    if (!info || g_desktop_app_info_get_is_hidden(info.get()) || g_desktop_app_info_get_nodisplay(info.get()))
+        return std::nullopt;
+
+    DesktopApp app;
+    app.desktopId = desktopId;
+    app.filePath = path;
+    app.exec = keyString(file.get(), QStringLiteral("Exec"));
+    app.program = resolveExecProgram(app.exec);
+    if (keyString(file.get(), QStringLiteral("Name")).isEmpty() || app.program.isEmpty())
+        return std::nullopt;
+    app.name = QString::fromUtf8(g_app_info_get_name(G_APP_INFO(info.get())));
+    app.icon = keyString(file.get(), QStringLiteral("Icon"));
+    app.startupWmClass = keyString(file.get(), QStringLiteral("StartupWMClass"));
+    app.dbusActivatable = keyBoolean(file.get(), QStringLiteral("DBusActivatable"));
+    app.singleMainWindow = keyBoolean(file.get(), QStringLiteral("SingleMainWindow"))
+        || keyBoolean(file.get(), QStringLiteral("X-GNOME-SingleWindow"));
+    app.sandbox = sandboxKind(file.get(), app.exec, app.program);
+    return app;
+}
+
+QList<DesktopApp> discoverDesktopApps(const QStringList &folders)
+{
+    QList<std::pair<QString, QString>> entries; // path, desktop id
+    for (const QString &folder : folders) {
+        int budget = maxEntriesPerFolder;
+        collectEntries(withoutTrailingSlashes(folder), QString(), 0, entries, budget);
+    }
+    QSet<QString> seen;
+    QList<DesktopApp> apps;
+    for (const auto &[path, id] : std::as_const(entries)) {
+        if (seen.contains(id))
+            continue;
+        seen.insert(id);
+        if (std::optional<DesktopApp> app = readDesktopApp(path, id))
+            apps.append(std::move(*app));
+    }
+    sortByName(apps, [](const DesktopApp &app) { return app.name; });
+    return apps;
+}
+
+} // namespace tandrel

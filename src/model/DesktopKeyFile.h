@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// GLib's type, declared here so that no header of ours pulls GLib in.
+typedef struct _GKeyFile GKeyFile;
+
+namespace tandrel {
+
+// The group every desktop entry starts with.
+inline constexpr char desktopEntryGroup[] = "Desktop Entry";
+
+// An entry is a few kilobytes; one far larger is not an entry (and may be planted).
+inline constexpr qint64 maxDesktopEntrySize = 256 * 1024;
+
+struct KeyFileFree
+{
+    void operator()(GKeyFile *file) const;
+};
+using KeyFile = std::unique_ptr<GKeyFile, KeyFileFree>;
+
+// An empty key file to fill.
+KeyFile newKeyFile();
+// The desktop entry at the path, read by GKeyFile with every translation kept: null when
+// it is unreadable, larger than maxDesktopEntrySize, not a key file, or does not start
+// with the [Desktop Entry] group. A final link is followed (system entries often are).
+KeyFile loadDesktopKeyFile(const QString &path);
+
+// The value of a key of [Desktop Entry], unescaped; `key` may carry a locale ("Name[es]").
+// Empty when missing.
+QString keyString(GKeyFile *file, const QString &key);
+bool keyBoolean(GKeyFile *file, const QString &key);
+bool hasKey(GKeyFile *file, const QString &key);
+// The key names of [Desktop Entry] in file order, at most `limit` of them.
+QStringList keyNames(GKeyFile *file, int limit);
+// Sets a key of [Desktop Entry] to the text, escaped by GKeyFile.
+void setKeyString(GKeyFile *file, const QString &key, const QString &value);
+// The whole file as text.
+QString keyFileText(GKeyFile *file);
+
+} // namespace tandrel
