@@ -2,6 +2,7 @@
 
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
+#include "model/DesktopSpaces.h"
 #include "model/SpaceRecord.h"
 #include "model/Store.h"
 
@@ -240,8 +241,12 @@ int list(const QCommandLineParser &parser, Store &store)
 
 std::optional<InstalledApp> findApp(const QString &wanted)
 {
-    if (wanted.contains(QLatin1Char('/')))
-        return InstalledApp{QUrl::fromLocalFile(plainAbsolute(wanted))};
+    if (wanted.contains(QLatin1Char('/'))) {
+        const QString path = plainAbsolute(wanted);
+        if (path.endsWith(QLatin1String(".desktop")))
+            return desktop::appAt(path);
+        return InstalledApp{QUrl::fromLocalFile(path)};
+    }
     for (const InstalledApp &app : Store::listApps(Store::defaultApplicationFolders())) {
         if (app.name() == wanted)
             return app;

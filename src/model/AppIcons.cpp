@@ -2,6 +2,7 @@
 
 #include "formats/Icns.h"
 #include "model/BundleInfo.h"
+#include "model/DesktopSpaces.h"
 #include "model/ThreadHandoff.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
@@ -76,6 +77,8 @@ QImage genericApplicationIcon()
 
 QImage bundleIcon(const QString &path)
 {
+    if (path.endsWith(QLatin1String(".desktop")))
+        return desktop::icon(path);
     const QString bundle = withoutTrailingSlashes(path);
     if (!bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive)
         || fs::itemKind(fs::resolvedPath(bundle)) != fs::ItemKind::Directory)

@@ -1,6 +1,7 @@
 #include "model/Store.h"
 
 #include "model/BundleInfo.h"
+#include "model/DesktopSpaces.h"
 #include "model/NameOrder.h"
 #include "model/Ownership.h"
 #include "model/SpaceRecord.h"
@@ -57,6 +58,7 @@ void Store::scanSpaces()
         if (hasAppExtension(entry))
             spaces.append(readSpace(entry));
     }
+    spaces.append(desktop::scanInstances());
     sortByName(spaces, [](const SpaceInfo &space) { return space.name; });
     setSpaces(std::move(spaces));
 }
@@ -65,7 +67,9 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
 {
     RemovalReport report;
     try {
-        const bool wrapperGone = removeWrapper(space.id(), spacesDir(), space.instanceId, report);
+        const bool wrapperGone = space.id().endsWith(QLatin1String(".desktop"))
+            ? desktop::removeInstanceEntry(space, report)
+            : removeWrapper(space.id(), spacesDir(), space.instanceId, report);
         if (space.dataDir) {
             if (wrapperGone)
                 removeDataFolder(*space.dataDir, space.instanceId, dataRoot(), report);

@@ -5,6 +5,7 @@
 #include "model/DesktopKeyFile.h"
 #include "model/NameOrder.h"
 #include "model/Ownership.h"
+#include "model/Refusals.h"
 #include "model/SpaceRecord.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
@@ -38,12 +39,6 @@ QString parentOf(const QString &path)
 [[noreturn]] void refuse(const QString &path, int error)
 {
     throw FileSystemError(path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
-}
-
-TandrelError unreadable()
-{
-    return TandrelError::msg(tandrel::tr(QStringLiteral("No pude leer la app seleccionada."),
-                                         QStringLiteral("Couldn't read the selected app.")));
 }
 
 // The folder and its missing parents; an existing real folder is fine, anything else in
@@ -181,7 +176,7 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     const std::optional<QString> exec
         = instanceExec(app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass));
     if (!original || !exec)
-        throw unreadable();
+        throw unreadableAppError();
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);
     if (fs::itemKind(path) != fs::ItemKind::Missing)
         refuse(path, EEXIST);

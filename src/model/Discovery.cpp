@@ -1,6 +1,7 @@
 #include "model/Store.h"
 
 #include "model/AppIcons.h"
+#include "model/DesktopSpaces.h"
 #include "model/NameOrder.h"
 #include "model/ThreadHandoff.h"
 #include "platform/FileSystem.h"
@@ -44,6 +45,7 @@ QList<InstalledApp> Store::listApps(const QStringList &folders)
                 apps.append(std::move(app));
         }
     }
+    apps.append(desktop::listApps(folders));
     sortByName(apps, [](const InstalledApp &app) { return app.name(); });
     return apps;
 }

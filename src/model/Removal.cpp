@@ -1,6 +1,7 @@
 #include "model/Removal.h"
 
 #include "l10n/Tr.h"
+#include "model/DesktopSpaces.h"
 #include "model/InstalledApp.h"
 #include "model/NameOrder.h"
 #include "model/Ownership.h"
@@ -182,6 +183,7 @@ RemovalReport removeEverything(const QString &spacesDir, const QString &dataRoot
                 {entry, kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {}});
     }
     removeRoot(dataRoot, report);
+    desktop::removeEverything(report);
     return report;
 }
 

@@ -3,6 +3,7 @@
 #include "formats/MachOSignature.h"
 #include "formats/PlistScan.h"
 #include "model/BundleInfo.h"
+#include "model/DesktopSpaces.h"
 
 #include <QHash>
 
@@ -43,6 +44,8 @@ std::optional<QByteArray> entitlementsOf(const QString &path, const BundleInfo *
 
 bool readSandboxed(const QString &path, const BundleInfo *known)
 {
+    if (path.endsWith(QLatin1String(".desktop")))
+        return desktop::isSandboxed(InstalledApp{QUrl::fromLocalFile(path)});
     const auto xml = entitlementsOf(path, known);
     // The key is looked up in the blob directly; an unusual blob is parsed whole.
     return xml && readSandboxEntitlement(*xml);

@@ -3,7 +3,9 @@
 #include "l10n/Tr.h"
 #include "model/BadgedIcon.h"
 #include "model/BundleInfo.h"
+#include "model/DesktopSpaces.h"
 #include "model/InstanceName.h"
+#include "model/Refusals.h"
 #include "model/SpaceRecord.h"
 #include "model/TandrelError.h"
 #include "model/WrapperTemplates.h"
@@ -51,6 +53,13 @@ LaunchStrategy resolveStrategy(Store::Mode mode, const QString &contents, const 
 Store::AppFacts Store::factsOf(const InstalledApp &app)
 {
     AppFacts facts;
+    if (app.isDesktopEntry()) {
+        facts.bundleIdentifier = desktop::identifier(app);
+        facts.sandboxed = isSandboxed(app.url());
+        if (!facts.sandboxed)
+            facts.strategy = desktop::strategyFor(app, Mode::Auto);
+        return facts;
+    }
     const std::optional<BundleInfo> info = readBundleInfo(app.id());
     facts.sandboxed = info && isSandboxed(app.url(), *info);
     if (info) {
@@ -63,6 +72,8 @@ Store::AppFacts Store::factsOf(const InstalledApp &app)
 
 std::optional<LaunchStrategy> Store::strategyFor(const InstalledApp &target, Mode mode)
 {
+    if (target.isDesktopEntry())
+        return desktop::strategyFor(target, mode);
     const std::optional<BundleInfo> info = readBundleInfo(target.id());
     if (!info)
         return std::nullopt;
@@ -75,12 +86,13 @@ QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mod
     const QString instanceName = cleanedInstanceName(name);
     checkInstanceName(instanceName, appName);
     const QString home = Store::home();
+    if (target.isDesktopEntry())
+        return desktop::writeInstance(target, instanceName, mode, forced, dataRoot(), home);
 
     const QString contents = target.id() + QStringLiteral("/Contents");
     const std::optional<BundleInfo> info = readBundleInfo(target.id());
     if (!info || info->executable.isEmpty())
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude leer la app seleccionada."),
-                                            QStringLiteral("Couldn't read the selected app.")));
+        throw unreadableAppError();
 
     if (!fs::isExecutableFile(info->executablePath(target.id())))
         throw TandrelError::msg(tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + appName + QStringLiteral("."),
@@ -104,9 +116,7 @@ QUrl Store::writeSpace(const InstalledApp &target, const QString &name, Mode mod
     const QString dataDir = dataRoot() + QLatin1Char('/') + id;
 
     if (fs::fileExists(wrapper))
-        throw TandrelError::msg(tandrel::tr(
-            QStringLiteral("Ya existe una instancia con ese nombre. Usa otro nombre o elimina la anterior."),
-            QStringLiteral("An instance with that name already exists. Use another name or delete the old one.")));
+        throw existingNameError();
 
     // From here on failures are the file system's own and nothing is rolled back.
     const QString macOS = wrapper + QStringLiteral("/Contents/MacOS");
@@ -149,7 +159,8 @@ void Store::signWrapper(const QString &wrapper)
 QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
 {
     const QUrl wrapper = writeSpace(target, name, mode);
-    signWrapper(plainPath(wrapper));
+    if (!target.isDesktopEntry())
+        signWrapper(plainPath(wrapper));
     scanSpaces();
     return wrapper;
 }
@@ -157,7 +168,8 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mo
 QUrl Store::createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy)
 {
     const QUrl wrapper = writeSpace(target, name, Mode::Auto, strategy);
-    signWrapper(plainPath(wrapper));
+    if (!target.isDesktopEntry())
+        signWrapper(plainPath(wrapper));
     scanSpaces();
     return wrapper;
 }
@@ -172,7 +184,12 @@ QUrl Store::beginCreateSpace(const InstalledApp &target, const QString &name, Mo
         scanSpaces();
         Q_EMIT spaceCreated(wrapper);
     });
-    watcher->setFuture(QtConcurrent::run(&Store::signWrapper, plainPath(wrapper)));
+    // Desktop entries are not signed: the watcher only waits for a job that does nothing.
+    const QString path = target.isDesktopEntry() ? QString() : plainPath(wrapper);
+    watcher->setFuture(QtConcurrent::run([path] {
+        if (!path.isEmpty())
+            signWrapper(path);
+    }));
     return wrapper;
 }
 

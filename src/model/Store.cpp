@@ -2,6 +2,7 @@
 
 #include "l10n/Tr.h"
 #include "model/TandrelError.h"
+#include "model/DesktopSpaces.h"
 #include "model/ToolRunner.h"
 #include "platform/FileSystem.h"
 
@@ -52,7 +53,8 @@ QStringList Store::defaultApplicationFolders()
     QStringList folders{QStringLiteral("/Applications")};
     if (const std::optional<QString> home = fs::homeDirectory())
         folders.append(*home + QStringLiteral("/Applications"));
-    return folders;
+    // On Linux the desktop's own apps too: its applications folders.
+    return folders + desktop::defaultFolders();
 }
 
 void Store::runTool(const QString &path, const QStringList &arguments)

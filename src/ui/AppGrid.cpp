@@ -338,6 +338,10 @@ void AppGrid::activate(int index)
 
 QString AppGrid::toolTipFor(const InstalledApp &app) const
 {
+    if (m_sandboxed && app.isDesktopEntry())
+        return app.name()
+            + tandrel::tr(QStringLiteral(" se ejecuta en el sandbox de Flatpak o Snap — no se puede duplicar."),
+                QStringLiteral(" runs in a Flatpak or Snap sandbox — it can't be duplicated."));
     if (m_sandboxed)
         return app.name()
             + tandrel::tr(QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."),

@@ -3,6 +3,7 @@
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "model/AppIcons.h"
+#include "model/DesktopSpaces.h"
 #include "model/Store.h"
 #include "ui/Accessibility.h"
 #include "ui/Style.h"
@@ -244,13 +245,19 @@ void CreateSheet::retranslate()
         segment->setText(label(mode));
         segment->setAccessibleDescription(tandrel::tr(QStringLiteral("Aislamiento"), QStringLiteral("Isolation")));
     }
-    m_help->setText(m_mode == Mode::Auto
-                        ? tandrel::tr(QStringLiteral("Automático detecta el mejor método (recomendado)."),
-                                      QStringLiteral("Automatic detects the best method (recommended)."))
-                        : tandrel::tr(QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."),
-                                      QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic.")));
+    QString help = m_mode == Mode::Auto
+        ? tandrel::tr(QStringLiteral("Automático detecta el mejor método (recomendado)."),
+                      QStringLiteral("Automatic detects the best method (recommended)."))
+        : tandrel::tr(QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."),
+                      QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic."));
+    // An app that hands a second launch to its running copy: the user should know first.
+    if (const std::optional<QString> notice = m_app.isDesktopEntry() ? desktop::handOffNotice(m_app, m_mode) : std::nullopt)
+        help += QStringLiteral("\n\n") + *notice;
+    m_help->setText(help);
+    // A desktop app's sandbox is Flatpak's or Snap's, with its own explanation.
+    const QString desktopWarning = m_app.isDesktopEntry() ? desktop::sandboxWarning(m_app) : QString();
     m_warningText->setText(
-        name
+        !desktopWarning.isEmpty() ? desktopWarning : name
         + tandrel::tr(QStringLiteral(" está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede "
                                      "saltar: la instancia compartiría la sesión original. Si existe versión de descarga "
                                      "directa (fuera del App Store), esa sí suele ser duplicable."),

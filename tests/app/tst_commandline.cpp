@@ -138,13 +138,42 @@ private Q_SLOTS:
         QCOMPARE(byName.value(QStringLiteral("Notes")).value(QStringLiteral("mode")).toString(), QStringLiteral("home"));
         QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("sandboxed")).toBool());
         QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("mode")).isNull());
-        // Without --apps, the default folders: the home's Applications among them.
-        QCOMPARE(QJsonDocument::fromJson(run({"apps", "--json"}).out.toUtf8()).array().size(), 3);
+    }
+
+    // Without --apps, the default folders: the home's Applications and, on Linux, the
+    // desktop's own entries: the real browsers, and a Flatpak and a Snap app refused.
+    void apps_defaultFoldersHoldTheDesktopsApps()
+    {
+#if defined(Q_OS_MACOS)
+        QSKIP("desktop entries are a Linux affair");
+#endif
+        const QString flatpak = isolatedHome() + QStringLiteral("/.local/share/flatpak/exports/share/applications");
+        const QString user = isolatedHome() + QStringLiteral("/.local/share/applications");
+        QDir().mkpath(flatpak);
+        QDir().mkpath(user);
+        const auto entry = [](const QString &path, const QByteArray &extra) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Desktop Entry]\nType=Application\nName=" + QFileInfo(path).baseName().toUtf8()
+                       + "\nExec=/bin/true %U\n" + extra);
+        };
+        entry(flatpak + QStringLiteral("/org.example.Boxed.desktop"), "X-Flatpak=org.example.Boxed\n");
+        entry(user + QStringLiteral("/snapped.desktop"), "X-SnapInstanceName=snapped\n");
+        QHash<QString, QJsonObject> byId;
+        for (const QJsonValue &app : QJsonDocument::fromJson(run({"apps", "--json"}).out.toUtf8()).array())
+            byId.insert(app.toObject().value(QStringLiteral("bundleId")).toString(), app.toObject());
+        QVERIFY(byId.contains(QStringLiteral("com.google.Chrome"))); // the home's bundles stay
+        QVERIFY(byId.value(QStringLiteral("org.example.Boxed.desktop")).value(QStringLiteral("sandboxed")).toBool());
+        QVERIFY(byId.value(QStringLiteral("snapped.desktop")).value(QStringLiteral("sandboxed")).toBool());
+        if (QFileInfo::exists(QStringLiteral("/usr/share/applications/chromium.desktop")))
+            QCOMPARE(byId.value(QStringLiteral("chromium.desktop")).value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
+        if (QFileInfo::exists(QStringLiteral("/usr/share/applications/firefox-esr.desktop")))
+            QCOMPARE(byId.value(QStringLiteral("firefox-esr.desktop")).value(QStringLiteral("mode")).toString(), QStringLiteral("gecko"));
     }
 
     void createListOpenDelete()
     {
-        const Run created = run({"create", "Notes", "Work"});
+        const Run created = run({"create", m_apps + QStringLiteral("/Notes.app"), "Work"});
         QCOMPARE(created.status, 0);
         const QString wrapper = created.out.trimmed();
         QCOMPARE(wrapper, Store::spacesDir() + QStringLiteral("/Notes - Work.app"));

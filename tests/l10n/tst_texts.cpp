@@ -20,6 +20,7 @@ using Pair = std::pair<QString, QString>;
 const QList<Pair> catalogue = {
     {QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."), QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it.")},
     {QStringLiteral(" está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede saltar: la instancia compartiría la sesión original. Si existe versión de descarga directa (fuera del App Store), esa sí suele ser duplicable."), QStringLiteral(" is sandboxed by Apple. The sandbox is enforced at the system level and can't be bypassed: the instance would share the original session. If a direct-download version exists (outside the App Store), that one is usually duplicable.")},
+    {QStringLiteral(" se ejecuta en el sandbox de Flatpak o Snap — no se puede duplicar."), QStringLiteral(" runs in a Flatpak or Snap sandbox — it can't be duplicated.")},
     {QStringLiteral("--lang admite es o en."), QStringLiteral("--lang takes es or en.")},
     {QStringLiteral("--mode admite home, udd o gecko."), QStringLiteral("--mode takes home, udd or gecko.")},
     {QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")},
@@ -50,6 +51,7 @@ const QList<Pair> catalogue = {
     {QStringLiteral("Eliminar la instancia y todos sus datos"), QStringLiteral("Delete the instance and all its data")},
     {QStringLiteral("Eliminar"), QStringLiteral("Delete")},
     {QStringLiteral("Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain (perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App Store, esa versión sí suele ser duplicable."), QStringLiteral("These apps are sandboxed by Apple: the isolation is signed into the app itself and enforced by the system at launch, regardless of user permissions. Removing it would require re-signing the app, which breaks its original signature and its Keychain access (you'd lose saved sessions). If the app exists as a direct download outside the App Store, that version is usually duplicable.")},
+    {QStringLiteral("Estas apps se ejecutan en el sandbox de Flatpak o Snap: el sandbox decide dónde guardan sus datos, así que una instancia compartiría la sesión original. Si la app existe como paquete del sistema o descarga directa, esa versión sí suele ser duplicable."), QStringLiteral("These apps run in a Flatpak or Snap sandbox: the sandbox decides where they keep their data, so an instance would share the original session. If the app exists as a system package or a direct download, that version is usually duplicable.")},
     {QStringLiteral("Falta el valor de una opción."), QStringLiteral("An option lacks its value.")},
     {QStringLiteral("Falta la orden."), QStringLiteral("The command is missing.")},
     {QStringLiteral("Faltan o sobran argumentos para {}."), QStringLiteral("Wrong number of arguments for {}.")},

@@ -91,7 +91,8 @@ private Q_SLOTS:
 
     void defaultFoldersFollowHome()
     {
-        QCOMPARE(Store::defaultApplicationFolders(), (QStringList{QStringLiteral("/Applications"), m_user}));
+        // The bundle folders first; on Linux the desktop's applications folders follow.
+        QCOMPARE(Store::defaultApplicationFolders().mid(0, 2), (QStringList{QStringLiteral("/Applications"), m_user}));
     }
 
     void unreadableFolders_giveNoAppsButInstancesAreScanned()

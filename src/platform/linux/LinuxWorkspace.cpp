@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/PlatformWorkspace.h"
+#include "platform/linux/DesktopLauncher.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -49,7 +50,14 @@ QImage LinuxWorkspace::iconForFile(const QString &)
 
 void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executable)
 {
-    if (!bundle.isLocalFile() || executable.isEmpty())
+    if (!bundle.isLocalFile())
+        return;
+    // A desktop entry starts the way the desktop starts it.
+    if (bundle.toLocalFile().endsWith(QLatin1String(".desktop"))) {
+        launchDesktopFile(bundle.toLocalFile());
+        return;
+    }
+    if (executable.isEmpty())
         return;
     const QString path = withoutTrailingSlashes(bundle.toLocalFile());
     if (!executable.startsWith(path + QStringLiteral("/Contents/MacOS/")) || !fs::isExecutableFile(executable))
