@@ -236,6 +236,34 @@ private Q_SLOTS:
             put(w + QStringLiteral("/Contents/Resources/app.icns"), "icns");
         }, w, {w}};
 
+        const QString entries = QStringLiteral(".local/share/applications/");
+        const QString entry = entries + QStringLiteral("tandrel-") + id1 + QStringLiteral(".desktop");
+        const auto desktopEntry = [](const QString &relative, const QString &marker) {
+            put(relative, "[Desktop Entry]\nType=Application\nName=Notes - Work\nExec=/bin/true\nX-Tandrel-Instance="
+                              + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D + QLatin1Char('/') + id1).toUtf8() + "\n");
+        };
+        QTest::newRow("desktop instance with its home linked to the real folders") << Trap{[desktopEntry, entry] {
+            desktopEntry(entry, id1);
+            for (const char *folder : {"Documents", "Downloads", "Desktop"})
+                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+        }, entry, {entry, D + QLatin1Char('/') + id1}};
+        QTest::newRow("desktop entry named as an instance, marked for another") << Trap{[desktopEntry, entry] {
+            desktopEntry(entry, id2);
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+        }, entry, {}, true, id1, D + QLatin1Char('/') + id1};
+        QTest::newRow("desktop instance entry that is a link to the user's own entry") << Trap{[desktopEntry, entry, entries] {
+            desktopEntry(entries + QStringLiteral("mine.desktop"), id1);
+            link(entries + QStringLiteral("mine.desktop"), entry);
+        }, entry, {}, true, id1, D + QLatin1Char('/') + id1};
+        QTest::newRow("uninstall: desktop instances and Tandrel's own entry go, the user's stay") << Trap{[desktopEntry, entry, entries] {
+            desktopEntry(entry, id1);
+            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+            put(entries + QStringLiteral("io.tandrel.Tandrel.desktop"), "[Desktop Entry]\nName=Tandrel\n");
+            put(QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png"), "png");
+            put(entries + QStringLiteral("mine.desktop"), "[Desktop Entry]\nName=Mine\n");
+            link(QStringLiteral("Documents"), QStringLiteral(".local/share/icons/hicolor/32x32/apps/tandrel.png"));
+        }, {}, {entry, D, entries + QStringLiteral("io.tandrel.Tandrel.desktop"), QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png")}};
+
         QTest::newRow("uninstall: Tandrel's items go, links and others' files stay") << Trap{[] {
             wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
             for (const char *folder : {"Documents", "Downloads", "Desktop"})
