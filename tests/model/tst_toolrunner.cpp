@@ -46,23 +46,6 @@ private Q_SLOTS:
         runTool(path, {QStringLiteral("--force")});
     }
 
-    void exitStatusIsNotRead_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::newRow("success") << 0;
-        QTest::newRow("failure") << 3;
-    }
-    void exitStatusIsNotRead()
-    {
-        QFETCH(int, status);
-        const QString marker = QStringLiteral("ran-%1").arg(status);
-        const QString tool = script(QStringLiteral("exit%1").arg(status),
-                                    "touch \"" + QFile::encodeName(m_dir.filePath(marker)) + "\"; exit "
-                                        + QByteArray::number(status) + "\n");
-        runTool(tool, {});
-        QVERIFY(QFile::exists(m_dir.filePath(marker)));
-    }
-
     void argumentsArriveOneByOne()
     {
         const QString tool = script(QStringLiteral("args"), "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \""

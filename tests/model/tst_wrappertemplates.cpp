@@ -81,7 +81,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("readBack");
         QTest::newRow("markup characters") << R"(R&D <Tools> "Beta" 'x' - Café)" << R"(R&D <Tools> "Beta" 'x' - Café)";
-        QTest::newRow("control characters") << QString::fromUtf8("Mail - W\x01o\x02rk") << "Mail - Work";
     }
     void infoPlist_namesReadBackThroughLibplist()
     {

@@ -90,20 +90,6 @@ private Q_SLOTS:
         }
     }
 
-    void shared_isPlatformUnlessReplaced()
-    {
-        QCOMPARE(&Workspace::shared(), &platformWorkspace());
-        {
-            RecordingWorkspace recording;
-            recording.install();
-            QCOMPARE(&Workspace::shared(), &recording);
-        }
-        QCOMPARE(&Workspace::shared(), &platformWorkspace());
-#if !defined(Q_OS_DARWIN)
-        QVERIFY(dynamic_cast<LinuxWorkspace *>(&platformWorkspace()));
-#endif
-    }
-
     // The freedesktop workspace: bundles are plain folders here, so it runs for real.
     // (The macOS one hands everything to the system and is not run by tests.)
 #if !defined(Q_OS_DARWIN)

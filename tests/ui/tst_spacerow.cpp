@@ -133,30 +133,6 @@ private Q_SLOTS:
         QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>> { { wrapper } }));
     }
 
-    // Icons: a wrapper's icon is decoded when its row is first painted, not before
-    void icons_onlyRowsInViewFetchTheirIcon()
-    {
-        QStringList wrappers;
-        for (int i = 0; i < 30; ++i) {
-            wrappers.append(Store::spacesDir() + QStringLiteral("/Instance %1.app").arg(i, 2, 10, QLatin1Char('0')));
-            QVERIFY(QDir().mkpath(wrappers.last()));
-        }
-        m_workspace.iconRequests.clear();
-        ContentView view(QStringList{m_apps});
-        QCOMPARE(view.spacesSection()->rows().size(), 30);
-        QVERIFY(m_workspace.iconRequests.isEmpty());
-        view.resize(700, 520);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QTRY_VERIFY(m_workspace.iconRequests.contains(wrappers.first()));
-        QVERIFY(!m_workspace.iconRequests.contains(wrappers.last()));
-
-        QScrollBar *scrollBar = view.scrollArea()->verticalScrollBar();
-        scrollBar->setValue(scrollBar->maximum());
-        QTRY_VERIFY(m_workspace.iconRequests.contains(wrappers.last()));
-        QCOMPARE(m_workspace.iconRequests.count(wrappers.last()), 1);
-    }
-
     void delete_cancelKeepsEverything_deleteRemovesWrapperAndData()
     {
         makeFakeHome(isolatedHome());
