@@ -71,7 +71,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("unknown size") << icnsFromImage(fakeIconImage(100));
         QTest::newRow("not square") << icnsFromImage(QImage(512, 256, QImage::Format_ARGB32));
-        QTest::newRow("type not four bytes") << icnsContainer({ { "ic1", "x" } });
     }
     void writer_refusesWhatItCannotWrite()
     {

@@ -39,26 +39,6 @@ class LanguageManagerTest : public QObject
 private Q_SLOTS:
     void cleanup() { LanguageManager::shared().setChoice(LanguageManager::Choice::Auto); }
 
-    // Raw values
-    void choiceFromRawValue_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<int>("expected"); // -1: no value
-        QTest::newRow("auto") << "auto" << int(LanguageManager::Choice::Auto);
-        QTest::newRow("es") << "es" << int(LanguageManager::Choice::Es);
-        QTest::newRow("en") << "en" << int(LanguageManager::Choice::En);
-        QTest::newRow("upper-case ES") << "ES" << -1;
-    }
-    void choiceFromRawValue()
-    {
-        QFETCH(QString, raw);
-        QFETCH(int, expected);
-        const auto choice = LanguageManager::choiceFromRawValue(raw);
-        QCOMPARE(choice.has_value(), expected >= 0);
-        if (choice)
-            QCOMPARE(int(*choice), expected);
-    }
-
     // Start-up from the stored setting
     void initialChoice_data()
     {

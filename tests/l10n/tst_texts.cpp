@@ -249,21 +249,6 @@ class TextsTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void bareTrDetector_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<bool>("flagged");
-        QTest::newRow("bare call") << "label->setText(tr(\"Hola\", \"Hello\"));" << true;
-        QTest::newRow("qualified") << "label->setText(tandrel::tr(\"Hola\", \"Hello\"));" << false;
-        QTest::newRow("in a comment or a string") << "s = \"tr(a, b)\"; // tr(\"a\", \"b\")" << false;
-    }
-    void bareTrDetector()
-    {
-        QFETCH(QString, code);
-        QFETCH(bool, flagged);
-        QCOMPARE(!unqualifiedTrCalls(code).isEmpty(), flagged);
-    }
-
     void sources_showExactlyTheCatalogueAndCallTrQualified()
     {
         QSet<Pair> found;

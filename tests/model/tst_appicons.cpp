@@ -70,7 +70,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::newRow("folder not named .app") << "Folder";
         QTest::newRow("a plain file named .app") << "File.app";
-        QTest::newRow("missing") << "Gone.app";
     }
     void bundleIcon_onlyForBundleFolders()
     {

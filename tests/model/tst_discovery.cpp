@@ -89,12 +89,6 @@ private Q_SLOTS:
         QCOMPARE(ids(store.apps()), (QStringList{apfel, banana, zebra}));
     }
 
-    void defaultFoldersFollowHome()
-    {
-        // The bundle folders first; on Linux the desktop's applications folders follow.
-        QCOMPARE(Store::defaultApplicationFolders().mid(0, 2), (QStringList{QStringLiteral("/Applications"), m_user}));
-    }
-
     void sandboxedPathsArriveLaterOnTheMainThread()
     {
         const QString locked = bundle(m_system, QStringLiteral("Locked"), true);

@@ -6,7 +6,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
@@ -85,31 +84,23 @@ private Q_SLOTS:
 
     // Tooltips
 
-    void toolTip_namesTheAppInEachLanguage_data()
-    {
-        QTest::addColumn<bool>("sandboxed");
-        QTest::newRow("duplicable") << false;
-        QTest::newRow("sandboxed") << true;
-    }
     void toolTip_namesTheAppInEachLanguage()
     {
-        QFETCH(bool, sandboxed);
-        ScrolledGrid view(4, sandboxed);
-        view.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view.window));
-        const InstalledApp app = view.grid->apps().at(2);
-        // Taken when shown: the grid exists before the language changes.
-        LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
-        const QString spanish = view.grid->toolTipFor(app);
-        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
-        const QString english = view.grid->toolTipFor(app);
-        QVERIFY(spanish != english);
-        // A sandboxed card names the app first, any other last.
-        for (const QString &tip : {spanish, english})
-            QVERIFY(sandboxed ? tip.startsWith(app.name() + QLatin1Char(' ')) : tip.endsWith(QLatin1Char(' ') + app.name()));
+        for (const bool sandboxed : {false, true}) {
+            AppGrid grid(sandboxed);
+            grid.setApps(makeApps(4));
+            const InstalledApp app = grid.apps().at(2);
+            // Taken when shown: the grid exists before the language changes.
+            LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
+            const QString spanish = grid.toolTipFor(app);
+            LanguageManager::shared().setChoice(LanguageManager::Choice::En);
+            const QString english = grid.toolTipFor(app);
+            QVERIFY(spanish != english);
+            // A sandboxed card names the app first, any other last.
+            for (const QString &tip : {spanish, english})
+                QVERIFY(sandboxed ? tip.startsWith(app.name() + QLatin1Char(' ')) : tip.endsWith(QLatin1Char(' ') + app.name()));
+        }
     }
-
-    // Clicks
 
     void keyboard_movesAndActivates_data()
     {

@@ -122,8 +122,6 @@ private Q_SLOTS:
         QTest::keyClick(sheet->nameField(), Qt::Key_Return);
         QVERIFY(view.createSheet());
         QVERIFY(!QFileInfo::exists(Store::spacesDir()));
-        sheet->nameField()->setText(QStringLiteral("  Work  ")); // surrounding blanks are fine
-        QVERIFY(sheet->createButton()->isEnabled());
         QTest::keyClick(sheet->nameField(), Qt::Key_Escape);
         QTRY_VERIFY(!view.createSheet());
         QVERIFY(!QFileInfo::exists(Store::spacesDir()));
