@@ -1,5 +1,6 @@
 #include "formats/PlistScan.h"
 
+#include "formats/BinaryPlist.h"
 #include "formats/PlistScanDetail.h"
 #include "formats/PlistText.h"
 #include "formats/PropertyList.h"
@@ -32,20 +33,14 @@ public:
 
     bool run()
     {
-        constexpr quint64 headerSize = 8;
-        constexpr quint64 trailerSize = 32;
-        if (m_size < headerSize + trailerSize)
+        const std::optional<binaryplist::Trailer> trailer = binaryplist::readTrailer(m_data, m_size);
+        if (!trailer)
             return false;
-        const quint64 trailer = m_size - trailerSize;
-        m_offsetSize = m_data[trailer + 6];
-        m_refSize = m_data[trailer + 7];
-        m_objects = readUInt(trailer + 8, 8);
-        const quint64 root = readUInt(trailer + 16, 8);
-        m_table = readUInt(trailer + 24, 8);
-        if (!validIntSize(m_offsetSize) || !validIntSize(m_refSize) || m_objects == 0 || root >= m_objects
-            || m_table < headerSize || m_table > trailer || m_objects > (trailer - m_table) / m_offsetSize)
-            return false;
-        const std::optional<Header> dictionary = headerOf(root);
+        m_trailer = *trailer;
+        m_refSize = trailer->refSize;
+        m_objects = trailer->objects;
+        m_table = trailer->offsetTable;
+        const std::optional<Header> dictionary = headerOf(trailer->root);
         if (!dictionary || dictionary->kind != 0xd || !fitsRefs(*dictionary, 2))
             return false;
         for (quint64 i = 0; i < dictionary->count; ++i) {
@@ -67,28 +62,10 @@ public:
     }
 
 private:
-    // An object's kind (the marker's high four bits), the low four bits, the count of
-    // bytes, units or references (for data, strings and containers with all four low bits
-    // set, an integer object of 1, 2, 4 or 8 bytes after the marker) and where its
-    // contents start.
-    struct Header
-    {
-        uchar kind = 0;
-        uchar low = 0;
-        quint64 count = 0;
-        quint64 contents = 0;
-    };
-
-    static bool validIntSize(quint64 size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+    using Header = binaryplist::ObjectHeader;
 
     // Callers check that [at, at + size) lies within the data.
-    quint64 readUInt(quint64 at, quint64 size) const
-    {
-        quint64 value = 0;
-        for (quint64 i = 0; i < size; ++i)
-            value = (value << 8) | m_data[at + i];
-        return value;
-    }
+    quint64 readUInt(quint64 at, quint64 size) const { return binaryplist::readUInt(m_data, at, size); }
 
     // True when `count` items of `unit` bytes from `at` end within the object area.
     bool fits(quint64 at, quint64 count, quint64 unit) const
@@ -103,26 +80,7 @@ private:
 
     std::optional<Header> headerOf(quint64 object) const
     {
-        if (object >= m_objects)
-            return std::nullopt;
-        const quint64 at = readUInt(m_table + object * m_offsetSize, m_offsetSize);
-        if (at < 8 || at >= m_table)
-            return std::nullopt;
-        Header header { uchar(m_data[at] >> 4), uchar(m_data[at] & 0x0f), quint64(m_data[at] & 0x0f),
-            at + 1 };
-        const bool counted = header.kind == 0x4 || header.kind == 0x5 || header.kind == 0x6
-            || header.kind == 0xa || header.kind == 0xc || header.kind == 0xd;
-        if (counted && header.count == 0x0f) {
-            const quint64 next = header.contents;
-            if (next >= m_table || (m_data[next] >> 4) != 0x1 || (m_data[next] & 0x0f) > 3)
-                return std::nullopt;
-            const quint64 size = quint64(1) << (m_data[next] & 0x0f);
-            if (!fits(next + 1, size, 1))
-                return std::nullopt;
-            header.count = readUInt(next + 1, size);
-            header.contents = next + 1 + size;
-        }
-        return header;
+        return binaryplist::objectHeader(m_data, m_trailer, object);
     }
 
     quint16 unit(const Header &header, quint64 i) const
@@ -249,7 +207,7 @@ private:
     const uchar *m_data;
     quint64 m_size;
     Lookup &m_lookup;
-    quint64 m_offsetSize = 0;
+    binaryplist::Trailer m_trailer;
     quint64 m_refSize = 0;
     quint64 m_objects = 0;
     quint64 m_table = 0;

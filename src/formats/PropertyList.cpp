@@ -1,5 +1,6 @@
 #include "formats/PropertyList.h"
 
+#include "formats/BinaryPlist.h"
 #include "formats/PlistText.h"
 #include "formats/SmallFile.h"
 
@@ -84,27 +85,18 @@ public:
 
     bool withinBounds()
     {
-        constexpr quint64 headerSize = 8;
-        constexpr quint64 trailerSize = 32;
-        if (m_size < headerSize + trailerSize)
+        const std::optional<binaryplist::Trailer> trailer = binaryplist::readTrailer(m_data, m_size);
+        if (!trailer || trailer->objects > quint64(maxNodes))
             return false;
-        const quint64 trailer = m_size - trailerSize;
-        m_offsetSize = m_data[trailer + 6];
-        m_refSize = m_data[trailer + 7];
-        const quint64 objects = readUInt(trailer + 8, 8);
-        const quint64 root = readUInt(trailer + 16, 8);
-        m_offsetTable = readUInt(trailer + 24, 8);
-        m_dataEnd = trailer;
-        if (!validIntSize(m_offsetSize) || !validIntSize(m_refSize) || objects == 0
-            || objects > quint64(maxNodes) || root >= objects || m_offsetTable < headerSize
-            || m_offsetTable > m_dataEnd || objects > (m_dataEnd - m_offsetTable) / m_offsetSize)
-            return false;
-        m_objects = objects;
-        m_expanded.assign(objects, 0);
-        m_height.assign(objects, 0);
-        m_state.assign(objects, Unvisited);
-        m_usableKey.assign(objects, false);
-        return walk(root);
+        m_trailer = *trailer;
+        m_refSize = trailer->refSize;
+        m_offsetTable = trailer->offsetTable;
+        m_objects = trailer->objects;
+        m_expanded.assign(m_objects, 0);
+        m_height.assign(m_objects, 0);
+        m_state.assign(m_objects, Unvisited);
+        m_usableKey.assign(m_objects, false);
+        return walk(trailer->root);
     }
 
 private:
@@ -120,46 +112,14 @@ private:
         int height = 0; // levels below it
     };
 
-    static bool validIntSize(quint64 size) { return size == 1 || size == 2 || size == 4 || size == 8; }
-
     // Callers check that [at, at + size) lies within the data.
-    quint64 readUInt(quint64 at, quint64 size) const
-    {
-        quint64 value = 0;
-        for (quint64 i = 0; i < size; ++i)
-            value = (value << 8) | m_data[at + i];
-        return value;
-    }
+    quint64 readUInt(quint64 at, quint64 size) const { return binaryplist::readUInt(m_data, at, size); }
 
-    // An object's kind (the marker's high four bits), its count (the low four bits, or
-    // for data, strings and containers with all four set an integer object of 1, 2, 4 or
-    // 8 bytes after the marker) and where its contents start.
-    struct Header
-    {
-        uchar kind = 0;
-        quint64 count = 0;
-        quint64 contents = 0;
-    };
+    using Header = binaryplist::ObjectHeader;
 
     std::optional<Header> headerOf(quint64 object) const
     {
-        const quint64 at = readUInt(m_offsetTable + object * m_offsetSize, m_offsetSize);
-        if (at < 8 || at >= m_offsetTable)
-            return std::nullopt;
-        Header header { uchar(m_data[at] >> 4), quint64(m_data[at] & 0x0f), at + 1 };
-        const bool counted = header.kind == 0x4 || header.kind == 0x5 || header.kind == 0x6
-            || header.kind == 0xa || header.kind == 0xc || header.kind == 0xd;
-        if (counted && header.count == 0x0f) {
-            const quint64 next = header.contents;
-            if (next >= m_offsetTable || (m_data[next] >> 4) != 0x1 || (m_data[next] & 0x0f) > 3)
-                return std::nullopt;
-            const quint64 size = quint64(1) << (m_data[next] & 0x0f);
-            if (size > m_offsetTable - next - 1)
-                return std::nullopt;
-            header.count = readUInt(next + 1, size);
-            header.contents = next + 1 + size;
-        }
-        return header;
+        return binaryplist::objectHeader(m_data, m_trailer, object);
     }
 
     // Asked for a UTF-16 key holding U+0000, libplist asserts and so aborts the process
@@ -262,10 +222,9 @@ private:
 
     const uchar *m_data;
     quint64 m_size;
-    quint64 m_offsetSize = 0;
+    binaryplist::Trailer m_trailer;
     quint64 m_refSize = 0;
     quint64 m_offsetTable = 0;
-    quint64 m_dataEnd = 0;
     quint64 m_objects = 0;
     std::vector<qint64> m_expanded;
     std::vector<int> m_height;

@@ -118,7 +118,6 @@ private Q_SLOTS:
         ContentView view(QStringList{m_apps});
         const QUrl wrapper = view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Auto);
         SpaceRow *row = onlyRow(view);
-        QVERIFY(row);
         QCOMPARE(row->targetLabel()->text(), QString(m_apps + QStringLiteral("/Mail.app")));
         // The reveal tooltip names the wrapper, not the target.
         QVERIFY(row->revealButton()->toolTip().contains(wrapper.toLocalFile()));
