@@ -207,6 +207,7 @@ private Q_SLOTS:
         row("sizeofcmds cuts the signature command", Kind::Thin64, {{Field::Sizeofcmds, 24 + 40 + 8}});
         row("signature command too short", Kind::Thin64, {{Field::SignatureCmdsize, 12}});
         row("dataoff past the end", Kind::Thin64, {{Field::Dataoff, 0x100000}});
+        row("datasize past the end", Kind::Thin64, {{Field::Datasize, 0x100000}});
         row("dataoff + datasize wraps at 32 bits", Kind::Thin64,
             {{Field::Dataoff, 0xfffffff0}, {Field::Datasize, 0x20}});
         row("super-blob magic wrong", Kind::Thin64, {{Field::SuperBlobMagic, 0xfade0cc1}});

@@ -38,8 +38,6 @@ private Q_SLOTS:
         const InstalledApp b{QUrl::fromLocalFile(QStringLiteral("/Applications/Notes.app"))};
         const InstalledApp c{QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app"))};
         QVERIFY(a == b);
-        QVERIFY(!(a == c));
-        QCOMPARE(qHash(a), qHash(b));
         QCOMPARE(QSet<InstalledApp>({a, b, c}).size(), 2);
         QCOMPARE((std::unordered_set<InstalledApp>{a, b, c}.size()), size_t(2));
     }

@@ -90,7 +90,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const int none = int(BundleMarker::None), electron = int(BundleMarker::Electron), xul = int(BundleMarker::Xul);
         const int automatic = int(Mode::Auto), home = int(Mode::Home);
-        QTest::newRow("plain app") << "com.example.Notes" << none << false << automatic << "home";
+        QTest::newRow("plain app, a family's prefix in other case") << "com.GOOGLE.chrome" << none << false << automatic << "home";
         QTest::newRow("chromium family") << "com.google.Chrome" << none << false << automatic << "udd";
         QTest::newRow("gecko family") << "org.mozilla.firefox" << none << false << automatic << "gecko";
         QTest::newRow("electron marker") << "com.example.Chat" << electron << false << automatic << "udd";
@@ -185,7 +185,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
         QTest::newRow("empty name") << "" << "plain" << "no name";
-        QTest::newRow("quotes only") << "\"\"" << "plain" << "no name";
+        QTest::newRow("quotes and blanks only") << "\" \"" << "plain" << "no name";
         QTest::newRow("line break inside") << "Wo\nrk" << "plain" << "control";
         QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk")) << "plain" << "control";
         // "Mail - " and ".app" take 11 bytes: 122 two-byte letters fit in 255, 123 do not.
