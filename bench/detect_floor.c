@@ -2,7 +2,9 @@
  * do. Lists the folder; for each bundle opens, reads and closes Contents/Info.plist, finds
  * CFBundleExecutable without parsing (memmem in XML; in a binary list, straight from the
  * trailer to the root dictionary's keys), opens the executable, reads its header, its load
- * commands and its signature with one pread each (thin 64-bit little-endian files only),
+ * commands and its signature with one pread each (64-bit little-endian slices; for a fat
+ * file one more pread of the slice's header after the fat header, taking this machine's
+ * architecture, else the first),
  * looks for the sandbox key in the entitlements with memmem, and closes. No checks beyond
  * staying inside its buffers. Prints the line bench_detect_folder prints.
  * Usage: detect_floor DIR */
@@ -25,6 +27,11 @@ static uint64_t be(const unsigned char *p, int size)
     for (int i = 0; i < size; ++i)
         value = value << 8 | p[i];
     return value;
+}
+
+static uint32_t be32(const char *p)
+{
+    return (uint32_t)be((const unsigned char *)p, 4);
 }
 
 static uint32_t le32(const char *p)
@@ -90,22 +97,40 @@ static int executableName(const char *data, size_t size, char *name, size_t room
 
 static int sandboxed(const char *path)
 {
-    char header[32];
+    char header[512];
     int result = 0;
+    off_t base = 0;
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
-    if (pread(fd, header, sizeof header, 0) == sizeof header && le32(header) == 0xfeedfacf) {
+    ssize_t got = pread(fd, header, sizeof header, 0);
+    if (got >= 8 && be32(header) == 0xcafebabe) {
+#if defined(__x86_64__)
+        const uint32_t host = 0x01000007;
+#else
+        const uint32_t host = 0x0100000c;
+#endif
+        const uint32_t slices = be32(header + 4);
+        base = be32(header + 16);
+        for (uint32_t i = 0; i < slices && 8 + (i + 1) * 20 <= (uint32_t)got; ++i) {
+            if (be32(header + 8 + i * 20) == host) {
+                base = be32(header + 8 + i * 20 + 8);
+                break;
+            }
+        }
+        got = pread(fd, header, 32, base);
+    }
+    if (got >= 32 && le32(header) == 0xfeedfacf) {
         const uint32_t count = le32(header + 16);
         const uint32_t bytes = le32(header + 20);
-        if (bytes <= sizeof commands && pread(fd, commands, bytes, 32) == (ssize_t)bytes) {
+        if (bytes <= sizeof commands && pread(fd, commands, bytes, base + 32) == (ssize_t)bytes) {
             uint32_t at = 0;
             for (uint32_t i = 0; i < count && at + 16 <= bytes; ++i) {
                 const uint32_t size = le32(commands + at + 4);
                 if (le32(commands + at) == 0x1d) {
                     const uint32_t length = le32(commands + at + 12);
-                    const ssize_t got = pread(fd, signature,
-                        length < sizeof signature ? length : sizeof signature, le32(commands + at + 8));
+                    got = pread(fd, signature, length < sizeof signature ? length : sizeof signature,
+                        base + le32(commands + at + 8));
                     static const char entry[] = "com.apple.security.app-sandbox</key>\n\t<true/>";
                     result = got > 0 && memmem(signature, (size_t)got, entry, sizeof entry - 1);
                     break;

@@ -5,10 +5,11 @@
 // <folder>/home the instances; <folder>/config is for settings. Prints the command that
 // runs the probe against it.
 //
-// tandrel-bench-fixture --detect <minimal|realistic|binary> <folder> [apps, default 1000]:
+// tandrel-bench-fixture --detect <minimal|realistic|binary|large> <folder> [apps, default 1000]:
 // apps for bench_detect_folder and detect_floor, each with a small thin signed arm64
 // executable (every tenth sandboxed) and an Info.plist of five keys as XML (minimal), of 45
-// keys as 16 KB of XML (realistic) or as 6 KB of binary (binary).
+// keys as 16 KB of XML (realistic) or as 6 KB of binary (binary); large is realistic with an
+// 80 MB fat (arm64 + x86_64) executable instead, sparse on disk.
 #include "support/BenchSupport.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <stdexcept>
 
 using namespace tandrel::bench;
 
@@ -28,9 +30,9 @@ int makeDetectionFixture(const QStringList &arguments)
     const QString kind = arguments.value(2);
     if (arguments.size() < 4
         || (kind != QLatin1String("minimal") && kind != QLatin1String("realistic")
-            && kind != QLatin1String("binary"))) {
-        std::fprintf(
-            stderr, "usage: tandrel-bench-fixture --detect <minimal|realistic|binary> <new folder> [apps]\n");
+            && kind != QLatin1String("binary") && kind != QLatin1String("large"))) {
+        std::fprintf(stderr,
+            "usage: tandrel-bench-fixture --detect <minimal|realistic|binary|large> <new folder> [apps]\n");
         return 2;
     }
     const QString root = QDir(arguments.at(3)).absolutePath();
@@ -50,8 +52,19 @@ int makeDetectionFixture(const QStringList &arguments)
             tandrel::test::ThinOptions thin;
             thin.entitlements = realisticEntitlements(i % 10 == 0);
             thin.commandsBefore = 24; // real executables have a few dozen load commands
-            bundle.executableBytes = tandrel::test::buildThin(thin);
-            tandrel::test::makeFakeBundle(root, appName(i), bundle);
+            const bool large = kind == QLatin1String("large");
+            if (large)
+                bundle.omitExecutable = true;
+            else
+                bundle.executableBytes = tandrel::test::buildThin(thin);
+            const QString path = tandrel::test::makeFakeBundle(root, appName(i), bundle);
+            if (large) {
+                tandrel::test::ThinOptions intel = thin;
+                intel.cpuType = tandrel::test::cpuX86_64;
+                if (!tandrel::test::writeSparseFat(path + QStringLiteral("/Contents/MacOS/") + bundle.executable,
+                        { thin, intel }, qint64(80) << 20))
+                    throw std::runtime_error("sparse executable");
+            }
         }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "could not write the fixture: %s\n", error.what());
@@ -74,7 +87,7 @@ int main(int argc, char **argv)
     if (arguments.size() < 2) {
         std::fprintf(stderr,
             "usage: %s <new folder> [instances, default 50]\n"
-            "       %s --detect <minimal|realistic|binary> <new folder> [apps, default 1000]\n",
+            "       %s --detect <minimal|realistic|binary|large> <new folder> [apps, default 1000]\n",
             argv[0], argv[0]);
         return 2;
     }
