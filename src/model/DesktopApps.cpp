@@ -55,9 +55,12 @@ void collectEntries(const QString &folder, const QString &idPrefix, int depth,
     }
     children.sort();
     for (const QString &child : std::as_const(children)) {
+        const QString name = child.mid(child.lastIndexOf(QLatin1Char('/')) + 1);
+        // Bundles hold no desktop entries, and a folder of apps may hold a thousand.
+        if (hasAppExtension(name))
+            continue;
         if (--budget < 0)
             return;
-        const QString name = child.mid(child.lastIndexOf(QLatin1Char('/')) + 1);
         // Links to folders are not entered: they could lead in circles.
         if (fs::itemKind(child) == fs::ItemKind::Directory)
             collectEntries(child, idPrefix + name + QLatin1Char('-'), depth + 1, found, budget);

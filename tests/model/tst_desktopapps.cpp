@@ -42,6 +42,7 @@ const Fixture fixtures[] = {
     {"a user's Hidden copy", "user/shadowed.desktop", "Mine", "Hidden=true\n", ""},
     {"shadowed by a user's Hidden copy", "system/shadowed.desktop", "System", "", ""},
     {"in a subfolder", "user/kde/sub.desktop", "In a folder", "", "In a folder"},
+    {"inside a bundle", "user/Notes.app/Contents/notes.desktop", "Bundled", "", ""},
     {"Hidden", "system/hidden.desktop", "Hidden", "Hidden=true\n", ""},
     {"NoDisplay", "system/nodisplay.desktop", "No display", "NoDisplay=true\n", ""},
     {"TryExec not found", "system/tryexec.desktop", "TryExec", "TryExec=/nonexistent/program\n", ""},
