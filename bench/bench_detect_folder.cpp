@@ -6,7 +6,7 @@
 // Usage: detect_folder DIR [--formats]
 #include "formats/MachOSignature.h"
 #include "formats/PlistScan.h"
-#include "model/BundleInfo.h"
+#include "model/bundle/BundleInfo.h"
 #include "model/Store.h"
 #include "platform/FileSystem.h"
 

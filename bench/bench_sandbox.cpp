@@ -6,7 +6,7 @@
 // apps have); 0 holds only the five keys a bundle needs, which isolates the cost of
 // reading the executable and its entitlements.
 #include "formats/MachOSignature.h"
-#include "model/BundleInfo.h"
+#include "model/bundle/BundleInfo.h"
 #include "model/Store.h"
 #include "support/BenchSupport.h"
 

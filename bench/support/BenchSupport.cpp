@@ -4,7 +4,7 @@
 #include "formats/MachOSignature.h"
 #include "model/BadgedIcon.h"
 #include "model/SpaceRecord.h"
-#include "model/WrapperTemplates.h"
+#include "model/bundle/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"

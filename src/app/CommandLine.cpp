@@ -2,7 +2,6 @@
 
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
-#include "model/DesktopSpaces.h"
 #include "model/SpaceRecord.h"
 #include "model/Store.h"
 
@@ -197,11 +196,11 @@ int apps(const QCommandLineParser &parser)
     QList<QList<Member>> json;
     QList<QStringList> rows;
     for (const InstalledApp &app : Store::listApps(folders)) {
-        const Store::AppFacts facts = Store::factsOf(app);
+        const AppFacts facts = Store::factsOf(app);
         const QString mode = facts.strategy ? strategyText(*facts.strategy) : QString();
         json.append({{"name", app.name()},
                      {"path", app.id()},
-                     {"bundleId", facts.bundleIdentifier},
+                     {"bundleId", facts.identifier},
                      {"sandboxed", std::nullopt, facts.sandboxed},
                      {"mode", mode.isEmpty() ? std::nullopt : std::optional(mode)}});
         rows.append({app.name(),
@@ -242,10 +241,7 @@ int list(const QCommandLineParser &parser, Store &store)
 std::optional<InstalledApp> findApp(const QString &wanted)
 {
     if (wanted.contains(QLatin1Char('/'))) {
-        const QString path = plainAbsolute(wanted);
-        if (path.endsWith(QLatin1String(".desktop")))
-            return desktop::appAt(path);
-        return InstalledApp{QUrl::fromLocalFile(path)};
+        return Store::appAt(plainAbsolute(wanted));
     }
     for (const InstalledApp &app : Store::listApps(Store::defaultApplicationFolders())) {
         if (app.name() == wanted)

@@ -2,7 +2,6 @@
 
 #include "l10n/Tr.h"
 #include "model/OwnCopy.h"
-#include "model/Removal.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
 #include "ui/Confirmation.h"
@@ -24,7 +23,7 @@ UninstallSteps defaultUninstallSteps()
     return steps;
 }
 
-QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool trashesApplication)
+QString uninstallDetails(const QList<UninstallPlace> &places, bool trashesApplication)
 {
     const QString spanishApp = trashesApplication
         ? QStringLiteral("• Tandrel.app se moverá a la Papelera")
@@ -37,37 +36,29 @@ QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool
     const QString englishFirst = QStringLiteral("Everything Tandrel created on your Mac will be removed:");
 #else
     const QString spanishFirst = QStringLiteral("Se eliminará todo lo que Tandrel creó en este equipo:");
-    const QString englishFirst
-        = QStringLiteral("Everything Tandrel created on this computer will be removed:");
+    const QString englishFirst = QStringLiteral("Everything Tandrel created on this computer will be removed:");
 #endif
-    const QStringList spanish {
-        spanishFirst,
-        QString(),
-        QStringLiteral("• Todas las instancias duplicadas (") + spacesDir + QStringLiteral(")"),
-        QStringLiteral("• Sus datos y sesiones (") + dataRoot + QStringLiteral(")"),
-        spanishApp,
-        QString(),
-        QStringLiteral("Esta acción no se puede deshacer."),
-    };
-    const QStringList english {
-        englishFirst,
-        QString(),
-        QStringLiteral("• All duplicated instances (") + spacesDir + QStringLiteral(")"),
-        QStringLiteral("• Their data and sessions (") + dataRoot + QStringLiteral(")"),
-        englishApp,
-        QString(),
-        QStringLiteral("This cannot be undone."),
-    };
+    QStringList spanish{spanishFirst, QString()};
+    QStringList english{englishFirst, QString()};
+    for (const UninstallPlace &place : places) {
+        const bool instances = place.holds == UninstallPlace::Holds::Instances;
+        const QString path = QStringLiteral(" (") + place.path + QLatin1Char(')');
+        spanish << (instances ? QStringLiteral("• Todas las instancias duplicadas") : QStringLiteral("• Sus datos y sesiones"))
+                + path;
+        english << (instances ? QStringLiteral("• All duplicated instances") : QStringLiteral("• Their data and sessions"))
+                + path;
+    }
+    spanish << spanishApp << QString() << QStringLiteral("Esta acción no se puede deshacer.");
+    english << englishApp << QString() << QStringLiteral("This cannot be undone.");
     return tandrel::tr(spanish.join(QLatin1Char('\n')), english.join(QLatin1Char('\n')));
 }
 
 bool uninstall(const UninstallSteps &steps, QWidget *parent)
 {
-    QString spacesDir;
-    QString dataRoot;
+    QList<UninstallPlace> places;
     try {
-        spacesDir = Store::spacesDir();
-        dataRoot = Store::dataRoot();
+        Store::home();
+        places = Store::uninstallPlaces();
     } catch (const TandrelError &error) {
         inform({QMessageBox::Critical, error.errorDescription(), QString(), parent});
         return false;
@@ -75,13 +66,13 @@ bool uninstall(const UninstallSteps &steps, QWidget *parent)
     Confirmation confirmation;
     confirmation.icon = QMessageBox::Critical;
     confirmation.message = tandrel::tr(QStringLiteral("¿Desinstalar Tandrel?"), QStringLiteral("Uninstall Tandrel?"));
-    confirmation.informativeText = uninstallDetails(spacesDir, dataRoot, steps.applicationCopy.has_value());
+    confirmation.informativeText = uninstallDetails(places, steps.applicationCopy.has_value());
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Desinstalar"), QStringLiteral("Uninstall"));
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
     confirmation.parent = parent;
     if (!confirm(confirmation))
         return false;
-    const RemovalReport report = removeEverything(spacesDir, dataRoot);
+    const RemovalReport report = Store::removeEverything();
     if (steps.applicationCopy && steps.trashApplication)
         steps.trashApplication(*steps.applicationCopy);
     if (!report.isComplete())

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/Road.h"
+
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -21,14 +24,13 @@ struct UninstallSteps
 
 UninstallSteps defaultUninstallSteps();
 
-// The confirmation's informative text, in the language in force, naming both folders and
+// The confirmation's informative text, in the language in force, naming each place and
 // what becomes of Tandrel itself.
-QString uninstallDetails(const QString &spacesDir, const QString &dataRoot, bool trashesApplication);
+QString uninstallDetails(const QList<UninstallPlace> &places, bool trashesApplication);
 
-// After a confirmation removes everything Tandrel made in the instances folder, then in
-// the data folder, then trashes Tandrel's own copy and quits, each step whatever became
-// of the one before. What could not be removed is shown before quitting. Returns whether
-// the user confirmed.
+// After a confirmation removes everything Tandrel made in every road's places, then
+// trashes Tandrel's own copy and quits, each step whatever became of the one before. What
+// could not be removed is shown before quitting. Returns whether the user confirmed.
 bool uninstall(const UninstallSteps &steps, QWidget *parent = nullptr);
 
 } // namespace tandrel

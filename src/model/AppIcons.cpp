@@ -1,10 +1,7 @@
 #include "model/AppIcons.h"
 
-#include "formats/Icns.h"
-#include "model/BundleInfo.h"
-#include "model/DesktopSpaces.h"
+#include "model/Roads.h"
 #include "model/ThreadHandoff.h"
-#include "platform/FileSystem.h"
 #include "platform/Workspace.h"
 
 #include <QCoreApplication>
@@ -48,13 +45,6 @@ QImage drawGenericIcon()
     return image;
 }
 
-QString withoutTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
 QImage fitted(const QImage &image)
 {
     if (image.width() <= IconCache::maxSide && image.height() <= IconCache::maxSide)
@@ -75,37 +65,11 @@ QImage genericApplicationIcon()
     return icon;
 }
 
-QImage bundleIcon(const QString &path)
-{
-    if (path.endsWith(QLatin1String(".desktop")))
-        return desktop::icon(path);
-    const QString bundle = withoutTrailingSlashes(path);
-    if (!bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive)
-        || fs::itemKind(fs::resolvedPath(bundle)) != fs::ItemKind::Directory)
-        return {};
-    const std::optional<BundleInfo> info = readBundleInfo(bundle);
-    if (!info || info->iconFile.isEmpty())
-        return {};
-    // Real bundles often leave out ".icns"; a name with a dot in it may be meant either way.
-    const QString resources = bundle + QStringLiteral("/Contents/Resources/");
-    QStringList candidates;
-    if (info->iconFile.contains(QLatin1Char('.')))
-        candidates.append(resources + info->iconFile);
-    if (!info->iconFile.endsWith(QLatin1String(".icns"), Qt::CaseInsensitive))
-        candidates.append(resources + info->iconFile + QStringLiteral(".icns"));
-    for (const QString &candidate : std::as_const(candidates)) {
-        const QImage image = readLargestIcnsImageFile(candidate);
-        if (!image.isNull())
-            return image;
-    }
-    return {};
-}
-
 QImage iconForFile(const QString &path)
 {
     QImage icon = Workspace::shared().iconForFile(path);
     if (icon.isNull())
-        icon = bundleIcon(path);
+        icon = roadFor(path).icon(path);
     return icon.isNull() ? genericApplicationIcon() : icon;
 }
 
@@ -134,7 +98,7 @@ QImage IconCache::icon(const QString &path)
     static const char toMain = 0;
     auto job = [path, generation = m_generation, cache = QPointer<IconCache>(this)] {
         receive(&toJob);
-        QImage image = bundleIcon(path);
+        QImage image = roadFor(path).icon(path);
         if (image.isNull())
             image = genericApplicationIcon();
         auto deliver = [path, generation, cache, image = std::move(image)]() mutable {

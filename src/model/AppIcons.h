@@ -12,14 +12,10 @@ namespace tandrel {
 // mark, 512 × 512, drawn here so that no icon theme is needed. Never null.
 QImage genericApplicationIcon();
 
-// The icon of an app bundle, wrapper or other file, read now: the platform's own icon,
-// else (a bundle on a platform without bundle icons) the largest image of the ICNS its
-// Info.plist names, else the generic icon. Never null. Main thread (the platform's icon
-// service lives there).
+// The icon of an app or instance, read now: the platform's own icon, else the one its road
+// reads from its files (a bundle's ICNS, a desktop entry's Icon), else the generic icon.
+// Never null. Main thread (the platform's icon service lives there).
 QImage iconForFile(const QString &path);
-
-// The bundle's own ICNS image, or null. Reads files only: any thread.
-QImage bundleIcon(const QString &path);
 
 // Icons for the window's lists, read in the background so that no file an app ships
 // (however large or slow) is read on the main thread. Lives on the main thread.

@@ -1,13 +1,7 @@
 #include "model/BadgedIcon.h"
 
-#include "formats/Icns.h"
-#include "l10n/Tr.h"
-#include "model/AppIcons.h"
 #include "model/Store.h"
-#include "model/TandrelError.h"
-#include "platform/FileSystem.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHashFunctions>
@@ -85,26 +79,6 @@ QImage renderBadgedIcon(const QImage &icon, const QString &spaceName)
     painter.drawText(baseline, letter);
     painter.end();
     return image;
-}
-
-void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path)
-{
-    const QImage image = renderBadgedIcon(iconForFile(app.id()), spaceName);
-    QByteArray png;
-    QBuffer buffer(&png);
-    // Qt reads PNG quality 80 as zlib's fastest level: a million pixels encode in well under
-    // half the time of the default level, for a file about a sixth larger. The user waits
-    // for this while the instance is created.
-    constexpr int pngQuality = 80;
-    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG", pngQuality))
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude generar el ícono."),
-                                            QStringLiteral("Couldn't generate the icon.")));
-    try {
-        fs::writeBytes(path, icnsWithOneImage(png, badgedIconPixels));
-    } catch (const FileSystemError &) {
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude guardar el ícono."),
-                                            QStringLiteral("Couldn't save the icon.")));
-    }
 }
 
 QColor Store::badgeColor(const QString &name)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "model/InstalledApp.h"
-
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -22,9 +20,5 @@ QString badgeLetter(const QString &name);
 // The icon scaled to the canvas with a white ring, a coloured disc and the white letter
 // in its lower right corner.
 QImage renderBadgedIcon(const QImage &icon, const QString &spaceName);
-
-// Draws the app's icon with the badge and writes it as a one-image ICNS file.
-// Throws TandrelError when the image cannot be encoded or the file cannot be written.
-void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path);
 
 } // namespace tandrel

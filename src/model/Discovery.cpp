@@ -1,10 +1,9 @@
 #include "model/Store.h"
 
 #include "model/AppIcons.h"
-#include "model/DesktopSpaces.h"
 #include "model/NameOrder.h"
+#include "model/Roads.h"
 #include "model/ThreadHandoff.h"
-#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -30,24 +29,42 @@ void Store::setDetector(Detector detector)
 QList<InstalledApp> Store::listApps(const QStringList &folders)
 {
     QList<InstalledApp> apps;
-    for (const QString &folder : folders) {
-        QStringList entries;
-        try {
-            entries = fs::contentsOfDirectory(folder);
-        } catch (const FileSystemError &) {
-            continue;
-        }
-        for (const QString &entry : std::as_const(entries)) {
-            if (!hasAppExtension(entry))
-                continue;
-            InstalledApp app{QUrl::fromLocalFile(entry)};
-            if (app.name() != QLatin1String("Tandrel"))
-                apps.append(std::move(app));
-        }
-    }
-    apps.append(desktop::listApps(folders));
+    for (const Road *road : roads())
+        apps.append(road->listApps(folders));
     sortByName(apps, [](const InstalledApp &app) { return app.name(); });
     return apps;
+}
+
+std::optional<InstalledApp> Store::appAt(const QString &path)
+{
+    return roadFor(path).appAt(path);
+}
+
+AppFacts Store::factsOf(const InstalledApp &app, Mode mode)
+{
+    return roadFor(app.id()).factsOf(app, mode);
+}
+
+QString Store::sandboxWarning(const InstalledApp &app)
+{
+    return roadFor(app.id()).sandboxWarning(app);
+}
+
+QString Store::sandboxTooltip(const InstalledApp &app)
+{
+    return roadFor(app.id()).sandboxTooltip(app);
+}
+
+QString Store::sandboxExplanation(const QList<InstalledApp> &sandboxedApps)
+{
+    QStringList reasons;
+    for (const Road *road : roads()) {
+        if (std::any_of(sandboxedApps.cbegin(), sandboxedApps.cend(),
+                        [road](const InstalledApp &app) { return &roadFor(app.id()) == road; }))
+            reasons.append(road->sandboxExplanation());
+    }
+    // An empty group shows no explanation; the first road's stands ready for it.
+    return reasons.isEmpty() ? roads().first()->sandboxExplanation() : reasons.join(QStringLiteral("\n\n"));
 }
 
 void Store::refresh()

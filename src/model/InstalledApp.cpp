@@ -1,5 +1,7 @@
 #include "model/InstalledApp.h"
 
+#include <algorithm>
+
 namespace tandrel {
 
 QString plainPath(const QUrl &url)
@@ -18,6 +20,21 @@ QString baseNameWithoutExtension(const QString &path)
     const QString fileName = trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? fileName.left(dot) : fileName;
+}
+
+bool hasAppExtension(const QString &path)
+{
+    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 && QStringView(fileName).mid(dot + 1) == QLatin1String("app");
+}
+
+bool hasControlCharacters(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
+    });
 }
 
 InstalledApp::InstalledApp(const QUrl &url)

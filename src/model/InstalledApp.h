@@ -10,7 +10,7 @@
 
 namespace tandrel {
 
-// An application bundle found on disk, identified by its URL alone. The path and the
+// An installed application (a bundle, a desktop entry), identified by its URL alone. The path and the
 // name are derived from the URL once, when the value is made: lists of thousands of
 // apps are filtered and sorted by name at every keystroke and every refresh. The three
 // live in one immutable block that copies share, so a copy costs what a QUrl copy does,
@@ -29,8 +29,6 @@ public:
     // The file name without its last extension: "Big.Tool.app" gives "Big.Tool"; for a
     // desktop entry, the name it gives itself.
     const QString &name() const { return m_derived ? m_derived->name : empty().name; }
-    // A freedesktop desktop entry ("….desktop") rather than an application bundle.
-    bool isDesktopEntry() const { return id().endsWith(QLatin1String(".desktop")); }
 
     friend bool operator==(const InstalledApp &a, const InstalledApp &b)
     {
@@ -59,6 +57,12 @@ QString plainPath(const QUrl &url);
 
 // The last path component without its last extension.
 QString baseNameWithoutExtension(const QString &path);
+
+// The path's last extension equals "app" exactly: "Mail.APP" and "Mail" are not bundles.
+bool hasAppExtension(const QString &path);
+
+// Control characters (U+0000–U+001F, U+007F–U+009F) and the line and paragraph separators.
+bool hasControlCharacters(const QString &text);
 
 } // namespace tandrel
 

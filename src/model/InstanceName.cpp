@@ -1,7 +1,7 @@
 #include "model/InstanceName.h"
 
 #include "l10n/Tr.h"
-#include "model/BundleInfo.h"
+#include "model/InstalledApp.h"
 #include "model/TandrelError.h"
 
 namespace tandrel {

@@ -28,7 +28,4 @@ void sortByName(QList<T> &items, NameOf nameOf)
     });
 }
 
-// The path's last extension equals "app" exactly: "Mail.APP" and "Mail" are not bundles.
-bool hasAppExtension(const QString &path);
-
 } // namespace tandrel

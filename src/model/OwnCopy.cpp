@@ -1,6 +1,6 @@
 #include "model/OwnCopy.h"
 
-#include "model/BundleInfo.h"
+#include "formats/PropertyList.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -33,8 +33,8 @@ std::optional<QString> ownCopyToTrash(HostPlatform platform, const QString &appl
     const QString bundle = parts.mid(0, parts.size() - 3).join(QLatin1Char('/'));
     if (fs::itemKind(bundle) != fs::ItemKind::Directory)
         return std::nullopt;
-    const std::optional<BundleInfo> info = readBundleInfo(bundle);
-    if (!info || info->identifier != QLatin1String(ownBundleIdentifier))
+    const std::optional<QVariantMap> info = readPropertyListFile(bundle + QStringLiteral("/Contents/Info.plist"));
+    if (!info || info->value(QStringLiteral("CFBundleIdentifier")).toString() != QLatin1String(ownBundleIdentifier))
         return std::nullopt;
     return bundle;
 }

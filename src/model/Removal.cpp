@@ -1,10 +1,7 @@
 #include "model/Removal.h"
 
 #include "l10n/Tr.h"
-#include "model/DesktopSpaces.h"
-#include "model/InstalledApp.h"
-#include "model/NameOrder.h"
-#include "model/Ownership.h"
+#include "model/InstanceId.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -12,33 +9,9 @@
 namespace tandrel {
 namespace {
 
-QString parentOf(const QString &path)
-{
-    return path.left(path.lastIndexOf(QLatin1Char('/')));
-}
-
 QString fileNameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-bool sameFolder(const QString &a, const QString &b)
-{
-    if (QDir::cleanPath(a) == QDir::cleanPath(b))
-        return true;
-    const QString resolvedA = fs::resolvedPath(a);
-    return !resolvedA.isEmpty() && resolvedA == fs::resolvedPath(b);
-}
-
-bool removeReporting(const QString &path, RemovalReport &report)
-{
-    try {
-        fs::removeItem(path);
-        return true;
-    } catch (const FileSystemError &error) {
-        report.leftovers.append({path, LeftoverReason::Failed, error.errorDescription()});
-        return false;
-    }
 }
 
 QString describe(const Leftover &leftover)
@@ -66,6 +39,17 @@ QString describe(const Leftover &leftover)
 
 } // namespace
 
+bool removeReporting(const QString &path, RemovalReport &report)
+{
+    try {
+        fs::removeItem(path);
+        return true;
+    } catch (const FileSystemError &error) {
+        report.leftovers.append({path, LeftoverReason::Failed, error.errorDescription()});
+        return false;
+    }
+}
+
 QString RemovalReport::message() const
 {
     if (leftovers.isEmpty())
@@ -76,33 +60,20 @@ QString RemovalReport::message() const
     return lines.join(QLatin1Char('\n'));
 }
 
-bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
-                   const std::optional<QString> &instanceId, RemovalReport &report)
-{
-    const fs::ItemKind kind = fs::itemKind(wrapperPath);
-    if (kind == fs::ItemKind::Missing)
-        return true;
-    if (kind == fs::ItemKind::Link) {
-        report.leftovers.append({wrapperPath, LeftoverReason::Link, {}});
-        return false;
-    }
-    const std::optional<QString> carried = wrapperInstanceId(wrapperPath);
-    const bool ours = carried ? (!instanceId || *carried == *instanceId) : isWrapperSkeleton(wrapperPath);
-    if (!ours || !sameFolder(parentOf(wrapperPath), spacesDir) || !hasAppExtension(wrapperPath)) {
-        report.leftovers.append({wrapperPath, LeftoverReason::NotMadeByTandrel, {}});
-        return false;
-    }
-    return removeReporting(wrapperPath, report);
-}
-
 void removeDataFolder(const QString &recordedDataDir, const std::optional<QString> &instanceId,
-                      const QString &dataRoot, RemovalReport &report)
+                      const QStringList &dataRoots, RemovalReport &report)
 {
     const QString recorded = QDir::cleanPath(recordedDataDir);
-    const QString realRoot = fs::resolvedPath(dataRoot);
-    const bool named = instanceId && isInstanceId(*instanceId)
-        && (recorded == dataRoot + QLatin1Char('/') + *instanceId
-            || (!realRoot.isEmpty() && recorded == realRoot + QLatin1Char('/') + *instanceId));
+    QString realRoot;
+    bool named = false;
+    for (const QString &dataRoot : dataRoots) {
+        realRoot = fs::resolvedPath(dataRoot);
+        named = instanceId && isInstanceId(*instanceId)
+            && (recorded == dataRoot + QLatin1Char('/') + *instanceId
+                || (!realRoot.isEmpty() && recorded == realRoot + QLatin1Char('/') + *instanceId));
+        if (named)
+            break;
+    }
     if (!named) {
         if (fs::itemKind(recordedDataDir) != fs::ItemKind::Missing)
             report.leftovers.append({recordedDataDir, LeftoverReason::NotItsDataFolder, {}});
@@ -126,10 +97,6 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
     }
 }
 
-namespace {
-
-// Removes the root when nothing of anyone else's is left in it: an empty folder, or a
-// link (removed as a link; its target keeps whatever was not ours).
 void removeRoot(const QString &root, RemovalReport &report)
 {
     const fs::ItemKind kind = fs::itemKind(root);
@@ -159,19 +126,8 @@ QStringList entriesOf(const QString &folder)
     }
 }
 
-} // namespace
-
-RemovalReport removeEverything(const QString &spacesDir, const QString &dataRoot)
+void removeDataRoot(const QString &dataRoot, RemovalReport &report)
 {
-    RemovalReport report;
-    for (const QString &entry : entriesOf(spacesDir)) {
-        if (isFinderMetadata(entry))
-            removeReporting(entry, report);
-        else
-            removeWrapper(entry, spacesDir, std::nullopt, report);
-    }
-    removeRoot(spacesDir, report);
-
     for (const QString &entry : entriesOf(dataRoot)) {
         const fs::ItemKind kind = fs::itemKind(entry);
         if (isFinderMetadata(entry))
@@ -183,8 +139,6 @@ RemovalReport removeEverything(const QString &spacesDir, const QString &dataRoot
                 {entry, kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {}});
     }
     removeRoot(dataRoot, report);
-    desktop::removeEverything(report);
-    return report;
 }
 
 } // namespace tandrel

@@ -2,15 +2,14 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 namespace tandrel {
 
 // Removal removes only what Tandrel made, and never follows a link to get there:
-// - a wrapper: a real folder directly inside the instances folder whose Info.plist carries
-//   Tandrel's identifier (for the instance's own id when it is known), or the bare
-//   skeleton a failed creation leaves;
+// - a launcher (a wrapper bundle, a desktop entry): what its road recognises as its own;
 // - a data folder: exactly "<data root>/<id>" for the instance's own id, a real folder.
 // A root that is itself a link (moved to another disk, say) is followed once to find its
 // real folder; inside it the rules above decide. Links inside what is removed are removed
@@ -40,20 +39,23 @@ struct RemovalReport
     QString message() const;
 };
 
-// Removes the wrapper under the rules above. A wrapper already gone counts as removed.
-// Returns whether nothing is left at its path.
-bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
-                   const std::optional<QString> &instanceId, RemovalReport &report);
-
 // Removes the data folder of the instance when the recorded path names exactly
-// "<data root>/<instanceId>" and that is a real folder. Without a known id nothing
-// is removed.
+// "<root>/<instanceId>" for one of the roots and that is a real folder. Without a known id
+// nothing is removed.
 void removeDataFolder(const QString &recordedDataDir, const std::optional<QString> &instanceId,
-                      const QString &dataRoot, RemovalReport &report);
+                      const QStringList &dataRoots, RemovalReport &report);
 
-// Everything Tandrel made under both roots (uninstalling): its wrappers, the data folders
-// named by an instance id, Finder's .DS_Store files; then each root that is left empty,
-// or that is a link, is removed itself.
-RemovalReport removeEverything(const QString &spacesDir, const QString &dataRoot);
+// Uninstalling a data root: the data folders in it named by an instance id and Finder's
+// .DS_Store files go, anything else stays and is reported; then the root itself goes when
+// it is left empty or is a link (removed as a link).
+void removeDataRoot(const QString &dataRoot, RemovalReport &report);
+
+// Helpers of the removals above, for the roads' own.
+bool removeReporting(const QString &path, RemovalReport &report);
+// The folder's entries, or none when it cannot be read.
+QStringList entriesOf(const QString &folder);
+// A root left empty, or one that is a link, is removed; anything in it stays.
+void removeRoot(const QString &root, RemovalReport &report);
+bool isFinderMetadata(const QString &path);
 
 } // namespace tandrel

@@ -2,8 +2,7 @@
 
 #include "l10n/Tr.h"
 #include "model/TandrelError.h"
-#include "model/DesktopSpaces.h"
-#include "model/ToolRunner.h"
+#include "model/Roads.h"
 #include "platform/FileSystem.h"
 
 #include <utility>
@@ -50,16 +49,10 @@ void Store::setApplicationFolders(std::optional<QStringList> folders)
 
 QStringList Store::defaultApplicationFolders()
 {
-    QStringList folders{QStringLiteral("/Applications")};
-    if (const std::optional<QString> home = fs::homeDirectory())
-        folders.append(*home + QStringLiteral("/Applications"));
-    // On Linux the desktop's own apps too: its applications folders.
-    return folders + desktop::defaultFolders();
-}
-
-void Store::runTool(const QString &path, const QStringList &arguments)
-{
-    tandrel::runTool(path, arguments);
+    QStringList folders;
+    for (const Road *road : roads())
+        folders += road->defaultFolders();
+    return folders;
 }
 
 void Store::setApps(QList<InstalledApp> apps)

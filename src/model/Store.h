@@ -1,10 +1,10 @@
 #pragma once
 
-#include "model/BundleInfo.h"
 #include "model/InstalledApp.h"
 #include "model/LaunchStrategy.h"
 #include "model/Mode.h"
 #include "model/Removal.h"
+#include "model/Road.h"
 #include "model/SpaceInfo.h"
 
 #include <QColor>
@@ -22,7 +22,8 @@ namespace tandrel {
 
 // The observable model of one window: the installed apps, the instances and the
 // set of sandboxed apps. Lists are replaced whole; each replacement is signalled.
-// Lives on the main thread.
+// Lives on the main thread. What differs between kinds of app (bundles, desktop entries)
+// is asked of each app's road (Roads.h); the steps they share are taken here.
 class Store : public QObject
 {
     Q_OBJECT
@@ -49,69 +50,72 @@ public:
     static QString home();
     // "<home>/Applications/Tandrel": one wrapper bundle per instance. Throws as home() does.
     static QString spacesDir();
-    // "<home>/Library/Application Support/Tandrel": one data folder per instance.
+    // "<home>/Library/Application Support/Tandrel": one data folder per wrapper bundle.
     static QString dataRoot();
     // The folders searched for apps: those given at construction, else the defaults.
     QStringList applicationFolders() const;
     void setApplicationFolders(std::optional<QStringList> folders);
 
-    // Lists the apps of both folders, rescans the instances and starts the background
+    // Lists the apps of the folders, rescans the instances and starts the background
     // sandbox check, whose answer arrives later as sandboxedPaths. The answer of an
     // older refresh never replaces a newer one's.
     void refresh();
-    // The apps of the folders, in order, without Tandrel itself, sorted by name.
+    // The apps every road finds in the folders, without Tandrel itself, sorted by name.
     static QList<InstalledApp> listApps(const QStringList &folders);
+    // The app at the path as its road would list it, when it would.
+    static std::optional<InstalledApp> appAt(const QString &path);
     // Replaces the background sandbox check (tests); empty restores the real one.
     void setDetector(Detector detector);
 
-    // Rebuilds spaces from the wrappers in spacesDir. Never fails.
+    // Rebuilds spaces from every road's instances. Never fails.
     void scanSpaces();
-    // Removes the wrapper and then, only when that succeeded, the data folder, both under
-    // the rules of Removal.h; then rescans. The report lists what was left and why.
+    // Removes the launcher (wrapper or entry) and then, only when that succeeded, the data
+    // folder, both under the rules of Removal.h; then rescans. The report lists what was
+    // left and why.
     RemovalReport deleteSpace(const SpaceInfo &space);
-    // Opens the wrapper as an application and returns at once.
+    // Starts the instance and returns at once.
     void launchSpace(const SpaceInfo &space);
-    // Shows the wrapper in the file manager.
+    // Shows the launcher in the file manager.
     void revealSpace(const SpaceInfo &space);
 
-    // Writes a new instance of target, signs it, rescans and returns the wrapper's URL.
-    // Refusals throw TandrelError; file-system failures throw FileSystemError and leave
-    // what was written. Blocks while the signing tools run.
+    // Writes a new instance of target, signs it where its road signs, rescans and returns
+    // the launcher's URL. Refusals throw TandrelError; file-system failures throw
+    // FileSystemError and leave what was written. Blocks while the signing tools run.
     QUrl createSpace(const InstalledApp &target, const QString &name, Mode mode);
     // The same with the launch strategy chosen by the caller (the command line's --mode).
     QUrl createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy);
-    // The strategy creation would pick for the app in this mode, or nothing when its
-    // Info.plist cannot be read.
-    static std::optional<LaunchStrategy> strategyFor(const InstalledApp &target, Mode mode);
     // The same, with the signing tools run in the background so the window keeps
-    // answering: refusals and file-system failures are thrown at once, and the wrapper's
-    // URL is returned; spaceCreated(wrapper) follows on the main thread once it is signed
+    // answering: refusals and file-system failures are thrown at once, and the launcher's
+    // URL is returned; spaceCreated(launcher) follows on the main thread once it is signed
     // and the instances are rescanned.
     QUrl beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode);
 
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);
 
-    // Whether the app's code signature carries the sandbox entitlement with a true
-    // Boolean or non-zero number. Any failure is false. Answers are cached for the
-    // life of the process; callable from any thread.
+    // Whether the app is sandboxed so that an instance would share its data: for a bundle,
+    // its code signature carries the sandbox entitlement with a true Boolean or non-zero
+    // number (any failure is false); for a desktop app, Flatpak or Snap runs it. Answers
+    // are cached for the life of the process; callable from any thread.
     static bool isSandboxed(const QUrl &url);
-    // The same for a bundle whose Info.plist the caller has read already.
-    static bool isSandboxed(const QUrl &url, const BundleInfo &info);
     // The sandboxed ones among the apps, by path; any thread.
     static QSet<QString> detectSandboxed(const QList<InstalledApp> &apps);
 
-    // What the command line shows of an app, from one read of its Info.plist.
-    struct AppFacts
-    {
-        QString bundleIdentifier;
-        bool sandboxed = false;
-        // What creation in Auto mode would pick; nothing for an unreadable or sandboxed app.
-        std::optional<LaunchStrategy> strategy;
-    };
-    static AppFacts factsOf(const InstalledApp &app);
-    // "/Applications", then "<home>/Applications".
+    // What the app's road says of it for the mode: what the window and the command line
+    // show, and what creation refuses.
+    static AppFacts factsOf(const InstalledApp &app, Mode mode = Mode::Auto);
+    static QString sandboxWarning(const InstalledApp &app);
+    static QString sandboxTooltip(const InstalledApp &app);
+    // Why the sandboxed apps among these are listed apart: each of their roads' reasons,
+    // in the roads' order, a blank line between them (the first road's for no apps).
+    static QString sandboxExplanation(const QList<InstalledApp> &sandboxedApps);
+    // Every road's default folders, in the roads' order: "/Applications", then
+    // "<home>/Applications", then the desktop's own folders where there are any.
     static QStringList defaultApplicationFolders();
+
+    // Uninstalling: every road's places, in order, and everything Tandrel made in them.
+    static QList<UninstallPlace> uninstallPlaces();
+    static RemovalReport removeEverything();
 
 Q_SIGNALS:
     void appsChanged();
@@ -120,13 +124,10 @@ Q_SIGNALS:
     void spaceCreated(const QUrl &wrapper);
 
 private:
-    // Steps up to the instance record: refusals and file-system errors are thrown.
-    QUrl writeSpace(const InstalledApp &target, const QString &name, Mode mode,
-                    std::optional<LaunchStrategy> forced = std::nullopt);
-    // Signs the wrapper and clears its quarantine attribute; any thread, never fails.
-    static void signWrapper(const QString &wrapper);
-    static void runTool(const QString &path, const QStringList &arguments);
-    static bool sandboxAnswer(const QUrl &url, const BundleInfo *info);
+    // The shared steps and the road's writing: refusals and file-system errors are thrown.
+    // Returns the launcher's path.
+    QString writeSpace(const InstalledApp &target, const QString &name, Mode mode,
+                       std::optional<LaunchStrategy> forced = std::nullopt);
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);

@@ -22,6 +22,9 @@ public:
     // is the bundle's own executable as its Info.plist names it (empty when unusable);
     // platforms without a launch service start it directly.
     virtual void openApplication(const QUrl &bundle, const QString &executable) = 0;
+    // Starts the desktop entry at the path the way the desktop starts it, detached, and
+    // returns at once. Platforms without desktop entries do nothing.
+    virtual void openDesktopEntry(const QString &path) { Q_UNUSED(path) }
     // Brings the file manager forward with the items selected.
     virtual void activateFileViewerSelecting(const QList<QUrl> &items) = 0;
 

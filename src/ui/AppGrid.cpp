@@ -3,6 +3,7 @@
 #include "l10n/LanguageManager.h"
 #include "model/AppIcons.h"
 #include "l10n/Tr.h"
+#include "model/Store.h"
 #include "ui/AppCardPainter.h"
 #include "ui/AppGridAccessibility.h"
 
@@ -338,14 +339,8 @@ void AppGrid::activate(int index)
 
 QString AppGrid::toolTipFor(const InstalledApp &app) const
 {
-    if (m_sandboxed && app.isDesktopEntry())
-        return app.name()
-            + tandrel::tr(QStringLiteral(" se ejecuta en el sandbox de Flatpak o Snap — no se puede duplicar."),
-                QStringLiteral(" runs in a Flatpak or Snap sandbox — it can't be duplicated."));
     if (m_sandboxed)
-        return app.name()
-            + tandrel::tr(QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."),
-                QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it."));
+        return Store::sandboxTooltip(app);
     return tandrel::tr(QStringLiteral("Crear una segunda instancia de "),
                QStringLiteral("Create a second instance of "))
         + app.name();

@@ -1,6 +1,7 @@
 #include "ui/AppsSection.h"
 
 #include "l10n/Tr.h"
+#include "model/Store.h"
 #include "ui/AppGrid.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
@@ -130,30 +131,8 @@ void AppsSection::retranslate()
     retranslateNoMatch();
     m_duplicableHeading->setText(tandrel::tr(QStringLiteral("Apps duplicables"), QStringLiteral("Duplicable apps")));
     m_sandboxedHeading->setText(tandrel::tr(QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")));
-    // Flatpak and Snap apps (desktop entries) have a sandbox of their own; say what holds
-    // for the apps in the group, both when it holds both kinds.
-    const QString desktopText = tandrel::tr(
-        QStringLiteral("Estas apps se ejecutan en el sandbox de Flatpak o Snap: el sandbox decide dónde guardan sus "
-                       "datos, así que una instancia compartiría la sesión original. Si la app existe como paquete "
-                       "del sistema o descarga directa, esa versión sí suele ser duplicable."),
-        QStringLiteral("These apps run in a Flatpak or Snap sandbox: the sandbox decides where they keep their data, "
-                       "so an instance would share the original session. If the app exists as a system package or a "
-                       "direct download, that version is usually duplicable."));
-    const QString bundleText = tandrel::tr(
-        QStringLiteral("Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app "
-                       "y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo "
-                       "implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain "
-                       "(perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App "
-                       "Store, esa versión sí suele ser duplicable."),
-        QStringLiteral("These apps are sandboxed by Apple: the isolation is signed into the app itself and "
-                       "enforced by the system at launch, regardless of user permissions. Removing it would "
-                       "require re-signing the app, which breaks its original signature and its Keychain access "
-                       "(you'd lose saved sessions). If the app exists as a direct download outside the App "
-                       "Store, that version is usually duplicable."));
-    const QList<InstalledApp> &boxed = m_sandboxedGrid->apps();
-    const bool desktop = std::any_of(boxed.cbegin(), boxed.cend(), [](const InstalledApp &app) { return app.isDesktopEntry(); });
-    const bool bundles = std::any_of(boxed.cbegin(), boxed.cend(), [](const InstalledApp &app) { return !app.isDesktopEntry(); });
-    m_explanation->setText(desktop && bundles ? bundleText + QStringLiteral("\n\n") + desktopText : desktop ? desktopText : bundleText);
+    // Each kind of app in the group has its own reason; all of them are given.
+    m_explanation->setText(Store::sandboxExplanation(m_sandboxedGrid->apps()));
     update();
 }
 

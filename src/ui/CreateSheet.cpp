@@ -3,7 +3,6 @@
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "model/AppIcons.h"
-#include "model/DesktopSpaces.h"
 #include "model/Store.h"
 #include "ui/Accessibility.h"
 #include "ui/Style.h"
@@ -250,20 +249,12 @@ void CreateSheet::retranslate()
                       QStringLiteral("Automatic detects the best method (recommended)."))
         : tandrel::tr(QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."),
                       QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic."));
-    // An app that hands a second launch to its running copy: the user should know first.
-    if (const std::optional<QString> notice = m_app.isDesktopEntry() ? desktop::handOffNotice(m_app, m_mode) : std::nullopt)
-        help += QStringLiteral("\n\n") + *notice;
+    // An app that hands a second launch to its running copy, say: the user should know first.
+    const QString notice = Store::factsOf(m_app, m_mode).notice;
+    if (!notice.isEmpty())
+        help += QStringLiteral("\n\n") + notice;
     m_help->setText(help);
-    // A desktop app's sandbox is Flatpak's or Snap's, with its own explanation.
-    const QString desktopWarning = m_app.isDesktopEntry() ? desktop::sandboxWarning(m_app) : QString();
-    m_warningText->setText(
-        !desktopWarning.isEmpty() ? desktopWarning : name
-        + tandrel::tr(QStringLiteral(" está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede "
-                                     "saltar: la instancia compartiría la sesión original. Si existe versión de descarga "
-                                     "directa (fuera del App Store), esa sí suele ser duplicable."),
-                      QStringLiteral(" is sandboxed by Apple. The sandbox is enforced at the system level and can't be "
-                                     "bypassed: the instance would share the original session. If a direct-download "
-                                     "version exists (outside the App Store), that one is usually duplicable.")));
+    m_warningText->setText(Store::sandboxWarning(m_app));
     m_warning->setAccessibleName(m_warningText->text());
     m_cancel->setText(tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")));
     updateState();

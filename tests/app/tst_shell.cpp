@@ -54,6 +54,7 @@ private Q_SLOTS:
     void init()
     {
         QDir(isolatedHome() + QStringLiteral("/Applications")).removeRecursively();
+        QDir(isolatedHome() + QStringLiteral("/Library")).removeRecursively();
         m_asked.clear();
         m_steps.clear();
         LanguageManager::shared().setChoice(LanguageManager::Choice::En);
@@ -106,41 +107,54 @@ private Q_SLOTS:
         QCOMPARE(m_asked.first().icon, QMessageBox::Critical);
     }
 
-    // The alert's seven lines are built here, not through one pair of texts: checked whole.
+    // The alert names each place as it is on this platform: the paths are written out here,
+    // not asked of the code that builds them.
     void uninstall_alertNamesTheRealPaths_data()
     {
         QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("bundleFolders"); // ~/Applications/Tandrel and its data root exist
         QTest::addColumn<QStringList>("lines");
-        const QString spaces = Store::spacesDir(), data = Store::dataRoot();
+        const QString h = isolatedHome();
+        const QStringList bundlesEn{"• All duplicated instances (" + h + "/Applications/Tandrel)",
+                                    "• Their data and sessions (" + h + "/Library/Application Support/Tandrel)"};
 #ifdef Q_OS_MACOS
-        const QString here[] = {"your Mac", "tu Mac"};
+        const QStringList en{"Everything Tandrel created on your Mac will be removed:", ""};
+        QTest::newRow("macOS") << int(LanguageManager::Choice::En) << false
+                               << en + bundlesEn + QStringList{"• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
 #else
-        const QString here[] = {"this computer", "este equipo"};
-#endif
-        QTest::newRow("en") << int(LanguageManager::Choice::En) << QStringList{
-            "Everything Tandrel created on " + here[0] + " will be removed:", "",
-            "• All duplicated instances (" + spaces + ")", "• Their data and sessions (" + data + ")",
-            "• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
-        QTest::newRow("es") << int(LanguageManager::Choice::Es) << QStringList{
-            "Se eliminará todo lo que Tandrel creó en " + here[1] + ":", "",
-            "• Todas las instancias duplicadas (" + spaces + ")", "• Sus datos y sesiones (" + data + ")",
+        const QStringList en{"Everything Tandrel created on this computer will be removed:", ""};
+        const QStringList desktopEn{"• All duplicated instances (" + h + "/.local/share/applications/tandrel-*.desktop)",
+                                    "• Their data and sessions (" + h + "/.local/share/tandrel)"};
+        const QStringList end{"• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
+        QTest::newRow("Linux: desktop instances only") << int(LanguageManager::Choice::En) << false << en + desktopEn + end;
+        QTest::newRow("Linux: bundle folders too") << int(LanguageManager::Choice::En) << true << en + bundlesEn + desktopEn + end;
+        QTest::newRow("Linux, in Spanish") << int(LanguageManager::Choice::Es) << false << QStringList{
+            "Se eliminará todo lo que Tandrel creó en este equipo:", "",
+            "• Todas las instancias duplicadas (" + h + "/.local/share/applications/tandrel-*.desktop)",
+            "• Sus datos y sesiones (" + h + "/.local/share/tandrel)",
             "• Tandrel.app se moverá a la Papelera", "", "Esta acción no se puede deshacer."};
+#endif
     }
     void uninstall_alertNamesTheRealPaths()
     {
         QFETCH(int, choice);
+        QFETCH(bool, bundleFolders);
         QFETCH(QStringList, lines);
         LanguageManager::shared().setChoice(LanguageManager::Choice(choice));
+        if (bundleFolders) {
+            fs::createDirectory(isolatedHome() + QStringLiteral("/Applications/Tandrel"));
+            fs::createDirectory(isolatedHome() + QStringLiteral("/Library/Application Support/Tandrel"));
+        }
         m_answer = false;
         uninstall(recordingSteps());
         QCOMPARE(m_asked.last().informativeText.split(QLatin1Char('\n')), lines);
-        // Without a copy to trash, line 5 says what becomes of Tandrel instead.
+        // Without a copy to trash, the line before the last two says what becomes of Tandrel.
         UninstallSteps keep = recordingSteps();
         keep.applicationCopy.reset();
         uninstall(keep);
         const QStringList kept = m_asked.last().informativeText.split(QLatin1Char('\n'));
-        QCOMPARE(kept.size(), 7);
-        QVERIFY(kept[4] != lines[4] && kept[4].startsWith(QStringLiteral("• Tandrel ")));
+        QCOMPARE(kept.size(), lines.size());
+        QVERIFY(kept[lines.size() - 3].startsWith(QStringLiteral("• Tandrel ")) && kept != lines);
     }
 
     void uninstall_confirmedRemovesThenTrashesThenQuits()

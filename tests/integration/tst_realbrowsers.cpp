@@ -2,7 +2,7 @@
 // headless: the profile must land in the instance's data folder, and nothing in the home's
 // .config, .cache or .mozilla; two instances side by side have their own window classes. A
 // browser that is not installed is skipped.
-#include "model/DesktopInstance.h"
+#include "model/desktop/DesktopInstance.h"
 #include "platform/linux/DesktopLauncher.h"
 #include "support/FakeBundle.h"
 #include "support/TestEnvironment.h"

@@ -1,5 +1,6 @@
 #include "formats/Icns.h"
 #include "model/AppIcons.h"
+#include "model/bundle/BundleIcon.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
 #include "support/TestEnvironment.h"

@@ -1,6 +1,7 @@
 #include "formats/Icns.h"
 #include "l10n/LanguageManager.h"
 #include "model/BadgedIcon.h"
+#include "model/bundle/BundleIcon.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
 #include "support/RecordingWorkspace.h"

@@ -1,7 +1,7 @@
 // Desktop apps on Linux: which entries are listed, how each app is started, the exact Exec
 // of an instance, what its entry holds, and which entries count as Tandrel's.
-#include "model/DesktopInstance.h"
-#include "model/DesktopKeyFile.h"
+#include "model/desktop/DesktopInstance.h"
+#include "model/desktop/DesktopKeyFile.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 #include "platform/linux/DesktopLauncher.h"

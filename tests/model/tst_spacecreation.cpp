@@ -4,7 +4,7 @@
 #include "model/SpaceRecord.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
-#include "model/WrapperTemplates.h"
+#include "model/bundle/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"

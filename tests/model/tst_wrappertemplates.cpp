@@ -1,5 +1,5 @@
 #include "formats/PropertyList.h"
-#include "model/WrapperTemplates.h"
+#include "model/bundle/WrapperTemplates.h"
 #include "support/TestEnvironment.h"
 
 using namespace tandrel;

@@ -1,7 +1,7 @@
 #include "support/FakeBundle.h"
 
 #include "formats/Icns.h"
-#include "model/WrapperTemplates.h"
+#include "model/bundle/WrapperTemplates.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>

@@ -43,6 +43,7 @@ public:
         opened.append(bundle);
         executables.append(executable);
     }
+    void openDesktopEntry(const QString &path) override { openApplication(QUrl::fromLocalFile(path), {}); }
     void activateFileViewerSelecting(const QList<QUrl> &items) override { revealed.append(items); }
 
     QImage icon() const { return m_icon; }

@@ -50,20 +50,18 @@ QImage LinuxWorkspace::iconForFile(const QString &)
 
 void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executable)
 {
-    if (!bundle.isLocalFile())
-        return;
-    // A desktop entry starts the way the desktop starts it.
-    if (bundle.toLocalFile().endsWith(QLatin1String(".desktop"))) {
-        launchDesktopFile(bundle.toLocalFile());
-        return;
-    }
-    if (executable.isEmpty())
+    if (!bundle.isLocalFile() || executable.isEmpty())
         return;
     const QString path = withoutTrailingSlashes(bundle.toLocalFile());
     if (!executable.startsWith(path + QStringLiteral("/Contents/MacOS/")) || !fs::isExecutableFile(executable))
         return;
     // Started directly (no shell) and detached: it outlives us and is never waited for.
     QProcess::startDetached(executable, {});
+}
+
+void LinuxWorkspace::openDesktopEntry(const QString &path)
+{
+    launchDesktopFile(path);
 }
 
 void LinuxWorkspace::activateFileViewerSelecting(const QList<QUrl> &items)

@@ -26,6 +26,8 @@ public:
     // Starts the executable detached, without arguments, in the current working folder;
     // does nothing when it is not an executable file inside the bundle.
     void openApplication(const QUrl &bundle, const QString &executable) override;
+    // Through GIO, as the desktop's menus start it.
+    void openDesktopEntry(const QString &path) override;
     // org.freedesktop.FileManager1.ShowItems on the session bus, asynchronously; when
     // it fails, the items' parent folders are opened instead.
     void activateFileViewerSelecting(const QList<QUrl> &items) override;

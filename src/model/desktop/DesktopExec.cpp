@@ -1,4 +1,4 @@
-#include "model/DesktopExec.h"
+#include "model/desktop/DesktopExec.h"
 
 #include <glib.h>
 

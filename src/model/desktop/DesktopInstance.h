@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/DesktopApps.h"
-#include "model/DesktopRecipes.h"
+#include "model/desktop/DesktopApps.h"
+#include "model/desktop/DesktopRecipes.h"
 #include "model/LaunchStrategy.h"
 #include "model/Removal.h"
 

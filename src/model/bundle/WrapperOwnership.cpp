@@ -1,9 +1,8 @@
-#include "model/Ownership.h"
+#include "model/bundle/WrapperOwnership.h"
 
-#include "model/BundleInfo.h"
+#include "model/InstanceId.h"
+#include "model/bundle/BundleInfo.h"
 #include "platform/FileSystem.h"
-
-#include <QRegularExpression>
 
 namespace tandrel {
 namespace {
@@ -45,13 +44,6 @@ std::optional<QStringList> plainTree(const QString &root, const QString &relativ
 }
 
 } // namespace
-
-bool isInstanceId(const QString &text)
-{
-    static const QRegularExpression uuid(
-        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
-    return text.size() == 36 && uuid.match(text).hasMatch();
-}
 
 QString wrapperIdentifier(const QString &instanceId)
 {

@@ -1,42 +1,14 @@
-#include "model/DesktopRecipes.h"
+#include "model/desktop/DesktopRecipes.h"
 
-#include "l10n/Tr.h"
+#include "model/AppFamilies.h"
 #include "platform/FileSystem.h"
 
 #include <QRegularExpression>
 
-#include <array>
+#include <algorithm>
 
 namespace tandrel {
 namespace {
-
-// Executable base names, exact. Distributions start the browsers through wrappers with
-// these names, and their binaries carry them too, so either the name on PATH or the one
-// its links lead to decides.
-constexpr std::array userDataDirFamily{
-    "chromium", "chromium-browser", "ungoogled-chromium", "chrome", "google-chrome", "google-chrome-stable",
-    "google-chrome-beta", "google-chrome-unstable", "brave", "brave-browser", "brave-browser-stable",
-    "brave-browser-beta", "brave-browser-nightly", "vivaldi", "vivaldi-stable", "vivaldi-snapshot", "vivaldi-bin",
-    "opera", "opera-beta", "opera-developer", "microsoft-edge", "microsoft-edge-stable", "microsoft-edge-beta",
-    "microsoft-edge-dev", "msedge", "thorium-browser", "electron"};
-constexpr std::array geckoFamily{
-    "firefox", "firefox-esr", "firefox-bin", "firefox-beta", "firefox-nightly", "firefox-developer-edition",
-    "iceweasel", "librewolf", "thunderbird", "thunderbird-bin", "betterbird", "waterfox", "icecat", "seamonkey",
-    "floorp", "zen", "zen-browser", "palemoon"};
-
-// Files that only an Electron app ships beside its binary; every file of one row must be
-// there. Chromium's .pak files alone are no sign: CEF apps ship them and ignore --user-data-dir.
-const QList<QStringList> electronMarkers{
-    {QStringLiteral("resources/app.asar")},
-    {QStringLiteral("resources/app/package.json")},
-    {QStringLiteral("libffmpeg.so"), QStringLiteral("chrome-sandbox")},
-};
-
-template<size_t N>
-bool listed(const std::array<const char *, N> &family, const QString &name)
-{
-    return std::any_of(family.begin(), family.end(), [&](const char *entry) { return name == QLatin1String(entry); });
-}
 
 QString baseName(const QString &path)
 {
@@ -61,22 +33,17 @@ QStringList programNames(const QString &program, const QString &real)
 }
 
 // The program's folder, or the one above it for a launcher in a bin/ folder of its own.
-bool shipsElectron(const QString &real)
+bool installedWith(const QString &real, const QList<QStringList> &markers)
 {
     const QString folder = parentOf(real);
     for (const QString &candidate : {folder, parentOf(folder)}) {
-        for (const QStringList &marker : electronMarkers) {
+        for (const QStringList &marker : markers) {
             if (std::all_of(marker.cbegin(), marker.cend(),
                             [&](const QString &file) { return fs::fileExists(candidate + QLatin1Char('/') + file); }))
                 return true;
         }
     }
     return false;
-}
-
-QString sandboxName(SandboxKind kind)
-{
-    return kind == SandboxKind::Snap ? QStringLiteral("Snap") : QStringLiteral("Flatpak");
 }
 
 } // namespace
@@ -89,11 +56,11 @@ std::optional<LaunchStrategy> desktopStrategy(const DesktopApp &app, Mode mode)
         return LaunchStrategy::IsolatedHome;
     const QString real = fs::resolvedPath(app.program);
     const QStringList names = programNames(app.program, real.isEmpty() ? app.program : real);
-    if (std::any_of(names.cbegin(), names.cend(), [](const QString &name) { return listed(geckoFamily, name); }))
-        return LaunchStrategy::GeckoProfile;
-    if (std::any_of(names.cbegin(), names.cend(), [](const QString &name) { return listed(userDataDirFamily, name); })
-        || (!real.isEmpty() && shipsElectron(real)))
-        return LaunchStrategy::UserDataDir;
+    for (const AppFamily &family : appFamilies()) {
+        if (std::any_of(names.cbegin(), names.cend(), [&](const QString &name) { return family.programNames.contains(name); })
+            || (!real.isEmpty() && installedWith(real, family.installMarkers)))
+            return family.strategy;
+    }
     return LaunchStrategy::IsolatedHome;
 }
 
@@ -105,34 +72,6 @@ bool handsOffToRunningCopy(const DesktopApp &app, LaunchStrategy strategy)
     static const QRegularExpression busName(
         QStringLiteral("^[A-Za-z_][A-Za-z0-9_-]*(\\.[A-Za-z_][A-Za-z0-9_-]*){2,}\\.desktop$"));
     return app.dbusActivatable || app.singleMainWindow || busName.match(app.desktopId).hasMatch();
-}
-
-QString sandboxedRefusal(const DesktopApp &app)
-{
-    const QString kind = sandboxName(app.sandbox);
-    return tandrel::tr(
-        app.name + QStringLiteral(" está instalada como ") + kind
-            + QStringLiteral(" y su sandbox no permite duplicarla: el sandbox decide dónde guarda sus datos, así que "
-                             "la instancia compartiría la sesión original. Si existe como paquete del sistema o "
-                             "descarga directa (fuera de Flatpak y Snap), instálala — esa sí suele ser duplicable."),
-        app.name + QStringLiteral(" is installed as a ") + kind
-            + QStringLiteral(" and its sandbox won't allow duplicating it: the sandbox decides where its data goes, "
-                             "so the instance would share the original session. If it exists as a system package "
-                             "or a direct download (outside Flatpak and Snap), install that one — it's usually "
-                             "duplicable."));
-}
-
-QString handOffNotice(const DesktopApp &app)
-{
-    return tandrel::tr(
-        app.name
-            + QStringLiteral(" suele pasar una segunda apertura a la copia que ya está en marcha: si la original está "
-                             "abierta, la instancia puede abrirse como otra ventana suya. Cierra la original antes "
-                             "de abrir la instancia."),
-        app.name
-            + QStringLiteral(" usually hands a second launch to the copy that is already open: if the original is "
-                             "running, the instance may open as another window of it. Quit the original before "
-                             "opening the instance."));
 }
 
 LaunchAdditions launchAdditions(LaunchStrategy strategy, const QString &dataDir, const QString &windowClass)

@@ -1,4 +1,4 @@
-#include "model/ToolRunner.h"
+#include "model/bundle/ToolRunner.h"
 
 #include <QProcess>
 

@@ -31,7 +31,4 @@ std::optional<BundleInfo> readBundleInfo(const QString &bundlePath, bool *notAFo
 // "..", no "/" and no control characters.
 bool isPlainFileName(const QString &name);
 
-// Control characters (U+0000–U+001F, U+007F–U+009F) and the line and paragraph separators.
-bool hasControlCharacters(const QString &text);
-
 } // namespace tandrel

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DesktopApps.h"
+#include "model/desktop/DesktopApps.h"
 #include "model/LaunchStrategy.h"
 #include "model/Mode.h"
 
@@ -26,11 +26,6 @@ std::optional<LaunchStrategy> desktopStrategy(const DesktopApp &app, Mode mode);
 // id that is a bus name, as GApplication and KDE apps use) or has a single main window.
 // Only "home" instances are affected: the browsers keep one running copy per profile.
 bool handsOffToRunningCopy(const DesktopApp &app, LaunchStrategy strategy);
-
-// The refusal for a Flatpak or Snap app, in the language in force.
-QString sandboxedRefusal(const DesktopApp &app);
-// The notice for an app that handsOffToRunningCopy, in the language in force.
-QString handOffNotice(const DesktopApp &app);
 
 // What a strategy adds to the app's command: the arguments go right after the program,
 // the variables in front of it. Paths are absolute and without a trailing separator.

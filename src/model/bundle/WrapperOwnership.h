@@ -6,10 +6,7 @@
 
 namespace tandrel {
 
-// How Tandrel recognises what it made. Nothing is ever removed without passing these.
-
-// An instance id: a random UUID in its 36-character form, lower case.
-bool isInstanceId(const QString &text);
+// How Tandrel recognises the wrappers it made. Nothing is ever removed without passing these.
 
 // "io.tandrel.space." followed by the instance id: the wrapper's bundle identifier.
 QString wrapperIdentifier(const QString &instanceId);

@@ -1,7 +1,8 @@
-#include "model/DesktopApps.h"
+#include "model/desktop/DesktopApps.h"
 
-#include "model/DesktopExec.h"
-#include "model/DesktopKeyFile.h"
+#include "model/desktop/DesktopExec.h"
+#include "model/desktop/DesktopKeyFile.h"
+#include "model/InstalledApp.h"
 #include "model/NameOrder.h"
 #include "platform/FileSystem.h"
 

@@ -1,4 +1,4 @@
-#include "model/WrapperTemplates.h"
+#include "model/bundle/WrapperTemplates.h"
 
 #include <QStringList>
 

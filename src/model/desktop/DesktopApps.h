@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DesktopExec.h"
+#include "model/desktop/DesktopExec.h"
 
 #include <QList>
 #include <QString>

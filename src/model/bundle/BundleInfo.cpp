@@ -1,5 +1,6 @@
-#include "model/BundleInfo.h"
+#include "model/bundle/BundleInfo.h"
 
+#include "model/InstalledApp.h"
 #include "formats/PlistScan.h"
 #include "formats/PropertyList.h"
 #include "formats/SmallFile.h"
@@ -16,14 +17,6 @@ const QLatin1StringView identifierKey("CFBundleIdentifier");
 const QLatin1StringView iconKey("CFBundleIconFile");
 
 } // namespace
-
-bool hasControlCharacters(const QString &text)
-{
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
-    });
-}
 
 bool isPlainFileName(const QString &name)
 {

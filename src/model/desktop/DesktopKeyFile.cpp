@@ -1,4 +1,4 @@
-#include "model/DesktopKeyFile.h"
+#include "model/desktop/DesktopKeyFile.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "model/InstalledApp.h"
+#include "model/LaunchStrategy.h"
+#include "model/Mode.h"
+#include "model/Removal.h"
+#include "model/SpaceInfo.h"
+#include "model/SpaceRecord.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tandrel {
+
+// What a road says of one app, for one isolation mode, in the language in force.
+struct AppFacts
+{
+    // The app's identifier: a bundle identifier or a desktop id; empty when unreadable.
+    QString identifier;
+    bool sandboxed = false;
+    // How an instance would start it; nothing when the app is unreadable or sandboxed.
+    std::optional<LaunchStrategy> strategy;
+    // Why creating an instance is refused (the app cannot be read or run, or its sandbox
+    // decides where its data goes); empty when it is not.
+    QString refusal;
+    // Something the user should know before making the instance; empty when nothing.
+    QString notice;
+};
+
+// A place that uninstalling empties, as the confirmation names it.
+struct UninstallPlace
+{
+    enum class Holds { Instances, Data };
+    Holds holds = Holds::Instances;
+    QString path; // absolute; may end in a file-name pattern ("…/tandrel-*.desktop")
+};
+
+// One kind of app and its instances: application bundles (every platform) or the desktop
+// entries of a Linux desktop. The Store runs the steps every kind shares (names and their
+// refusals, uniqueness, the id, the record, rescans) and asks the road of an app or
+// instance for the rest; nothing outside a road asks what kind of app it holds.
+// Roads hold no state and are used from any thread unless a method says otherwise.
+class Road
+{
+public:
+    virtual ~Road() = default;
+
+    // Whether the path (an app, or the launcher of one of this road's instances) is of
+    // this road, from its name alone: cheap, touches no file.
+    virtual bool owns(const QString &path) const = 0;
+
+    // The folders searched for this road's apps by default, in order.
+    virtual QStringList defaultFolders() const = 0;
+    // This road's apps in the folders, in the order found (the Store sorts them).
+    virtual QList<InstalledApp> listApps(const QStringList &folders) const = 0;
+    // The app at the path, when this road lists such an app there.
+    virtual std::optional<InstalledApp> appAt(const QString &path) const = 0;
+
+    // Whether the app's sandbox would share its data with every instance. Reads the app
+    // each time; callers go through the process's cache (SandboxCache.h).
+    virtual bool isSandboxed(const QString &appPath) const = 0;
+    // The app's facts for the mode, its sandbox answer through the cache.
+    virtual AppFacts factsOf(const InstalledApp &app, Mode mode) const = 0;
+    // How the road words a sandboxed app of its own, in the language in force: the create
+    // sheet's warning, the app card's one-line tooltip, and why such apps are listed apart.
+    virtual QString sandboxWarning(const InstalledApp &app) const = 0;
+    virtual QString sandboxTooltip(const InstalledApp &app) const = 0;
+    virtual QString sandboxExplanation() const = 0;
+
+    // The icon of an app or instance of this road, read from its files; null when it has
+    // none of its own.
+    virtual QImage icon(const QString &path) const = 0;
+
+    // Where new instances keep their data ("<root>/<id>"). Throws TandrelError when
+    // there is no home to put it in.
+    virtual QString dataRoot() const = 0;
+    // Every root whose "<root>/<id>" folders this road's instances may own: dataRoot()
+    // first, then any an earlier release used.
+    virtual QStringList dataRoots() const { return {dataRoot()}; }
+
+    // Writes the instance the record describes: its launcher (a wrapper bundle, a desktop
+    // entry), the record and its data folder, record.dataDir. Refuses with TandrelError
+    // when the name is taken; file-system failures throw FileSystemError. Returns the
+    // launcher's path. Main thread.
+    virtual QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const = 0;
+    // What follows the writing and may take long (signing a bundle), off the main thread;
+    // never fails.
+    virtual void finishInstance(const QString &launcher) const = 0;
+    // The instances whose launchers this road wrote, in any order. Never fails.
+    virtual QList<SpaceInfo> scanInstances() const = 0;
+    // Removes the instance's launcher when it is Tandrel's (never through a link); true
+    // when nothing is left at its path. What stays is reported.
+    virtual bool removeLauncher(const SpaceInfo &space, RemovalReport &report) const = 0;
+    // Everything of this road that Tandrel made, for uninstalling.
+    virtual void removeAll(RemovalReport &report) const = 0;
+    // Starts the instance and returns at once. Main thread.
+    virtual void launch(const SpaceInfo &space) const = 0;
+
+    // The places uninstalling empties, as the confirmation names them.
+    virtual QList<UninstallPlace> uninstallPlaces() const = 0;
+};
+
+} // namespace tandrel
