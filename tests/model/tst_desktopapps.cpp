@@ -2,6 +2,7 @@
 // of an instance, what its entry holds, and which entries count as Tandrel's.
 #include "model/desktop/DesktopInstance.h"
 #include "model/desktop/DesktopKeyFile.h"
+#include "model/Store.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 #include "platform/linux/DesktopLauncher.h"
@@ -304,7 +305,37 @@ private Q_SLOTS:
         QCOMPARE(fs::fileExists(path), leftover >= 0);
         QVERIFY(row != 1 || fs::itemKind(moved) == fs::ItemKind::File);
     }
+
+    // Through the Store: data in $XDG_DATA_HOME/tandrel, never a ~/Library; an instance of
+    // an earlier release, with its data in ~/Library, still listed and deleted whole
+    void store_dataUnderTheDataHome()
+    {
+        const QString home = test::isolatedHome(), xdg = in(QStringLiteral("xdg"));
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(xdg));
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", saved); });
+        const QString legacy = home + QStringLiteral("/Library/Application Support/Tandrel/") + test::newInstanceId();
+        write(legacy + QStringLiteral("/home/mail.mbox"), "mail");
+        write(xdg + QStringLiteral("/applications/") + instanceEntryFileName(legacy.right(36)),
+              entry("Old - Work", QByteArray("X-Tandrel-Instance=" + legacy.right(36).toUtf8() + "\nX-Tandrel-Data=" + legacy.toUtf8() + '\n')));
+        Store store(QStringList{in(QStringLiteral("orig"))});
+        QCOMPARE(store.apps().size(), 1);
+        store.createSpace(store.apps().first(), QStringLiteral("Work"), Mode::Auto);
+        QCOMPARE(store.spaces().size(), 2);
+        const QList<SpaceInfo> spaces = store.spaces(); // deleting replaces the list
+        for (const SpaceInfo &space : spaces) {
+            const bool made = space.name == QLatin1String("Editor - Work");
+            QCOMPARE(space.dataDir.value(), made ? xdg + QStringLiteral("/tandrel/") + space.instanceId.value() : legacy);
+            QVERIFY(QFileInfo(*space.dataDir).isDir());
+            QVERIFY2(store.deleteSpace(space).isComplete(), qPrintable(space.name));
+            QVERIFY(!fs::fileExists(space.id()) && !fs::fileExists(*space.dataDir));
+        }
+        QVERIFY(store.spaces().isEmpty());
+        QDir(home + QStringLiteral("/Library")).removeRecursively();
+        store.createSpace(store.apps().first(), QStringLiteral("Again"), Mode::Auto);
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/Library")));
+    }
 };
 
-TANDREL_TEST_MAIN(DesktopAppsTest)
+TANDREL_GUI_TEST_MAIN(DesktopAppsTest)
 #include "tst_desktopapps.moc"
