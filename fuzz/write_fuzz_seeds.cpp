@@ -1,5 +1,6 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixtures' own builders:
-// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns and plistscan.
+// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns, plistscan and
+// desktopentry.
 // Seeds are generated rather than committed, so they follow the builders.
 #include "formats/Icns.h"
 #include "formats/PropertyList.h"
@@ -297,6 +298,23 @@ void writeIcnsFiles(SeedFolder &folder)
         icnsContainer({ { "TOC ", QByteArray(8, '\0') }, { "zzzz", QByteArray("data") } }));
 }
 
+void writeDesktopEntries(SeedFolder &folder)
+{
+    const QByteArray head = "[Desktop Entry]\nType=Application\n";
+    folder.add(QStringLiteral("chromium.desktop"),
+               head + "Name=Chromium\nName[es]=Navegador\nExec=/usr/bin/chromium %U\nIcon=chromium\nMimeType=text/html;\n"
+                      "Actions=new;\n\n[Desktop Action new]\nName=New\nExec=/usr/bin/chromium --new-window\n");
+    folder.add(QStringLiteral("env-quoted.desktop"),
+               head + "Name=Env\nExec=env A=1 \"/opt/My Apps/app\" --zoom=100%% \"a \\\"b\\\" \\$c\" %f\nDBusActivatable=true\n");
+    folder.add(QStringLiteral("flatpak.desktop"), head + "Name=Boxed\nExec=flatpak run org.example.Boxed\nX-Flatpak=org.example.Boxed\n");
+    folder.add(QStringLiteral("snap.desktop"), head + "Name=Snapped\nExec=/snap/bin/chat %U\nX-SnapInstanceName=chat\n");
+    folder.add(QStringLiteral("instance.desktop"),
+               head + "Name=Chromium - Work\nExec=env BREAKPAD_DUMP_LOCATION=/d/crash chromium --user-data-dir=/d/profile %U\n"
+                      "X-Tandrel-Instance=0f8fad5b-d9cb-469f-a165-70867728950e\nX-Tandrel-Name=Work\nX-Tandrel-Mode=udd\n"
+                      "X-Tandrel-Data=/d\nX-Tandrel-Created=2025-03-14T09:26:53Z\n");
+    folder.add(QStringLiteral("unbalanced.desktop"), head + "Name=Odd\nExec=\"prog %U\n");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -312,13 +330,15 @@ int main(int argc, char *argv[])
     SeedFolder spaceRecords(root, QStringLiteral("spacerecord"));
     SeedFolder icns(root, QStringLiteral("icns"));
     SeedFolder scans(root, QStringLiteral("plistscan"));
+    SeedFolder desktopEntries(root, QStringLiteral("desktopentry"));
     writePropertyLists(propertyLists);
     writeScanSeeds(scans);
     writeMachOFiles(machO);
     writeSpaceRecords(spaceRecords);
     writeIcnsFiles(icns);
+    writeDesktopEntries(desktopEntries);
     bool ok = true;
-    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns, &scans })
+    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns, &scans, &desktopEntries })
         ok = ok && folder->ok();
     if (!ok) {
         std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);

@@ -28,12 +28,17 @@ KeyFile newKeyFile()
 
 KeyFile loadDesktopKeyFile(const QString &path)
 {
-    QByteArray bytes;
     try {
-        bytes = fs::readFile(path, maxDesktopEntrySize);
+        return parseDesktopKeyFile(fs::readFile(path, maxDesktopEntrySize));
     } catch (const FileSystemError &) {
         return {};
     }
+}
+
+KeyFile parseDesktopKeyFile(const QByteArray &bytes)
+{
+    if (bytes.size() > maxDesktopEntrySize)
+        return {};
     KeyFile file = newKeyFile();
     if (!g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_KEEP_TRANSLATIONS,
                                    nullptr))

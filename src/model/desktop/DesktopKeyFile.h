@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,8 @@ KeyFile newKeyFile();
 // it is unreadable, larger than maxDesktopEntrySize, not a key file, or does not start
 // with the [Desktop Entry] group. A final link is followed (system entries often are).
 KeyFile loadDesktopKeyFile(const QString &path);
+// The same for an entry's bytes.
+KeyFile parseDesktopKeyFile(const QByteArray &bytes);
 
 // The value of a key of [Desktop Entry], unescaped; `key` may carry a locale ("Name[es]").
 // Empty when missing.
