@@ -34,7 +34,8 @@ QList<InstalledApp> makeApps(int count)
     QList<InstalledApp> apps;
     apps.reserve(count);
     for (int i = 0; i < count; ++i)
-        apps.append(InstalledApp { QUrl::fromLocalFile(QStringLiteral("/nonexistent/Bench App %1.app").arg(i)) });
+        apps.append(
+            InstalledApp { QUrl::fromLocalFile(QStringLiteral("/nonexistent/Bench App %1.app").arg(i)) });
     return apps;
 }
 

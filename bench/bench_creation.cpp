@@ -32,8 +32,9 @@ struct Fixture
         options.iconFile = QStringLiteral("AppIcon");
         options.iconBytes = realisticIcns();
         options.identifier = QStringLiteral("io.example.notes");
-        target = InstalledApp{QUrl::fromLocalFile(test::makeFakeBundle(folder, QStringLiteral("Notes"), options))};
-        makeInstances(Store::spacesDir(), existingInstances, {target.id()});
+        target = InstalledApp { QUrl::fromLocalFile(
+            test::makeFakeBundle(folder, QStringLiteral("Notes"), options)) };
+        makeInstances(Store::spacesDir(), existingInstances, { target.id() });
         Workspace::shared().iconForFile(target.id()); // decoded once, then cached
     }
 };
@@ -69,7 +70,7 @@ BENCHMARK(BM_DecodeBundleIcon)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_CreateSpace(benchmark::State &state)
 {
     Fixture &f = fixture();
-    Store store(QStringList{f.folder});
+    Store store(QStringList { f.folder });
     for (auto _ : state) {
         const QUrl wrapper = store.createSpace(f.target, QStringLiteral("Work"), Store::Mode::Auto);
         state.PauseTiming();

@@ -6,8 +6,8 @@
 // Usage: detect_folder DIR [--formats]
 #include "formats/MachOSignature.h"
 #include "formats/PlistScan.h"
-#include "model/bundle/BundleInfo.h"
 #include "model/Store.h"
+#include "model/bundle/BundleInfo.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
@@ -58,8 +58,9 @@ int main(int argc, char **argv)
         if (formats) {
             // The reads alone: the bundle reader, then the entitlements, without the cache.
             const std::optional<BundleInfo> info = readBundleInfo(entry);
-            const std::optional<QByteArray> entitlements
-                = info && !info->executable.isEmpty() ? readEntitlementsFromFile(info->executablePath(entry)) : std::nullopt;
+            const std::optional<QByteArray> entitlements = info && !info->executable.isEmpty()
+                ? readEntitlementsFromFile(info->executablePath(entry))
+                : std::nullopt;
             sandboxed += entitlements && readSandboxEntitlement(*entitlements) ? 1 : 0;
         } else {
             sandboxed += Store::isSandboxed(QUrl::fromLocalFile(entry)) ? 1 : 0;

@@ -38,8 +38,9 @@ int main(int argc, char *argv[])
     hostile.iconBytes = QByteArray(30 * 1024 * 1024, 'x');
     const QString huge = test::makeFakeBundle(apps, QStringLiteral("AAA Huge"), hostile);
     fs::writeBytes(huge + QStringLiteral("/Contents/Info.plist"),
-                   "<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable</key><string>app</string>"
-                   "<key>Pad</key><string>" + QByteArray(16 * 1024 * 1024, 'x') + "</string></dict></plist>");
+        "<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable</key><string>app</string>"
+        "<key>Pad</key><string>"
+            + QByteArray(16 * 1024 * 1024, 'x') + "</string></dict></plist>");
 
     std::vector<double> gaps;
     QElapsedTimer clock;
@@ -55,7 +56,7 @@ int main(int argc, char *argv[])
 
     clock.start();
     ticker.start();
-    auto *window = new MainWindow(QStringList{apps}); // deletes itself when closed
+    auto *window = new MainWindow(QStringList { apps }); // deletes itself when closed
     window->show();
     ContentView *view = window->contentView();
     for (int i = 0; i < 5; ++i)
@@ -69,6 +70,6 @@ int main(int argc, char *argv[])
     const double longest = gaps.empty() ? 0 : gaps.back();
     const double p99 = gaps.empty() ? 0 : gaps[size_t(double(gaps.size() - 1) * 0.99)];
     std::printf("responsiveness: %zu ticks, longest gap %.1f ms, 99th percentile %.1f ms (apps=%lld)\n",
-                gaps.size(), longest, p99, static_cast<long long>(listed));
+        gaps.size(), longest, p99, static_cast<long long>(listed));
     return 0;
 }

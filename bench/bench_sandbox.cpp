@@ -6,8 +6,8 @@
 // apps have); 0 holds only the five keys a bundle needs, which isolates the cost of
 // reading the executable and its entitlements.
 #include "formats/MachOSignature.h"
-#include "model/bundle/BundleInfo.h"
 #include "model/Store.h"
+#include "model/bundle/BundleInfo.h"
 #include "support/BenchSupport.h"
 
 #include <QFileInfo>
@@ -32,7 +32,7 @@ struct Fixture
 
     Fixture()
     {
-        for (int realistic : {0, 1}) {
+        for (int realistic : { 0, 1 }) {
             AppsOptions options;
             options.realisticInfoPlist = realistic == 1;
             folders[realistic] = dir.filePath(QStringLiteral("apps-%1").arg(realistic));
@@ -62,7 +62,8 @@ QList<QUrl> urlsIn(const QString &folder)
 
 benchmark::Counter perApp()
 {
-    return benchmark::Counter(appCount, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    return benchmark::Counter(
+        appCount, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // The first question about each app, as at start-up: every iteration moves the folder,
@@ -82,9 +83,15 @@ void BM_SandboxFirstCall(benchmark::State &state)
     }
     state.counters["per_app"] = perApp();
     state.counters["sandboxed"] = sandboxed;
-    state.counters["info_plist_bytes"] = double(QFileInfo(bundleIn(folder, 0) + QStringLiteral("/Contents/Info.plist")).size());
+    state.counters["info_plist_bytes"]
+        = double(QFileInfo(bundleIn(folder, 0) + QStringLiteral("/Contents/Info.plist")).size());
 }
-BENCHMARK(BM_SandboxFirstCall)->ArgName("realistic_info_plist")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_SandboxFirstCall)
+    ->ArgName("realistic_info_plist")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 // What the reader asks the file system for, per app: the Mach-O bytes it reads (the
 // Info.plist before it is read whole, and is not counted). The time is
@@ -103,7 +110,8 @@ void BM_SandboxBytesRead(benchmark::State &state)
             EntitlementsReadStats stats;
             const QString bundle = bundleIn(folder, i);
             const std::optional<BundleInfo> info = readBundleInfo(bundle);
-            const auto xml = info ? readEntitlementsFromFile(info->executablePath(bundle), hostCpu(), &stats) : std::nullopt;
+            const auto xml = info ? readEntitlementsFromFile(info->executablePath(bundle), hostCpu(), &stats)
+                                  : std::nullopt;
             benchmark::DoNotOptimize(xml);
             total += stats.bytesRead;
             largest = std::max(largest, stats.bytesRead);
@@ -115,7 +123,11 @@ void BM_SandboxBytesRead(benchmark::State &state)
     state.counters["bytes_max"] = double(largest);
     state.counters["signatures"] = signatures;
 }
-BENCHMARK(BM_SandboxBytesRead)->ArgName("realistic_info_plist")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SandboxBytesRead)
+    ->ArgName("realistic_info_plist")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 
 // The answer for an app already asked about, as every later refresh gets it.
 void BM_SandboxCachedCall(benchmark::State &state)

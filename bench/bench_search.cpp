@@ -28,10 +28,10 @@ constexpr int sandboxedEvery = 10;
 
 // What is typed, keystroke by keystroke, per benchmark argument: a broad search and
 // back to all, or a word typed and then cleared.
-const QList<QStringList> keystrokes{
-    {QStringLiteral("a"), QString()},
-    {QStringLiteral("p"), QStringLiteral("ph"), QStringLiteral("pho"), QStringLiteral("phot"),
-     QStringLiteral("photo"), QString()},
+const QList<QStringList> keystrokes {
+    { QStringLiteral("a"), QString() },
+    { QStringLiteral("p"), QStringLiteral("ph"), QStringLiteral("pho"), QStringLiteral("phot"),
+        QStringLiteral("photo"), QString() },
 };
 
 void BM_FilterAndSplit(benchmark::State &state)
@@ -40,7 +40,7 @@ void BM_FilterAndSplit(benchmark::State &state)
     QSet<QString> sandboxed;
     for (int i = 0; i < appCount; ++i) {
         const QString path = QStringLiteral("/Applications/") + appName(i) + QStringLiteral(".app");
-        apps.append(InstalledApp{QUrl::fromLocalFile(path)});
+        apps.append(InstalledApp { QUrl::fromLocalFile(path) });
         if (i % sandboxedEvery == 0)
             sandboxed.insert(path);
     }
@@ -79,7 +79,7 @@ QString makeSearchFixture(const QString &folder)
 void BM_SearchRedraw(benchmark::State &state)
 {
     QTemporaryDir dir;
-    ContentView view(QStringList{makeSearchFixture(dir.filePath(QStringLiteral("apps")))});
+    ContentView view(QStringList { makeSearchFixture(dir.filePath(QStringLiteral("apps"))) });
     view.resize(900, 680);
     view.show();
     {
@@ -105,7 +105,7 @@ void BM_SearchRedraw(benchmark::State &state)
         next = (next + 1) % typed.size();
     }
     state.counters["cards"] = double(view.appsSection()->duplicableGrid()->lastPaintedCardCount()
-                                     + view.appsSection()->sandboxedGrid()->lastPaintedCardCount());
+        + view.appsSection()->sandboxedGrid()->lastPaintedCardCount());
     state.counters["apps"] = double(view.store().apps().size());
     state.counters["sandboxed"] = double(view.store().sandboxedPaths().size());
 }

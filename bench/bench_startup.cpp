@@ -74,7 +74,7 @@ void BM_StartupToFirstFrame(benchmark::State &state)
     for (auto _ : state) {
         QProcess probe;
         probe.setProgram(QStringLiteral(TANDREL_STARTUP_PROBE));
-        probe.setArguments({f.folder});
+        probe.setArguments({ f.folder });
         probe.setProcessEnvironment(environment);
         probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const auto spawned = std::chrono::steady_clock::now();

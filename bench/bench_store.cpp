@@ -50,7 +50,7 @@ void waitForSandboxedPaths(Store &store)
 // and starting the background job. The job's answers are cached, as after start-up.
 void BM_RefreshMainThread(benchmark::State &state)
 {
-    Store store(QStringList{fixture().folder});
+    Store store(QStringList { fixture().folder });
     waitForSandboxedPaths(store);
     for (auto _ : state) {
         store.refresh();
@@ -73,7 +73,7 @@ void BM_RefreshUntilSandboxedPaths(benchmark::State &state)
         state.PauseTiming();
         f.folder = renameToFresh(f.folder);
         state.ResumeTiming();
-        Store store(QStringList{f.folder}); // the constructor refreshes
+        Store store(QStringList { f.folder }); // the constructor refreshes
         waitForSandboxedPaths(store);
         sandboxed = store.sandboxedPaths().size();
     }

@@ -14,9 +14,9 @@
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
 
-#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <stdexcept>
@@ -61,8 +61,9 @@ int makeDetectionFixture(const QStringList &arguments)
             if (large) {
                 tandrel::test::ThinOptions intel = thin;
                 intel.cpuType = tandrel::test::cpuX86_64;
-                if (!tandrel::test::writeSparseFat(path + QStringLiteral("/Contents/MacOS/") + bundle.executable,
-                        { thin, intel }, qint64(80) << 20))
+                if (!tandrel::test::writeSparseFat(
+                        path + QStringLiteral("/Contents/MacOS/") + bundle.executable, { thin, intel },
+                        qint64(80) << 20))
                     throw std::runtime_error("sparse executable");
             }
         }
@@ -108,8 +109,10 @@ int main(int argc, char **argv)
     AppsOptions options;
     options.sharedIconFile = icon;
     const QStringList apps = makeApps(root + QStringLiteral("/apps"), options);
-    makeInstances(root + QStringLiteral("/home/Applications/Tandrel"), instances, apps, realisticBadgedIcns());
-    std::printf("HOME=%s/home XDG_CONFIG_HOME=%s/config QT_QPA_PLATFORM=offscreen tandrel-startup-probe %s/apps\n",
-                qPrintable(root), qPrintable(root), qPrintable(root));
+    makeInstances(
+        root + QStringLiteral("/home/Applications/Tandrel"), instances, apps, realisticBadgedIcns());
+    std::printf(
+        "HOME=%s/home XDG_CONFIG_HOME=%s/config QT_QPA_PLATFORM=offscreen tandrel-startup-probe %s/apps\n",
+        qPrintable(root), qPrintable(root), qPrintable(root));
     return 0;
 }

@@ -41,14 +41,15 @@ public:
             m_seen = true;
             QTimer::singleShot(0, this, [this] {
                 const double ms
-                    = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-                rusage usage{};
+                    = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                          .count();
+                rusage usage {};
                 getrusage(RUSAGE_SELF, &usage);
                 const tandrel::AppsSection *apps = m_view->appsSection();
                 std::printf("startup_ms=%.3f maxrss_kb=%ld apps=%lld cards=%d\n", ms, usage.ru_maxrss,
-                            static_cast<long long>(m_view->store().apps().size()),
-                            apps->duplicableGrid()->lastPaintedCardCount()
-                                + apps->sandboxedGrid()->lastPaintedCardCount());
+                    static_cast<long long>(m_view->store().apps().size()),
+                    apps->duplicableGrid()->lastPaintedCardCount()
+                        + apps->sandboxedGrid()->lastPaintedCardCount());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -67,7 +68,8 @@ int main(int argc, char *argv[])
 {
     started = std::chrono::steady_clock::now();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <applications folder>...\n", argc > 0 ? argv[0] : "tandrel-startup-probe");
+        std::fprintf(
+            stderr, "usage: %s <applications folder>...\n", argc > 0 ? argv[0] : "tandrel-startup-probe");
         return 2;
     }
     tandrel::installQuietMessageHandler();

@@ -16,7 +16,8 @@
 
 namespace {
 
-const QString folder = QDir::tempPath() + QStringLiteral("/tandrel-fuzz-desktop-") + QString::number(::getpid());
+const QString folder
+    = QDir::tempPath() + QStringLiteral("/tandrel-fuzz-desktop-") + QString::number(::getpid());
 const QString entryPath = folder + QStringLiteral("/tandrel-0f8fad5b-d9cb-469f-a165-70867728950e.desktop");
 
 void rewrite(const QString &exec)
@@ -24,9 +25,10 @@ void rewrite(const QString &exec)
     if (const auto words = tandrel::execWords(exec))
         (void)tandrel::programIndex(*words);
     (void)tandrel::execSandboxKind(exec);
-    for (const auto strategy : {tandrel::LaunchStrategy::IsolatedHome, tandrel::LaunchStrategy::UserDataDir,
-                                tandrel::LaunchStrategy::GeckoProfile})
-        (void)tandrel::instanceExec(exec, tandrel::launchAdditions(strategy, QStringLiteral("/d a%"), QStringLiteral("c")));
+    for (const auto strategy : { tandrel::LaunchStrategy::IsolatedHome, tandrel::LaunchStrategy::UserDataDir,
+             tandrel::LaunchStrategy::GeckoProfile })
+        (void)tandrel::instanceExec(
+            exec, tandrel::launchAdditions(strategy, QStringLiteral("/d a%"), QStringLiteral("c")));
 }
 
 } // namespace

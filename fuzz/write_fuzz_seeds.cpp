@@ -302,16 +302,25 @@ void writeDesktopEntries(SeedFolder &folder)
 {
     const QByteArray head = "[Desktop Entry]\nType=Application\n";
     folder.add(QStringLiteral("chromium.desktop"),
-               head + "Name=Chromium\nName[es]=Navegador\nExec=/usr/bin/chromium %U\nIcon=chromium\nMimeType=text/html;\n"
-                      "Actions=new;\n\n[Desktop Action new]\nName=New\nExec=/usr/bin/chromium --new-window\n");
+        head
+            + "Name=Chromium\nName[es]=Navegador\nExec=/usr/bin/chromium "
+              "%U\nIcon=chromium\nMimeType=text/html;\n"
+              "Actions=new;\n\n[Desktop Action new]\nName=New\nExec=/usr/bin/chromium --new-window\n");
     folder.add(QStringLiteral("env-quoted.desktop"),
-               head + "Name=Env\nExec=env A=1 \"/opt/My Apps/app\" --zoom=100%% \"a \\\"b\\\" \\$c\" %f\nDBusActivatable=true\n");
-    folder.add(QStringLiteral("flatpak.desktop"), head + "Name=Boxed\nExec=flatpak run org.example.Boxed\nX-Flatpak=org.example.Boxed\n");
-    folder.add(QStringLiteral("snap.desktop"), head + "Name=Snapped\nExec=/snap/bin/chat %U\nX-SnapInstanceName=chat\n");
+        head
+            + "Name=Env\nExec=env A=1 \"/opt/My Apps/app\" --zoom=100%% \"a \\\"b\\\" \\$c\" "
+              "%f\nDBusActivatable=true\n");
+    folder.add(QStringLiteral("flatpak.desktop"),
+        head + "Name=Boxed\nExec=flatpak run org.example.Boxed\nX-Flatpak=org.example.Boxed\n");
+    folder.add(QStringLiteral("snap.desktop"),
+        head + "Name=Snapped\nExec=/snap/bin/chat %U\nX-SnapInstanceName=chat\n");
     folder.add(QStringLiteral("instance.desktop"),
-               head + "Name=Chromium - Work\nExec=env BREAKPAD_DUMP_LOCATION=/d/crash chromium --user-data-dir=/d/profile %U\n"
-                      "X-Tandrel-Instance=0f8fad5b-d9cb-469f-a165-70867728950e\nX-Tandrel-Name=Work\nX-Tandrel-Mode=udd\n"
-                      "X-Tandrel-Data=/d\nX-Tandrel-Created=2025-03-14T09:26:53Z\n");
+        head
+            + "Name=Chromium - Work\nExec=env BREAKPAD_DUMP_LOCATION=/d/crash chromium "
+              "--user-data-dir=/d/profile %U\n"
+              "X-Tandrel-Instance=0f8fad5b-d9cb-469f-a165-70867728950e\nX-Tandrel-Name=Work\nX-Tandrel-Mode="
+              "udd\n"
+              "X-Tandrel-Data=/d\nX-Tandrel-Created=2025-03-14T09:26:53Z\n");
     folder.add(QStringLiteral("unbalanced.desktop"), head + "Name=Odd\nExec=\"prog %U\n");
 }
 

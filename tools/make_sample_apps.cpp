@@ -48,7 +48,7 @@ struct Sample
 QByteArray sampleIcon(const Sample &sample)
 {
     QList<QImage> images;
-    for (const int size : {128, 256, 512}) {
+    for (const int size : { 128, 256, 512 }) {
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
@@ -81,13 +81,18 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::homePath() + QStringLiteral("/Applications");
-    const QList<Sample> samples{
-        {QStringLiteral("Sample Notes"), QStringLiteral("io.tandrel.sample.notes"), QColor(245, 176, 39)},
-        {QStringLiteral("Sample Browser"), QStringLiteral("com.vivaldi.Vivaldi.sample"), QColor(41, 128, 230)},
-        {QStringLiteral("Sample Chat"), QStringLiteral("io.tandrel.sample.chat"), QColor(88, 86, 214), BundleMarker::Electron},
-        {QStringLiteral("Sample Mail"), QStringLiteral("io.tandrel.sample.mail"), QColor(230, 80, 60), BundleMarker::Xul},
-        {QStringLiteral("Sample Store App"), QStringLiteral("io.tandrel.sample.store"), QColor(52, 170, 90), BundleMarker::None, true},
+    const QString folder
+        = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::homePath() + QStringLiteral("/Applications");
+    const QList<Sample> samples {
+        { QStringLiteral("Sample Notes"), QStringLiteral("io.tandrel.sample.notes"), QColor(245, 176, 39) },
+        { QStringLiteral("Sample Browser"), QStringLiteral("com.vivaldi.Vivaldi.sample"),
+            QColor(41, 128, 230) },
+        { QStringLiteral("Sample Chat"), QStringLiteral("io.tandrel.sample.chat"), QColor(88, 86, 214),
+            BundleMarker::Electron },
+        { QStringLiteral("Sample Mail"), QStringLiteral("io.tandrel.sample.mail"), QColor(230, 80, 60),
+            BundleMarker::Xul },
+        { QStringLiteral("Sample Store App"), QStringLiteral("io.tandrel.sample.store"), QColor(52, 170, 90),
+            BundleMarker::None, true },
     };
     try {
         fs::createDirectory(folder);

@@ -51,10 +51,10 @@ int runBenchmarks(int argc, char **argv)
 
 QString appName(int index)
 {
-    static const char *const first[] = {"Photo", "Note", "Mail", "Code", "Music", "Map", "Chat", "Task",
-                                        "Cloud", "Book", "Video", "Draw", "Sound", "Data", "Web", "Pixel"};
-    static const char *const second[] = {"Studio", "Keeper", "Flow", "Desk", "Box", "Forge", "Lab", "Hub",
-                                         "Works", "Pad", "Deck", "Sync", "Vault", "View", "Craft", "Shelf"};
+    static const char *const first[] = { "Photo", "Note", "Mail", "Code", "Music", "Map", "Chat", "Task",
+        "Cloud", "Book", "Video", "Draw", "Sound", "Data", "Web", "Pixel" };
+    static const char *const second[] = { "Studio", "Keeper", "Flow", "Desk", "Box", "Forge", "Lab", "Hub",
+        "Works", "Pad", "Deck", "Sync", "Vault", "View", "Craft", "Shelf" };
     const int a = index % 16;
     const int b = (index / 16) % 16;
     QString name = QLatin1String(first[a]) + QLatin1Char(' ') + QLatin1String(second[b]);
@@ -67,41 +67,41 @@ QVariantMap realisticInfoKeys(int index)
 {
     const QString name = appName(index);
     const auto text = [](const char *value) { return QString::fromLatin1(value); };
-    QVariantMap keys{
-        {text("CFBundleDevelopmentRegion"), text("en")},
-        {text("CFBundleDisplayName"), name},
-        {text("CFBundleInfoDictionaryVersion"), text("6.0")},
-        {text("CFBundleShortVersionString"), text("4.12.3")},
-        {text("CFBundleVersion"), QString::number(41203 + index)},
-        {text("CFBundleSignature"), text("????")},
-        {text("LSMinimumSystemVersion"), text("11.0")},
-        {text("LSApplicationCategoryType"), text("public.app-category.productivity")},
-        {text("NSHumanReadableCopyright"), text("Copyright © 2024 Example Software Ltd. All rights reserved.")},
-        {text("NSPrincipalClass"), text("NSApplication")},
-        {text("NSMainNibFile"), text("MainMenu")},
-        {text("NSHighResolutionCapable"), true},
-        {text("NSSupportsAutomaticGraphicsSwitching"), true},
-        {text("NSCameraUsageDescription"), text("The camera is used for video calls.")},
-        {text("NSMicrophoneUsageDescription"), text("The microphone is used for calls and voice notes.")},
-        {text("DTCompiler"), text("com.apple.compilers.llvm.clang.1_0")},
-        {text("DTPlatformBuild"), text("23C53")},
-        {text("DTSDKName"), text("macosx14.2")},
-        {text("DTXcode"), text("1520")},
-        {text("BuildMachineOSBuild"), text("23C71")},
-        {text("SUFeedURL"), text("https://updates.example.com/appcast.xml")},
+    QVariantMap keys {
+        { text("CFBundleDevelopmentRegion"), text("en") },
+        { text("CFBundleDisplayName"), name },
+        { text("CFBundleInfoDictionaryVersion"), text("6.0") },
+        { text("CFBundleShortVersionString"), text("4.12.3") },
+        { text("CFBundleVersion"), QString::number(41203 + index) },
+        { text("CFBundleSignature"), text("????") },
+        { text("LSMinimumSystemVersion"), text("11.0") },
+        { text("LSApplicationCategoryType"), text("public.app-category.productivity") },
+        { text("NSHumanReadableCopyright"),
+            text("Copyright © 2024 Example Software Ltd. All rights reserved.") },
+        { text("NSPrincipalClass"), text("NSApplication") },
+        { text("NSMainNibFile"), text("MainMenu") },
+        { text("NSHighResolutionCapable"), true },
+        { text("NSSupportsAutomaticGraphicsSwitching"), true },
+        { text("NSCameraUsageDescription"), text("The camera is used for video calls.") },
+        { text("NSMicrophoneUsageDescription"), text("The microphone is used for calls and voice notes.") },
+        { text("DTCompiler"), text("com.apple.compilers.llvm.clang.1_0") },
+        { text("DTPlatformBuild"), text("23C53") },
+        { text("DTSDKName"), text("macosx14.2") },
+        { text("DTXcode"), text("1520") },
+        { text("BuildMachineOSBuild"), text("23C71") },
+        { text("SUFeedURL"), text("https://updates.example.com/appcast.xml") },
     };
     keys.insert(text("CFBundleURLTypes"),
-                QVariantList{QVariantMap{{text("CFBundleURLName"), text("io.example.link")},
-                                         {text("CFBundleURLSchemes"), QVariantList{text("example"), text("ex")}}}});
+        QVariantList { QVariantMap { { text("CFBundleURLName"), text("io.example.link") },
+            { text("CFBundleURLSchemes"), QVariantList { text("example"), text("ex") } } } });
     QVariantList documents;
-    for (const char *type : {"public.plain-text", "public.rtf", "net.daringfireball.markdown"}) {
-        documents.append(QVariantMap{{text("CFBundleTypeName"), text(type)},
-                                     {text("CFBundleTypeRole"), text("Editor")},
-                                     {text("LSHandlerRank"), text("Alternate")},
-                                     {text("LSItemContentTypes"), QVariantList{text(type)}}});
+    for (const char *type : { "public.plain-text", "public.rtf", "net.daringfireball.markdown" }) {
+        documents.append(QVariantMap { { text("CFBundleTypeName"), text(type) },
+            { text("CFBundleTypeRole"), text("Editor") }, { text("LSHandlerRank"), text("Alternate") },
+            { text("LSItemContentTypes"), QVariantList { text(type) } } });
     }
     keys.insert(text("CFBundleDocumentTypes"), documents);
-    keys.insert(text("NSAppTransportSecurity"), QVariantMap{{text("NSAllowsArbitraryLoads"), false}});
+    keys.insert(text("NSAppTransportSecurity"), QVariantMap { { text("NSAllowsArbitraryLoads"), false } });
     return keys;
 }
 
@@ -115,11 +115,11 @@ QByteArray realisticEntitlements(bool sandboxed)
     xml += "\t<key>com.apple.developer.team-identifier</key>\n\t<string>ABCDE12345</string>\n";
     xml += "\t<key>com.apple.security.app-sandbox</key>\n\t";
     xml += sandboxed ? "<true/>\n" : "<false/>\n";
-    for (const char *key : {"com.apple.security.network.client", "com.apple.security.network.server",
-                            "com.apple.security.files.user-selected.read-write",
-                            "com.apple.security.files.downloads.read-write", "com.apple.security.device.camera",
-                            "com.apple.security.device.audio-input", "com.apple.security.print",
-                            "com.apple.security.cs.allow-jit"})
+    for (const char *key : { "com.apple.security.network.client", "com.apple.security.network.server",
+             "com.apple.security.files.user-selected.read-write",
+             "com.apple.security.files.downloads.read-write", "com.apple.security.device.camera",
+             "com.apple.security.device.audio-input", "com.apple.security.print",
+             "com.apple.security.cs.allow-jit" })
         xml += "\t<key>" + QByteArray(key) + "</key>\n\t<true/>\n";
     xml += "\t<key>com.apple.security.application-groups</key>\n\t<array>\n"
            "\t\t<string>ABCDE12345.io.example.shared</string>\n\t</array>\n";
@@ -183,7 +183,7 @@ QByteArray realisticIcns()
 {
     const QImage large = realisticIconImage(1024);
     QList<QImage> images;
-    for (int side : {16, 32, 64, 128, 256, 512})
+    for (int side : { 16, 32, 64, 128, 256, 512 })
         images.append(large.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     images.append(large);
     return icnsFromImages(images);
@@ -206,7 +206,7 @@ QStringList makeApps(const QString &folder, const AppsOptions &options)
             const QString path = test::makeFakeBundle(folder, appName(i), bundle);
             const bool sandboxed = options.sandboxedEvery > 0 && i % options.sandboxedEvery == 0;
             QList<test::ThinOptions> slices;
-            for (quint32 cpu : {test::cpuArm64, test::cpuX86_64}) {
+            for (quint32 cpu : { test::cpuArm64, test::cpuX86_64 }) {
                 test::ThinOptions thin;
                 thin.cpuType = cpu;
                 thin.entitlements = realisticEntitlements(sandboxed);
@@ -214,16 +214,16 @@ QStringList makeApps(const QString &folder, const AppsOptions &options)
                 slices.append(thin);
             }
             const qint64 span = options.maxExecutableSize - options.minExecutableSize;
-            const qint64 size = options.minExecutableSize
-                + (options.count > 1 ? span * i / (options.count - 1) : 0);
+            const qint64 size
+                = options.minExecutableSize + (options.count > 1 ? span * i / (options.count - 1) : 0);
             const QString executable = path + QStringLiteral("/Contents/MacOS/app");
             if (!test::writeSparseFat(executable, slices, size))
                 fixtureFailed("sparse executable");
             fs::setPosixPermissions(executable, 0755);
             if (!options.sharedIconFile.isEmpty()) {
-                std::filesystem::create_hard_link(
-                    QFile::encodeName(options.sharedIconFile).toStdString(),
-                    QFile::encodeName(path + QStringLiteral("/Contents/Resources/AppIcon.icns")).toStdString());
+                std::filesystem::create_hard_link(QFile::encodeName(options.sharedIconFile).toStdString(),
+                    QFile::encodeName(path + QStringLiteral("/Contents/Resources/AppIcon.icns"))
+                        .toStdString());
             }
             paths.append(path);
         }
@@ -248,13 +248,14 @@ void makeInstances(const QString &spacesDir, int count, const QStringList &targe
             record.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
             record.name = QStringLiteral("Account %1").arg(i);
             record.target = target;
-            record.dataDir = QDir::homePath() + QStringLiteral("/Library/Application Support/Tandrel/") + record.id;
+            record.dataDir
+                = QDir::homePath() + QStringLiteral("/Library/Application Support/Tandrel/") + record.id;
             record.createdAt = QDateTime::currentDateTimeUtc();
             const QString wrapper = spacesDir + QLatin1Char('/') + QFileInfo(target).completeBaseName()
                 + QStringLiteral(" - ") + record.name + QStringLiteral(".app");
             fs::createDirectory(wrapper + QStringLiteral("/Contents/Resources"));
             fs::writeTextAtomically(wrapper + QStringLiteral("/Contents/Info.plist"),
-                                    infoPlistText(QFileInfo(wrapper).completeBaseName(), record.id));
+                infoPlistText(QFileInfo(wrapper).completeBaseName(), record.id));
             fs::writeBytes(wrapper + QStringLiteral("/Contents/Resources/space.json"), record.toJson());
             if (!icns.isEmpty())
                 fs::writeBytes(wrapper + QStringLiteral("/Contents/Resources/app.icns"), icns);

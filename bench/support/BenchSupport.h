@@ -54,7 +54,8 @@ QStringList makeApps(const QString &folder, const AppsOptions &options);
 
 // Writes `count` instance wrappers into spacesDir as creating them would: Info.plist,
 // space.json (targeting the given apps in turn) and, when given, the ICNS as app.icns.
-void makeInstances(const QString &spacesDir, int count, const QStringList &targets, const QByteArray &icns = {});
+void makeInstances(
+    const QString &spacesDir, int count, const QStringList &targets, const QByteArray &icns = {});
 // The ICNS a created instance of an app with realisticIconImage() carries.
 QByteArray realisticBadgedIcns();
 

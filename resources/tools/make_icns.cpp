@@ -43,15 +43,17 @@ int main(int argc, char *argv[])
         if (image.isNull())
             return fail(QStringLiteral("%1: not a PNG image").arg(path));
         if (image.width() != image.height())
-            return fail(QStringLiteral("%1: %2 x %3 is not square").arg(path).arg(image.width()).arg(image.height()));
+            return fail(
+                QStringLiteral("%1: %2 x %3 is not square").arg(path).arg(image.width()).arg(image.height()));
         const QByteArray type = tandrel::icnsTypeForSize(image.width());
         if (type.isEmpty())
-            return fail(QStringLiteral("%1: an ICNS has no element for %2 pixels").arg(path).arg(image.width()));
+            return fail(
+                QStringLiteral("%1: an ICNS has no element for %2 pixels").arg(path).arg(image.width()));
         // Two elements of one type would leave the reader to pick one of them at random.
         if (types.contains(type))
             return fail(QStringLiteral("%1: a second image of %2 pixels").arg(path).arg(image.width()));
         types.insert(type);
-        elements.append({type, png});
+        elements.append({ type, png });
     }
 
     const QByteArray icns = tandrel::icnsContainer(elements);

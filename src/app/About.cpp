@@ -34,9 +34,10 @@ QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
     name->setFont(style::font(14, QFont::Bold));
     column->addWidget(name, 0, Qt::AlignHCenter);
 
-    auto *version = new QLabel(
-        tandrel::tr(QStringLiteral("Versión %1 (%2)"), QStringLiteral("Version %1 (%2)")).arg(info.version, info.build),
-        dialog);
+    auto *version
+        = new QLabel(tandrel::tr(QStringLiteral("Versión %1 (%2)"), QStringLiteral("Version %1 (%2)"))
+                         .arg(info.version, info.build),
+            dialog);
     version->setObjectName(QStringLiteral("version"));
     version->setFont(style::font(11));
     column->addWidget(version, 0, Qt::AlignHCenter);
@@ -48,9 +49,10 @@ QDialog *makeAboutDialog(const AboutInfo &info, QWidget *parent)
     credits->setAlignment(Qt::AlignCenter);
     credits->setFont(style::font(11.5));
     style::setTextColor(credits, style::secondaryText(credits->palette()));
-    credits->setText(QStringLiteral("<div style=\"line-height: %1px\">%2</div>")
-                         .arg(QFontMetrics(credits->font()).lineSpacing() + 3)
-                         .arg(info.credits.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))));
+    credits->setText(
+        QStringLiteral("<div style=\"line-height: %1px\">%2</div>")
+            .arg(QFontMetrics(credits->font()).lineSpacing() + 3)
+            .arg(info.credits.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))));
     credits->setAccessibleName(info.credits);
     column->addSpacing(6);
     column->addWidget(credits, 0, Qt::AlignHCenter);

@@ -18,8 +18,8 @@
 namespace tandrel {
 namespace {
 
-const QStringList commands{QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
-                           QStringLiteral("open"), QStringLiteral("delete")};
+const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
+    QStringLiteral("open"), QStringLiteral("delete") };
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -42,9 +42,11 @@ int failed(const QString &message)
 
 int usageError(const QString &message)
 {
-    write(stderr, QStringLiteral("tandrel: ") + message + QLatin1Char('\n')
-                      + tandrel::tr(QStringLiteral("Prueba \"tandrel --help\"."), QStringLiteral("Try \"tandrel --help\"."))
-                      + QLatin1Char('\n'));
+    write(stderr,
+        QStringLiteral("tandrel: ") + message + QLatin1Char('\n')
+            + tandrel::tr(
+                QStringLiteral("Prueba \"tandrel --help\"."), QStringLiteral("Try \"tandrel --help\"."))
+            + QLatin1Char('\n'));
     return 2;
 }
 
@@ -82,32 +84,31 @@ QString helpText()
             "  --version       la versión\n"
             "\n"
             "Estado de salida: 0 hecho, 1 rechazado o fallido, 2 uso incorrecto."),
-        QStringLiteral(
-            "Usage: tandrel [COMMAND] [OPTIONS]\n"
-            "Without a command, Tandrel opens its window.\n"
-            "\n"
-            "Commands:\n"
-            "  apps [--json] [--apps FOLDER]...\n"
-            "      The installed apps, whether each is sandboxed, and the isolation mode Tandrel\n"
-            "      would pick. --apps replaces the folders searched for apps (repeatable).\n"
-            "  list [--json]\n"
-            "      The instances: name, id, app, mode, data folder and wrapper.\n"
-            "  create APP NAME [--mode home|udd|gecko]\n"
-            "      Makes an instance of APP (its path, or its name as \"apps\" prints it) and\n"
-            "      prints the new wrapper's path.\n"
-            "  open INSTANCE\n"
-            "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
-            "  delete INSTANCE [--yes]\n"
-            "      Deletes an instance and its data. Asks first on a terminal; without one it\n"
-            "      needs --yes.\n"
-            "\n"
-            "Options:\n"
-            "  --json          one JSON document (a list of objects)\n"
-            "  --lang es|en    the language of this run; the saved choice stays as it is\n"
-            "  --help          this help\n"
-            "  --version       the version\n"
-            "\n"
-            "Exit status: 0 done, 1 refused or failed, 2 wrong usage."));
+        QStringLiteral("Usage: tandrel [COMMAND] [OPTIONS]\n"
+                       "Without a command, Tandrel opens its window.\n"
+                       "\n"
+                       "Commands:\n"
+                       "  apps [--json] [--apps FOLDER]...\n"
+                       "      The installed apps, whether each is sandboxed, and the isolation mode Tandrel\n"
+                       "      would pick. --apps replaces the folders searched for apps (repeatable).\n"
+                       "  list [--json]\n"
+                       "      The instances: name, id, app, mode, data folder and wrapper.\n"
+                       "  create APP NAME [--mode home|udd|gecko]\n"
+                       "      Makes an instance of APP (its path, or its name as \"apps\" prints it) and\n"
+                       "      prints the new wrapper's path.\n"
+                       "  open INSTANCE\n"
+                       "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
+                       "  delete INSTANCE [--yes]\n"
+                       "      Deletes an instance and its data. Asks first on a terminal; without one it\n"
+                       "      needs --yes.\n"
+                       "\n"
+                       "Options:\n"
+                       "  --json          one JSON document (a list of objects)\n"
+                       "  --lang es|en    the language of this run; the saved choice stays as it is\n"
+                       "  --help          this help\n"
+                       "  --version       the version\n"
+                       "\n"
+                       "Exit status: 0 done, 1 refused or failed, 2 wrong usage."));
 }
 
 // Columns padded to their widest cell, two blanks apart; the last one is not padded.
@@ -142,11 +143,21 @@ QString jsonString(const QString &text)
     QString escaped = QStringLiteral("\"");
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '"': escaped += QStringLiteral("\\\""); break;
-        case '\\': escaped += QStringLiteral("\\\\"); break;
-        case '\n': escaped += QStringLiteral("\\n"); break;
-        case '\r': escaped += QStringLiteral("\\r"); break;
-        case '\t': escaped += QStringLiteral("\\t"); break;
+        case '"':
+            escaped += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case '\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        case '\t':
+            escaped += QStringLiteral("\\t");
+            break;
         default:
             if (c.unicode() < 0x20)
                 escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
@@ -170,7 +181,8 @@ void printJson(const QList<QList<Member>> &objects)
             const Member &member = members[m];
             text += QStringLiteral("\n        \"") + QLatin1String(member.key) + QStringLiteral("\": ");
             text += member.flag ? (*member.flag ? QStringLiteral("true") : QStringLiteral("false"))
-                                : member.text ? jsonString(*member.text) : QStringLiteral("null");
+                : member.text   ? jsonString(*member.text)
+                                : QStringLiteral("null");
             if (m + 1 < members.size())
                 text += QLatin1Char(',');
         }
@@ -198,15 +210,13 @@ int apps(const QCommandLineParser &parser)
     for (const InstalledApp &app : Store::listApps(folders)) {
         const AppFacts facts = Store::factsOf(app);
         const QString mode = facts.strategy ? strategyText(*facts.strategy) : QString();
-        json.append({{"name", app.name()},
-                     {"path", app.id()},
-                     {"bundleId", facts.identifier},
-                     {"sandboxed", std::nullopt, facts.sandboxed},
-                     {"mode", mode.isEmpty() ? std::nullopt : std::optional(mode)}});
-        rows.append({app.name(),
-                     facts.sandboxed ? tandrel::tr(QStringLiteral("sandboxeada"), QStringLiteral("sandboxed"))
-                                     : (mode.isEmpty() ? QStringLiteral("-") : mode),
-                     app.id()});
+        json.append({ { "name", app.name() }, { "path", app.id() }, { "bundleId", facts.identifier },
+            { "sandboxed", std::nullopt, facts.sandboxed },
+            { "mode", mode.isEmpty() ? std::nullopt : std::optional(mode) } });
+        rows.append({ app.name(),
+            facts.sandboxed ? tandrel::tr(QStringLiteral("sandboxeada"), QStringLiteral("sandboxed"))
+                            : (mode.isEmpty() ? QStringLiteral("-") : mode),
+            app.id() });
     }
     if (parser.isSet(QStringLiteral("json")))
         printJson(json);
@@ -220,16 +230,14 @@ int list(const QCommandLineParser &parser, Store &store)
     QList<QList<Member>> json;
     QList<QStringList> rows;
     for (const SpaceInfo &space : store.spaces()) {
-        json.append({{"id", space.instanceId},
-                     {"name", space.instanceName},
-                     {"displayName", space.name},
-                     {"target", space.targetPath},
-                     {"mode", space.mode},
-                     {"dataDir", space.dataDir},
-                     {"wrapper", space.id()},
-                     {"createdAt", space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt}});
-        rows.append({space.name, space.mode.value_or(QStringLiteral("-")), space.instanceId.value_or(QStringLiteral("-")),
-                     space.targetPath.value_or(QStringLiteral("-")), space.dataDir.value_or(QStringLiteral("-")), space.id()});
+        json.append({ { "id", space.instanceId }, { "name", space.instanceName },
+            { "displayName", space.name }, { "target", space.targetPath }, { "mode", space.mode },
+            { "dataDir", space.dataDir }, { "wrapper", space.id() },
+            { "createdAt",
+                space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt } });
+        rows.append({ space.name, space.mode.value_or(QStringLiteral("-")),
+            space.instanceId.value_or(QStringLiteral("-")), space.targetPath.value_or(QStringLiteral("-")),
+            space.dataDir.value_or(QStringLiteral("-")), space.id() });
     }
     if (parser.isSet(QStringLiteral("json")))
         printJson(json);
@@ -264,8 +272,7 @@ int create(const QCommandLineParser &parser, Store &store, const QStringList &ar
 {
     const std::optional<InstalledApp> app = findApp(arguments[0]);
     if (!app)
-        return failed(tandrel::tr(
-            QStringLiteral("No encuentro la app ") + quoted(arguments[0])
+        return failed(tandrel::tr(QStringLiteral("No encuentro la app ") + quoted(arguments[0])
                 + QStringLiteral(". Usa su ruta o su nombre tal como lo muestra \"tandrel apps\"."),
             QStringLiteral("Can't find the app ") + quoted(arguments[0])
                 + QStringLiteral(". Use its path or its name as \"tandrel apps\" prints it.")));
@@ -281,8 +288,9 @@ int create(const QCommandLineParser &parser, Store &store, const QStringList &ar
 
 bool confirmedOnTerminal(const SpaceInfo &space)
 {
-    write(stderr, tandrel::tr(QStringLiteral("¿Eliminar ") + quoted(space.name) + QStringLiteral("? [s/N] "),
-                              QStringLiteral("Delete ") + quoted(space.name) + QStringLiteral("? [y/N] ")));
+    write(stderr,
+        tandrel::tr(QStringLiteral("¿Eliminar ") + quoted(space.name) + QStringLiteral("? [s/N] "),
+            QStringLiteral("Delete ") + quoted(space.name) + QStringLiteral("? [y/N] ")));
     char buffer[64] = {};
     if (!std::fgets(buffer, sizeof buffer, stdin))
         return false;
@@ -304,8 +312,9 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         return create(parser, store, arguments);
     const std::optional<SpaceInfo> space = findSpace(store, arguments[0]);
     if (!space)
-        return failed(tandrel::tr(QStringLiteral("No encuentro la instancia ") + quoted(arguments[0]) + QLatin1Char('.'),
-                                  QStringLiteral("Can't find the instance ") + quoted(arguments[0]) + QLatin1Char('.')));
+        return failed(tandrel::tr(
+            QStringLiteral("No encuentro la instancia ") + quoted(arguments[0]) + QLatin1Char('.'),
+            QStringLiteral("Can't find the instance ") + quoted(arguments[0]) + QLatin1Char('.')));
     if (command == QLatin1String("open")) {
         store.launchSpace(*space);
         return 0;
@@ -313,7 +322,7 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
     if (!parser.isSet(QStringLiteral("yes"))) {
         if (!::isatty(STDIN_FILENO))
             return usageError(tandrel::tr(QStringLiteral("Sin terminal, \"delete\" necesita --yes."),
-                                          QStringLiteral("Without a terminal, \"delete\" needs --yes.")));
+                QStringLiteral("Without a terminal, \"delete\" needs --yes.")));
         if (!confirmedOnTerminal(*space))
             return 1;
     }
@@ -361,22 +370,23 @@ bool applyLanguageOption(const QStringList &arguments)
 int runCommandLine(const QStringList &arguments)
 {
     if (!applyLanguageOption(arguments))
-        return usageError(tandrel::tr(QStringLiteral("--lang admite es o en."), QStringLiteral("--lang takes es or en.")));
+        return usageError(
+            tandrel::tr(QStringLiteral("--lang admite es o en."), QStringLiteral("--lang takes es or en.")));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({{QStringLiteral("json"), QString()},
-                       {QStringLiteral("apps"), QString(), QStringLiteral("folder")},
-                       {QStringLiteral("mode"), QString(), QStringLiteral("mode")},
-                       {QStringLiteral("yes"), QString()},
-                       {QStringLiteral("lang"), QString(), QStringLiteral("language")},
-                       {QStringLiteral("help"), QString()},
-                       {QStringLiteral("version"), QString()}});
+    parser.addOptions({ { QStringLiteral("json"), QString() },
+        { QStringLiteral("apps"), QString(), QStringLiteral("folder") },
+        { QStringLiteral("mode"), QString(), QStringLiteral("mode") }, { QStringLiteral("yes"), QString() },
+        { QStringLiteral("lang"), QString(), QStringLiteral("language") },
+        { QStringLiteral("help"), QString() }, { QStringLiteral("version"), QString() } });
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         return usageError(unknown.isEmpty()
-                              ? tandrel::tr(QStringLiteral("Falta el valor de una opción."), QStringLiteral("An option lacks its value."))
-                              : tandrel::tr(QStringLiteral("Opción desconocida: ") + quoted(unknown.first()) + QLatin1Char('.'),
-                                            QStringLiteral("Unknown option: ") + quoted(unknown.first()) + QLatin1Char('.')));
+                ? tandrel::tr(QStringLiteral("Falta el valor de una opción."),
+                    QStringLiteral("An option lacks its value."))
+                : tandrel::tr(
+                    QStringLiteral("Opción desconocida: ") + quoted(unknown.first()) + QLatin1Char('.'),
+                    QStringLiteral("Unknown option: ") + quoted(unknown.first()) + QLatin1Char('.')));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         out(helpText());
@@ -388,29 +398,38 @@ int runCommandLine(const QStringList &arguments)
     }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(tandrel::tr(QStringLiteral("Falta la orden."), QStringLiteral("The command is missing.")));
+        return usageError(
+            tandrel::tr(QStringLiteral("Falta la orden."), QStringLiteral("The command is missing.")));
     const QString command = positional.takeFirst();
     if (!commands.contains(command))
-        return usageError(tandrel::tr(QStringLiteral("Orden desconocida: ") + quoted(command) + QLatin1Char('.'),
-                                      QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
+        return usageError(
+            tandrel::tr(QStringLiteral("Orden desconocida: ") + quoted(command) + QLatin1Char('.'),
+                QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
 
     // Each command's operands and options.
-    const int operands = command == QLatin1String("create") ? 2 : (command == QLatin1String("open") || command == QLatin1String("delete")) ? 1 : 0;
+    const int operands = command == QLatin1String("create")                        ? 2
+        : (command == QLatin1String("open") || command == QLatin1String("delete")) ? 1
+                                                                                   : 0;
     if (positional.size() != operands)
-        return usageError(tandrel::tr(QStringLiteral("Faltan o sobran argumentos para ") + quoted(command) + QLatin1Char('.'),
-                                      QStringLiteral("Wrong number of arguments for ") + quoted(command) + QLatin1Char('.')));
-    const QList<std::pair<QString, QStringList>> optionsOf{
-        {QStringLiteral("json"), {QStringLiteral("apps"), QStringLiteral("list")}},
-        {QStringLiteral("apps"), {QStringLiteral("apps")}},
-        {QStringLiteral("mode"), {QStringLiteral("create")}},
-        {QStringLiteral("yes"), {QStringLiteral("delete")}}};
+        return usageError(tandrel::tr(
+            QStringLiteral("Faltan o sobran argumentos para ") + quoted(command) + QLatin1Char('.'),
+            QStringLiteral("Wrong number of arguments for ") + quoted(command) + QLatin1Char('.')));
+    const QList<std::pair<QString, QStringList>> optionsOf {
+        { QStringLiteral("json"), { QStringLiteral("apps"), QStringLiteral("list") } },
+        { QStringLiteral("apps"), { QStringLiteral("apps") } },
+        { QStringLiteral("mode"), { QStringLiteral("create") } },
+        { QStringLiteral("yes"), { QStringLiteral("delete") } }
+    };
     for (const auto &[option, allowed] : optionsOf) {
         if (parser.isSet(option) && !allowed.contains(command))
-            return usageError(tandrel::tr(quoted(QStringLiteral("--") + option) + QStringLiteral(" no vale para ") + quoted(command) + QLatin1Char('.'),
-                                          quoted(QStringLiteral("--") + option) + QStringLiteral(" doesn't apply to ") + quoted(command) + QLatin1Char('.')));
+            return usageError(tandrel::tr(quoted(QStringLiteral("--") + option)
+                    + QStringLiteral(" no vale para ") + quoted(command) + QLatin1Char('.'),
+                quoted(QStringLiteral("--") + option) + QStringLiteral(" doesn't apply to ") + quoted(command)
+                    + QLatin1Char('.')));
     }
     if (parser.isSet(QStringLiteral("mode")) && !strategyFromText(parser.value(QStringLiteral("mode"))))
-        return usageError(tandrel::tr(QStringLiteral("--mode admite home, udd o gecko."), QStringLiteral("--mode takes home, udd or gecko.")));
+        return usageError(tandrel::tr(QStringLiteral("--mode admite home, udd o gecko."),
+            QStringLiteral("--mode takes home, udd or gecko.")));
 
     try {
         return runCommand(parser, command, positional);

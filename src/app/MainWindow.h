@@ -15,7 +15,8 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(std::optional<QStringList> applicationFolders = std::nullopt, QWidget *parent = nullptr);
+    explicit MainWindow(
+        std::optional<QStringList> applicationFolders = std::nullopt, QWidget *parent = nullptr);
 
     ContentView *contentView() const { return m_content; }
     QAction *findAction() const { return m_find; }

@@ -29,13 +29,15 @@ MainWindow *TandrelApp::openWindow()
 void TandrelApp::showAbout()
 {
     // Texts are built now, in the language in force.
-    QDialog *dialog = makeAboutDialog(currentAboutInfo(QImage(QStringLiteral(":/icon.png"))), QApplication::activeWindow());
+    QDialog *dialog = makeAboutDialog(
+        currentAboutInfo(QImage(QStringLiteral(":/icon.png"))), QApplication::activeWindow());
     dialog->show();
 }
 
 void TandrelApp::uninstall()
 {
-    tandrel::uninstall(m_uninstallSteps ? *m_uninstallSteps : defaultUninstallSteps(), QApplication::activeWindow());
+    tandrel::uninstall(
+        m_uninstallSteps ? *m_uninstallSteps : defaultUninstallSteps(), QApplication::activeWindow());
 }
 
 void TandrelApp::setUninstallSteps(UninstallSteps steps)

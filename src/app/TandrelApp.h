@@ -17,7 +17,8 @@ class TandrelApp : public QObject
 {
     Q_OBJECT
 public:
-    explicit TandrelApp(std::optional<QStringList> applicationFolders = std::nullopt, QObject *parent = nullptr);
+    explicit TandrelApp(
+        std::optional<QStringList> applicationFolders = std::nullopt, QObject *parent = nullptr);
 
     // Opens another window with its own Store, search and selection.
     MainWindow *openWindow();

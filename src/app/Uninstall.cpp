@@ -13,8 +13,8 @@ namespace tandrel {
 UninstallSteps defaultUninstallSteps()
 {
     UninstallSteps steps;
-    steps.applicationCopy = ownCopyToTrash(hostPlatform(), QCoreApplication::applicationFilePath(),
-                                           qEnvironmentVariable("APPIMAGE"));
+    steps.applicationCopy = ownCopyToTrash(
+        hostPlatform(), QCoreApplication::applicationFilePath(), qEnvironmentVariable("APPIMAGE"));
     steps.trashApplication = &trashOwnCopy;
     steps.quit = [] {
         QApplication::closeAllWindows();
@@ -36,16 +36,19 @@ QString uninstallDetails(const QList<UninstallPlace> &places, bool trashesApplic
     const QString englishFirst = QStringLiteral("Everything Tandrel created on your Mac will be removed:");
 #else
     const QString spanishFirst = QStringLiteral("Se eliminará todo lo que Tandrel creó en este equipo:");
-    const QString englishFirst = QStringLiteral("Everything Tandrel created on this computer will be removed:");
+    const QString englishFirst
+        = QStringLiteral("Everything Tandrel created on this computer will be removed:");
 #endif
-    QStringList spanish{spanishFirst, QString()};
-    QStringList english{englishFirst, QString()};
+    QStringList spanish { spanishFirst, QString() };
+    QStringList english { englishFirst, QString() };
     for (const UninstallPlace &place : places) {
         const bool instances = place.holds == UninstallPlace::Holds::Instances;
         const QString path = QStringLiteral(" (") + place.path + QLatin1Char(')');
-        spanish << (instances ? QStringLiteral("• Todas las instancias duplicadas") : QStringLiteral("• Sus datos y sesiones"))
+        spanish << (instances ? QStringLiteral("• Todas las instancias duplicadas")
+                              : QStringLiteral("• Sus datos y sesiones"))
                 + path;
-        english << (instances ? QStringLiteral("• All duplicated instances") : QStringLiteral("• Their data and sessions"))
+        english << (instances ? QStringLiteral("• All duplicated instances")
+                              : QStringLiteral("• Their data and sessions"))
                 + path;
     }
     spanish << spanishApp << QString() << QStringLiteral("Esta acción no se puede deshacer.");
@@ -60,12 +63,13 @@ bool uninstall(const UninstallSteps &steps, QWidget *parent)
         Store::home();
         places = Store::uninstallPlaces();
     } catch (const TandrelError &error) {
-        inform({QMessageBox::Critical, error.errorDescription(), QString(), parent});
+        inform({ QMessageBox::Critical, error.errorDescription(), QString(), parent });
         return false;
     }
     Confirmation confirmation;
     confirmation.icon = QMessageBox::Critical;
-    confirmation.message = tandrel::tr(QStringLiteral("¿Desinstalar Tandrel?"), QStringLiteral("Uninstall Tandrel?"));
+    confirmation.message
+        = tandrel::tr(QStringLiteral("¿Desinstalar Tandrel?"), QStringLiteral("Uninstall Tandrel?"));
     confirmation.informativeText = uninstallDetails(places, steps.applicationCopy.has_value());
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Desinstalar"), QStringLiteral("Uninstall"));
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
@@ -76,9 +80,10 @@ bool uninstall(const UninstallSteps &steps, QWidget *parent)
     if (steps.applicationCopy && steps.trashApplication)
         steps.trashApplication(*steps.applicationCopy);
     if (!report.isComplete())
-        inform({QMessageBox::Warning,
-                tandrel::tr(QStringLiteral("Algunas cosas se conservaron"), QStringLiteral("Some things were kept")),
-                report.message(), parent});
+        inform({ QMessageBox::Warning,
+            tandrel::tr(
+                QStringLiteral("Algunas cosas se conservaron"), QStringLiteral("Some things were kept")),
+            report.message(), parent });
     if (steps.quit)
         steps.quit();
     return true;

@@ -19,7 +19,10 @@ inline quint64 readUInt(const uchar *data, quint64 at, quint64 size)
     return value;
 }
 
-inline bool validIntSize(quint64 size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+inline bool validIntSize(quint64 size)
+{
+    return size == 1 || size == 2 || size == 4 || size == 8;
+}
 
 // The trailer's fields. Objects lie between the 8-byte header and the offset table.
 struct Trailer

@@ -61,7 +61,10 @@ bool fits(quint64 offset, quint64 length, quint64 limit)
 class BufferSource : public ByteSource
 {
 public:
-    explicit BufferSource(const QByteArray &bytes) : m_bytes(bytes) { }
+    explicit BufferSource(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
     qint64 size() const override { return m_bytes.size(); }
     bool read(qint64 offset, qint64 length, char *out) override
     {
@@ -124,7 +127,7 @@ std::optional<QByteArray> readEntitlementsAt(
 quint32 chooseSlice(
     const QByteArray &archs, quint32 count, qint64 archSize, bool bigEndian, MachOCpu preferred)
 {
-    for (const MachOCpu wanted : {preferred, MachOCpu::Arm64, MachOCpu::X86_64}) {
+    for (const MachOCpu wanted : { preferred, MachOCpu::Arm64, MachOCpu::X86_64 }) {
         for (quint32 i = 0; i < count; ++i) {
             if (u32(archs.constData() + i * archSize, bigEndian) == quint32(wanted))
                 return i;
@@ -143,7 +146,11 @@ struct Slice
 class SignatureReader
 {
 public:
-    SignatureReader(ByteSource &source, EntitlementsReadStats &stats) : m_source(source), m_stats(stats) { }
+    SignatureReader(ByteSource &source, EntitlementsReadStats &stats)
+        : m_source(source)
+        , m_stats(stats)
+    {
+    }
 
     std::optional<QByteArray> read(MachOCpu preferred)
     {
@@ -153,7 +160,7 @@ public:
             return std::nullopt;
         const quint32 magic = qFromBigEndian<quint32>(head);
         if (magic != fatMagic && magic != fatCigam && magic != fatMagic64 && magic != fatCigam64)
-            return readSlice({0, fileSize});
+            return readSlice({ 0, fileSize });
 
         const bool bigEndian = magic == fatMagic || magic == fatMagic64;
         const bool is64 = magic == fatMagic64 || magic == fatCigam64;
@@ -172,7 +179,7 @@ public:
         const quint64 size = is64 ? u64(arch + 16, bigEndian) : u32(arch + 12, bigEndian);
         if (!fits(offset, size, quint64(fileSize)))
             return std::nullopt;
-        return readSlice({qint64(offset), qint64(size)});
+        return readSlice({ qint64(offset), qint64(size) });
     }
 
 private:

@@ -29,8 +29,8 @@ MachOCpu hostCpu();
 
 struct EntitlementsReadStats
 {
-    qint64 bytesRead = 0;         // bytes the reader asked the source for
-    bool signatureFound = false;  // a well-formed embedded-signature super-blob was there
+    qint64 bytesRead = 0; // bytes the reader asked the source for
+    bool signatureFound = false; // a well-formed embedded-signature super-blob was there
 };
 
 // The XML entitlements blob of a Mach-O executable's embedded code signature,
@@ -38,13 +38,11 @@ struct EntitlementsReadStats
 // malformed, truncated or lying structure. Thin and fat files, 32 and 64 bit,
 // either byte order. In a fat file the slice of `preferred` is read, else arm64,
 // else x86_64, else the first. Reads only headers, load commands and the signature.
-std::optional<QByteArray> readEntitlements(ByteSource &source, MachOCpu preferred = hostCpu(),
-                                           EntitlementsReadStats *stats = nullptr);
-std::optional<QByteArray> readEntitlementsFromBytes(const QByteArray &bytes,
-                                                    MachOCpu preferred = hostCpu());
-std::optional<QByteArray> readEntitlementsFromFile(const QString &machOPath,
-                                                   MachOCpu preferred = hostCpu(),
-                                                   EntitlementsReadStats *stats = nullptr);
+std::optional<QByteArray> readEntitlements(
+    ByteSource &source, MachOCpu preferred = hostCpu(), EntitlementsReadStats *stats = nullptr);
+std::optional<QByteArray> readEntitlementsFromBytes(const QByteArray &bytes, MachOCpu preferred = hostCpu());
+std::optional<QByteArray> readEntitlementsFromFile(
+    const QString &machOPath, MachOCpu preferred = hostCpu(), EntitlementsReadStats *stats = nullptr);
 
 // Entitlements blobs larger than this are treated as malformed.
 inline constexpr qint64 maxEntitlementsSize = 1024 * 1024;

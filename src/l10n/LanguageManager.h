@@ -33,7 +33,7 @@ public:
     static QString rawValue(Choice choice);
     // Exact, case-sensitive match of "auto", "es" or "en".
     static std::optional<Choice> choiceFromRawValue(const QString &raw);
-    static QList<Choice> allChoices() { return {Choice::Auto, Choice::Es, Choice::En}; }
+    static QList<Choice> allChoices() { return { Choice::Auto, Choice::Es, Choice::En }; }
 
     // The decision for Auto: the first preferred language tag whose language is
     // Spanish or English decides; when none is, English.

@@ -48,7 +48,8 @@ AboutInfo aboutInfo(const std::optional<QVariantMap> &infoDictionary, const QStr
     info.build = textOr(infoDictionary, QStringLiteral("CFBundleVersion"), builtBuildNumber());
     if (!iconPath.isEmpty())
         info.icon = readLargestIcnsImageFile(iconPath);
-    info.credits = tandrel::tr(QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale"));
+    info.credits
+        = tandrel::tr(QStringLiteral("Tandrel\nCiudad: Morvale"), QStringLiteral("Tandrel\nCity: Morvale"));
     return info;
 }
 
@@ -62,7 +63,7 @@ AboutInfo currentAboutInfo(const QImage &fallbackIcon)
         return info;
     }
     return aboutInfo(readPropertyListFile(contents + QStringLiteral("/Info.plist")),
-                     contents + QStringLiteral("/Resources/icon.icns"));
+        contents + QStringLiteral("/Resources/icon.icns"));
 }
 
 } // namespace tandrel

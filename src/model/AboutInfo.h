@@ -11,11 +11,11 @@ namespace tandrel {
 // What the About panel shows.
 struct AboutInfo
 {
-    QString name;      // always "Tandrel"
-    QString version;   // CFBundleShortVersionString, else the version this build defines
-    QString build;     // CFBundleVersion, else the build number this build defines
-    QImage icon;       // the bundle's "icon.icns"; null leaves the platform's default
-    QString credits;   // two lines, in the language in force
+    QString name; // always "Tandrel"
+    QString version; // CFBundleShortVersionString, else the version this build defines
+    QString build; // CFBundleVersion, else the build number this build defines
+    QImage icon; // the bundle's "icon.icns"; null leaves the platform's default
+    QString credits; // two lines, in the language in force
 };
 
 // The version and build number this build defines, the fallbacks of the panel.

@@ -14,7 +14,7 @@ namespace tandrel {
 // program or by files installed beside it.
 struct AppFamily
 {
-    QString name;            // "Gecko", "Chromium", "Electron"
+    QString name; // "Gecko", "Chromium", "Electron"
     LaunchStrategy strategy; // what an instance of a member is started with
     // CFBundleIdentifier prefixes, exact and case-sensitive.
     QStringList identifierPrefixes;

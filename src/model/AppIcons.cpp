@@ -49,7 +49,8 @@ QImage fitted(const QImage &image)
 {
     if (image.width() <= IconCache::maxSide && image.height() <= IconCache::maxSide)
         return image;
-    return image.scaled(IconCache::maxSide, IconCache::maxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image.scaled(
+        IconCache::maxSide, IconCache::maxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 qsizetype costOf(const QImage &image)

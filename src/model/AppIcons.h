@@ -41,7 +41,7 @@ private:
     IconCache() = default;
     void store(const QString &path, QImage image, quint64 generation);
 
-    QCache<QString, QImage> m_icons{16 * 1024 * 1024}; // pixels
+    QCache<QString, QImage> m_icons { 16 * 1024 * 1024 }; // pixels
     QSet<QString> m_pending;
     quint64 m_generation = 0;
 };

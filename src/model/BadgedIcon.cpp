@@ -23,14 +23,14 @@ constexpr qreal letterSize = 118;
 const QList<QColor> &badgeColors()
 {
     // The desktop's standard light-appearance accent colours.
-    static const QList<QColor> colors{
-        QColor(0, 122, 255),   // blue
-        QColor(175, 82, 222),  // purple
-        QColor(255, 45, 85),   // pink
-        QColor(255, 149, 0),   // orange
-        QColor(48, 176, 199),  // teal
-        QColor(52, 199, 89),   // green
-        QColor(88, 86, 214),   // indigo
+    static const QList<QColor> colors {
+        QColor(0, 122, 255), // blue
+        QColor(175, 82, 222), // purple
+        QColor(255, 45, 85), // pink
+        QColor(255, 149, 0), // orange
+        QColor(48, 176, 199), // teal
+        QColor(52, 199, 89), // green
+        QColor(88, 86, 214), // indigo
     };
     return colors;
 }
@@ -54,7 +54,8 @@ QImage renderBadgedIcon(const QImage &icon, const QString &spaceName)
     QImage image(badgedIconPixels, badgedIconPixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setRenderHints(
+        QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     painter.scale(badgedIconPixels / canvas, badgedIconPixels / canvas);
     painter.drawImage(QRectF(0, 0, canvas, canvas), icon);
 

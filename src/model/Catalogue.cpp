@@ -27,10 +27,10 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
             if (launcherGone)
                 removeDataFolder(*space.dataDir, space.instanceId, road.dataRoots(), report);
             else if (fs::itemKind(*space.dataDir) != fs::ItemKind::Missing)
-                report.leftovers.append({*space.dataDir, LeftoverReason::KeptWithInstance, {}});
+                report.leftovers.append({ *space.dataDir, LeftoverReason::KeptWithInstance, {} });
         }
     } catch (const TandrelError &error) {
-        report.leftovers.append({space.id(), LeftoverReason::Failed, error.errorDescription()});
+        report.leftovers.append({ space.id(), LeftoverReason::Failed, error.errorDescription() });
     }
     scanSpaces();
     return report;
@@ -43,7 +43,7 @@ void Store::launchSpace(const SpaceInfo &space)
 
 void Store::revealSpace(const SpaceInfo &space)
 {
-    Workspace::shared().activateFileViewerSelecting({space.url});
+    Workspace::shared().activateFileViewerSelecting({ space.url });
 }
 
 QList<UninstallPlace> Store::uninstallPlaces()

@@ -60,7 +60,7 @@ QString Store::sandboxExplanation(const QList<InstalledApp> &sandboxedApps)
     QStringList reasons;
     for (const Road *road : roads()) {
         if (std::any_of(sandboxedApps.cbegin(), sandboxedApps.cend(),
-                        [road](const InstalledApp &app) { return &roadFor(app.id()) == road; }))
+                [road](const InstalledApp &app) { return &roadFor(app.id()) == road; }))
             reasons.append(road->sandboxExplanation());
     }
     // An empty group shows no explanation; the first road's stands ready for it.
@@ -80,7 +80,7 @@ void Store::refresh()
     static const char toMain = 0;
     const quint64 generation = ++m_refreshGeneration;
     auto job = [snapshot = m_apps, detector = m_detector ? m_detector : Detector(&Store::detectSandboxed),
-                store = QPointer<Store>(this), generation]() mutable {
+                   store = QPointer<Store>(this), generation]() mutable {
         receive(&toJob);
         QSet<QString> sandboxed = detector(snapshot);
         auto publish = [store = std::move(store), sandboxed = std::move(sandboxed), generation]() mutable {

@@ -68,8 +68,7 @@ bool hasControlCharacters(const QString &text);
 
 Q_DECLARE_TYPEINFO(tandrel::InstalledApp, Q_RELOCATABLE_TYPE);
 
-template<>
-struct std::hash<tandrel::InstalledApp>
+template <> struct std::hash<tandrel::InstalledApp>
 {
     size_t operator()(const tandrel::InstalledApp &app) const noexcept { return qHash(app); }
 };

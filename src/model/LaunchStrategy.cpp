@@ -17,8 +17,8 @@ QString strategyText(LaunchStrategy strategy)
 
 std::optional<LaunchStrategy> strategyFromText(const QString &text)
 {
-    for (auto strategy : {LaunchStrategy::IsolatedHome, LaunchStrategy::UserDataDir,
-                          LaunchStrategy::GeckoProfile}) {
+    for (auto strategy :
+        { LaunchStrategy::IsolatedHome, LaunchStrategy::UserDataDir, LaunchStrategy::GeckoProfile }) {
         if (text == strategyText(strategy))
             return strategy;
     }

@@ -6,7 +6,7 @@ namespace tandrel {
 
 QList<Mode> allModes()
 {
-    return {Mode::Auto, Mode::Home};
+    return { Mode::Auto, Mode::Home };
 }
 
 QString rawValue(Mode mode)

@@ -13,19 +13,18 @@ namespace tandrel {
 inline QCollator nameCollator()
 {
     const QLocale locale;
-    QCollator collator{locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale};
+    QCollator collator { locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                         : locale };
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     return collator;
 }
 
 // Sorts by name in the user's locale, ignoring case; equal names keep their order.
-template<typename T, typename NameOf>
-void sortByName(QList<T> &items, NameOf nameOf)
+template <typename T, typename NameOf> void sortByName(QList<T> &items, NameOf nameOf)
 {
     const QCollator collator = nameCollator();
-    std::stable_sort(items.begin(), items.end(), [&](const T &a, const T &b) {
-        return collator.compare(nameOf(a), nameOf(b)) < 0;
-    });
+    std::stable_sort(items.begin(), items.end(),
+        [&](const T &a, const T &b) { return collator.compare(nameOf(a), nameOf(b)) < 0; });
 }
 
 } // namespace tandrel

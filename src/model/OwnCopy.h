@@ -16,8 +16,8 @@ HostPlatform hostPlatform();
 // - Linux: the AppImage the process runs from ($APPIMAGE), when it is a regular file.
 // A packaged or copied executable (/usr/bin/tandrel, a build folder) belongs to the
 // package manager or the user and is never trashed.
-std::optional<QString> ownCopyToTrash(HostPlatform platform, const QString &applicationFilePath,
-                                      const QString &appImage);
+std::optional<QString> ownCopyToTrash(
+    HostPlatform platform, const QString &applicationFilePath, const QString &appImage);
 
 // Moves the copy to the user's trash; a failure is ignored.
 void trashOwnCopy(const QString &copy);

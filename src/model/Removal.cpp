@@ -20,21 +20,24 @@ QString describe(const Leftover &leftover)
     switch (leftover.reason) {
     case LeftoverReason::NotMadeByTandrel:
         return tandrel::tr(path + QStringLiteral(": Tandrel no lo creó, así que se dejó donde está."),
-                           path + QStringLiteral(": Tandrel didn't create it, so it was left in place."));
+            path + QStringLiteral(": Tandrel didn't create it, so it was left in place."));
     case LeftoverReason::Link:
         return tandrel::tr(path + QStringLiteral(": es un enlace simbólico; no se siguió ni se eliminó."),
-                           path + QStringLiteral(": it's a symbolic link; it was neither followed nor removed."));
+            path + QStringLiteral(": it's a symbolic link; it was neither followed nor removed."));
     case LeftoverReason::NotItsDataFolder:
-        return tandrel::tr(path + QStringLiteral(": no es la carpeta de datos de esta instancia, así que se dejó intacta."),
-                           path + QStringLiteral(": it isn't this instance's data folder, so it was left untouched."));
+        return tandrel::tr(
+            path + QStringLiteral(": no es la carpeta de datos de esta instancia, así que se dejó intacta."),
+            path + QStringLiteral(": it isn't this instance's data folder, so it was left untouched."));
     case LeftoverReason::KeptWithInstance:
-        return tandrel::tr(path + QStringLiteral(": se conservaron los datos porque la instancia no se pudo eliminar."),
-                           path + QStringLiteral(": the data was kept because the instance itself couldn't be removed."));
+        return tandrel::tr(
+            path + QStringLiteral(": se conservaron los datos porque la instancia no se pudo eliminar."),
+            path + QStringLiteral(": the data was kept because the instance itself couldn't be removed."));
     case LeftoverReason::Failed:
         break;
     }
-    return tandrel::tr(path + QStringLiteral(": no se pudo eliminar (") + leftover.detail + QStringLiteral(")."),
-                       path + QStringLiteral(": couldn't be removed (") + leftover.detail + QStringLiteral(")."));
+    return tandrel::tr(
+        path + QStringLiteral(": no se pudo eliminar (") + leftover.detail + QStringLiteral(")."),
+        path + QStringLiteral(": couldn't be removed (") + leftover.detail + QStringLiteral(")."));
 }
 
 } // namespace
@@ -45,7 +48,7 @@ bool removeReporting(const QString &path, RemovalReport &report)
         fs::removeItem(path);
         return true;
     } catch (const FileSystemError &error) {
-        report.leftovers.append({path, LeftoverReason::Failed, error.errorDescription()});
+        report.leftovers.append({ path, LeftoverReason::Failed, error.errorDescription() });
         return false;
     }
 }
@@ -54,14 +57,15 @@ QString RemovalReport::message() const
 {
     if (leftovers.isEmpty())
         return {};
-    QStringList lines{tandrel::tr(QStringLiteral("No se eliminó todo:"), QStringLiteral("Not everything was removed:"))};
+    QStringList lines { tandrel::tr(
+        QStringLiteral("No se eliminó todo:"), QStringLiteral("Not everything was removed:")) };
     for (const Leftover &leftover : leftovers)
         lines << QStringLiteral("• ") + describe(leftover);
     return lines.join(QLatin1Char('\n'));
 }
 
 void removeDataFolder(const QString &recordedDataDir, const std::optional<QString> &instanceId,
-                      const QStringList &dataRoots, RemovalReport &report)
+    const QStringList &dataRoots, RemovalReport &report)
 {
     const QString recorded = QDir::cleanPath(recordedDataDir);
     QString realRoot;
@@ -76,7 +80,7 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
     }
     if (!named) {
         if (fs::itemKind(recordedDataDir) != fs::ItemKind::Missing)
-            report.leftovers.append({recordedDataDir, LeftoverReason::NotItsDataFolder, {}});
+            report.leftovers.append({ recordedDataDir, LeftoverReason::NotItsDataFolder, {} });
         return;
     }
     if (realRoot.isEmpty())
@@ -89,10 +93,10 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
         removeReporting(folder, report);
         return;
     case fs::ItemKind::Link:
-        report.leftovers.append({recordedDataDir, LeftoverReason::Link, {}});
+        report.leftovers.append({ recordedDataDir, LeftoverReason::Link, {} });
         return;
     default:
-        report.leftovers.append({recordedDataDir, LeftoverReason::NotItsDataFolder, {}});
+        report.leftovers.append({ recordedDataDir, LeftoverReason::NotItsDataFolder, {} });
         return;
     }
 }
@@ -107,7 +111,7 @@ void removeRoot(const QString &root, RemovalReport &report)
             if (fs::contentsOfDirectory(root).isEmpty())
                 fs::removeEmptyDirectory(root);
         } catch (const FileSystemError &error) {
-            report.leftovers.append({root, LeftoverReason::Failed, error.errorDescription()});
+            report.leftovers.append({ root, LeftoverReason::Failed, error.errorDescription() });
         }
     }
 }
@@ -135,8 +139,8 @@ void removeDataRoot(const QString &dataRoot, RemovalReport &report)
         else if (kind == fs::ItemKind::Directory && isInstanceId(fileNameOf(entry)))
             removeReporting(entry, report);
         else
-            report.leftovers.append(
-                {entry, kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {}});
+            report.leftovers.append({ entry,
+                kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {} });
     }
     removeRoot(dataRoot, report);
 }

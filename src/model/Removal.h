@@ -17,10 +17,10 @@ namespace tandrel {
 
 enum class LeftoverReason {
     NotMadeByTandrel, // not a wrapper or data folder Tandrel made
-    Link,             // a symbolic link where a folder was expected
+    Link, // a symbolic link where a folder was expected
     NotItsDataFolder, // a recorded data folder other than "<data root>/<id>"
     KeptWithInstance, // data kept because its wrapper could not be removed
-    Failed,           // the system refused; detail holds its description
+    Failed, // the system refused; detail holds its description
 };
 
 struct Leftover
@@ -43,7 +43,7 @@ struct RemovalReport
 // "<root>/<instanceId>" for one of the roots and that is a real folder. Without a known id
 // nothing is removed.
 void removeDataFolder(const QString &recordedDataDir, const std::optional<QString> &instanceId,
-                      const QStringList &dataRoots, RemovalReport &report);
+    const QStringList &dataRoots, RemovalReport &report);
 
 // Uninstalling a data root: the data folders in it named by an instance id and Finder's
 // .DS_Store files go, anything else stays and is reported; then the root itself goes when

@@ -80,7 +80,7 @@ public:
     virtual QString dataRoot() const = 0;
     // Every root whose "<root>/<id>" folders this road's instances may own: dataRoot()
     // first, then any an earlier release used.
-    virtual QStringList dataRoots() const { return {dataRoot()}; }
+    virtual QStringList dataRoots() const { return { dataRoot() }; }
 
     // Writes the instance the record describes: its launcher (a wrapper bundle, a desktop
     // entry), the record and its data folder, record.dataDir. Refuses with TandrelError

@@ -19,9 +19,9 @@ const QList<const Road *> &platformRoads()
     static const BundleRoad bundles;
 #ifdef TANDREL_DESKTOP_ROAD
     static const DesktopRoad desktop;
-    static const QList<const Road *> roads{&bundles, &desktop};
+    static const QList<const Road *> roads { &bundles, &desktop };
 #else
-    static const QList<const Road *> roads{&bundles};
+    static const QList<const Road *> roads { &bundles };
 #endif
     return roads;
 }

@@ -13,8 +13,8 @@
 
 namespace tandrel {
 
-QString Store::writeSpace(const InstalledApp &target, const QString &name, Mode mode,
-                          std::optional<LaunchStrategy> forced)
+QString Store::writeSpace(
+    const InstalledApp &target, const QString &name, Mode mode, std::optional<LaunchStrategy> forced)
 {
     const QString instanceName = cleanedInstanceName(name);
     checkInstanceName(instanceName, target.name());
@@ -68,7 +68,8 @@ QUrl Store::beginCreateSpace(const InstalledApp &target, const QString &name, Mo
         scanSpaces();
         Q_EMIT spaceCreated(url);
     });
-    watcher->setFuture(QtConcurrent::run([road = &roadFor(target.id()), launcher] { road->finishInstance(launcher); }));
+    watcher->setFuture(
+        QtConcurrent::run([road = &roadFor(target.id()), launcher] { road->finishInstance(launcher); }));
     return url;
 }
 

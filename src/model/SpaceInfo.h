@@ -11,11 +11,11 @@ namespace tandrel {
 // One existing instance as read back from disk.
 struct SpaceInfo
 {
-    QUrl url;                            // the wrapper bundle
-    QString name;                        // from the wrapper's file name
-    std::optional<QString> targetPath;   // "target" of space.json
-    std::optional<QString> dataDir;      // "dataDir" of space.json
-    std::optional<QDateTime> createdAt;  // "createdAt" of space.json
+    QUrl url; // the wrapper bundle
+    QString name; // from the wrapper's file name
+    std::optional<QString> targetPath; // "target" of space.json
+    std::optional<QString> dataDir; // "dataDir" of space.json
+    std::optional<QDateTime> createdAt; // "createdAt" of space.json
     // The instance id, when the wrapper's bundle identifier and its record agree on it:
     // only then may its data folder be removed with it.
     std::optional<QString> instanceId = std::nullopt;

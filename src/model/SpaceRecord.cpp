@@ -20,13 +20,13 @@ std::optional<QString> stringMember(const QJsonObject &object, const QString &ke
 
 QByteArray SpaceRecord::toJson() const
 {
-    const QJsonObject object{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("name"), name},
-        {QStringLiteral("target"), target},
-        {QStringLiteral("mode"), strategyText(mode)},
-        {QStringLiteral("dataDir"), dataDir},
-        {QStringLiteral("createdAt"), formatIsoDateTime(createdAt)},
+    const QJsonObject object {
+        { QStringLiteral("id"), id },
+        { QStringLiteral("name"), name },
+        { QStringLiteral("target"), target },
+        { QStringLiteral("mode"), strategyText(mode) },
+        { QStringLiteral("dataDir"), dataDir },
+        { QStringLiteral("createdAt"), formatIsoDateTime(createdAt) },
     };
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }

@@ -13,11 +13,11 @@ namespace tandrel {
 // The instance record Contents/Resources/space.json: six string members.
 struct SpaceRecord
 {
-    QString id;         // lower-case UUID
-    QString name;       // the cleaned instance name, without the app's name
-    QString target;     // path of the target bundle
+    QString id; // lower-case UUID
+    QString name; // the cleaned instance name, without the app's name
+    QString target; // path of the target bundle
     LaunchStrategy mode = LaunchStrategy::IsolatedHome;
-    QString dataDir;    // absolute path of the data folder
+    QString dataDir; // absolute path of the data folder
     QDateTime createdAt;
 
     // Indented UTF-8 JSON; createdAt in UTC to whole seconds.

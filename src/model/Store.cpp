@@ -1,8 +1,8 @@
 #include "model/Store.h"
 
 #include "l10n/Tr.h"
-#include "model/TandrelError.h"
 #include "model/Roads.h"
+#include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 
 #include <utility>
@@ -22,8 +22,10 @@ QString Store::home()
     const std::optional<QString> home = fs::homeDirectory();
     if (!home)
         throw TandrelError::msg(tandrel::tr(
-            QStringLiteral("No encuentro tu carpeta personal: la variable HOME está vacía o no es una ruta absoluta."),
-            QStringLiteral("Can't find your home folder: the HOME variable is empty or not an absolute path.")));
+            QStringLiteral(
+                "No encuentro tu carpeta personal: la variable HOME está vacía o no es una ruta absoluta."),
+            QStringLiteral(
+                "Can't find your home folder: the HOME variable is empty or not an absolute path.")));
     return *home;
 }
 

@@ -38,8 +38,8 @@ public:
 
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones);
     // without it, "/Applications" and then "<home>/Applications", with home asked at each use.
-    explicit Store(std::optional<QStringList> applicationFolders = std::nullopt,
-                   QObject *parent = nullptr, Start start = Start::Refresh);
+    explicit Store(std::optional<QStringList> applicationFolders = std::nullopt, QObject *parent = nullptr,
+        Start start = Start::Refresh);
 
     const QList<InstalledApp> &apps() const { return m_apps; }
     const QList<SpaceInfo> &spaces() const { return m_spaces; }
@@ -127,7 +127,7 @@ private:
     // The shared steps and the road's writing: refusals and file-system errors are thrown.
     // Returns the launcher's path.
     QString writeSpace(const InstalledApp &target, const QString &name, Mode mode,
-                       std::optional<LaunchStrategy> forced = std::nullopt);
+        std::optional<LaunchStrategy> forced = std::nullopt);
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);

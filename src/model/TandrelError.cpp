@@ -16,14 +16,15 @@ TandrelError::TandrelError(QString message)
 TandrelError unreadableAppError()
 {
     return TandrelError::msg(tandrel::tr(QStringLiteral("No pude leer la app seleccionada."),
-                                         QStringLiteral("Couldn't read the selected app.")));
+        QStringLiteral("Couldn't read the selected app.")));
 }
 
 TandrelError existingNameError()
 {
     return TandrelError::msg(tandrel::tr(
         QStringLiteral("Ya existe una instancia con ese nombre. Usa otro nombre o elimina la anterior."),
-        QStringLiteral("An instance with that name already exists. Use another name or delete the old one.")));
+        QStringLiteral(
+            "An instance with that name already exists. Use another name or delete the old one.")));
 }
 
 } // namespace tandrel

@@ -25,8 +25,7 @@ extern "C" void __tsan_ignore_thread_end();
 namespace tandrel {
 
 // Runs `post`, which queues work for another thread, after marking the hand-off.
-template<typename Post>
-void handOff([[maybe_unused]] const void *token, Post &&post)
+template <typename Post> void handOff([[maybe_unused]] const void *token, Post &&post)
 {
 #ifdef TANDREL_THREAD_SANITIZER
     __tsan_release(const_cast<void *>(token));

@@ -1,8 +1,8 @@
 #include "ui/AppGrid.h"
 
 #include "l10n/LanguageManager.h"
-#include "model/AppIcons.h"
 #include "l10n/Tr.h"
+#include "model/AppIcons.h"
 #include "model/Store.h"
 #include "ui/AppCardPainter.h"
 #include "ui/AppGridAccessibility.h"

@@ -93,7 +93,7 @@ AppsSection::AppsSection(QWidget *parent)
     sandboxed->addSpacing(-gridMargin);
     sandboxed->addWidget(m_sandboxedGrid);
     // Room for a hovered card, which grows by 5% beyond its cell.
-    for (AppGrid *grid : {m_duplicableGrid, m_sandboxedGrid})
+    for (AppGrid *grid : { m_duplicableGrid, m_sandboxedGrid })
         grid->setContentsMargins(gridMargin, gridMargin, gridMargin, gridMargin);
 
     column->addWidget(m_duplicableGroup);
@@ -129,8 +129,10 @@ void AppsSection::retranslateNoMatch()
 void AppsSection::retranslate()
 {
     retranslateNoMatch();
-    m_duplicableHeading->setText(tandrel::tr(QStringLiteral("Apps duplicables"), QStringLiteral("Duplicable apps")));
-    m_sandboxedHeading->setText(tandrel::tr(QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")));
+    m_duplicableHeading->setText(
+        tandrel::tr(QStringLiteral("Apps duplicables"), QStringLiteral("Duplicable apps")));
+    m_sandboxedHeading->setText(
+        tandrel::tr(QStringLiteral("No duplicables"), QStringLiteral("Not duplicable")));
     // Each kind of app in the group has its own reason; all of them are given.
     m_explanation->setText(Store::sandboxExplanation(m_sandboxedGrid->apps()));
     update();

@@ -90,7 +90,7 @@ ContentView::ContentView(std::optional<QStringList> applicationFolders, QWidget 
     connect(m_store.get(), &Store::sandboxedPathsChanged, this, &ContentView::updateApps);
     connect(m_store.get(), &Store::spacesChanged, this, &ContentView::updateSpaces);
     connect(m_appsSection, &AppsSection::appActivated, this,
-            [this](const InstalledApp &app) { setSelectedApp(app); });
+        [this](const InstalledApp &app) { setSelectedApp(app); });
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &ContentView::retranslate);
     connect(m_store.get(), &Store::spaceCreated, this, [this](const QUrl &wrapper) {
         for (const SpaceInfo &space : m_store->spaces())

@@ -28,7 +28,8 @@ class ContentView : public QWidget
     Q_OBJECT
 public:
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones).
-    explicit ContentView(std::optional<QStringList> applicationFolders = std::nullopt, QWidget *parent = nullptr);
+    explicit ContentView(
+        std::optional<QStringList> applicationFolders = std::nullopt, QWidget *parent = nullptr);
     ~ContentView() override;
 
     Store &store() const { return *m_store; }

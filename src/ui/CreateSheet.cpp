@@ -188,7 +188,8 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
         if (!m_creating || wrapper != m_pending)
             return;
         m_creating = false;
-        m_store->launchSpace({wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc()});
+        m_store->launchSpace(
+            { wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc() });
         accept();
     });
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &CreateSheet::retranslate);
@@ -232,23 +233,27 @@ void CreateSheet::setMode(Mode mode)
 void CreateSheet::retranslate()
 {
     const QString name = m_app.name();
-    setWindowTitle(tandrel::tr(QStringLiteral("Nueva instancia de ") + name, QStringLiteral("New instance of ") + name));
+    setWindowTitle(
+        tandrel::tr(QStringLiteral("Nueva instancia de ") + name, QStringLiteral("New instance of ") + name));
     m_title->setText(windowTitle());
-    m_subtitle->setText(tandrel::tr(QStringLiteral("Con su propia sesión, login y datos — sin tocar la original."),
-                                    QStringLiteral("With its own session, login and data — without touching the original.")));
-    m_name->setPlaceholderText(
-        tandrel::tr(QStringLiteral("Nombre (ej: Personal, Cuenta 2)"), QStringLiteral("Name (e.g. Personal, Account 2)")));
+    m_subtitle->setText(
+        tandrel::tr(QStringLiteral("Con su propia sesión, login y datos — sin tocar la original."),
+            QStringLiteral("With its own session, login and data — without touching the original.")));
+    m_name->setPlaceholderText(tandrel::tr(QStringLiteral("Nombre (ej: Personal, Cuenta 2)"),
+        QStringLiteral("Name (e.g. Personal, Account 2)")));
     m_name->setAccessibleName(m_name->placeholderText());
     for (const Mode mode : allModes()) {
         QPushButton *segment = m_modeButtons.at(int(mode));
         segment->setText(label(mode));
-        segment->setAccessibleDescription(tandrel::tr(QStringLiteral("Aislamiento"), QStringLiteral("Isolation")));
+        segment->setAccessibleDescription(
+            tandrel::tr(QStringLiteral("Aislamiento"), QStringLiteral("Isolation")));
     }
     QString help = m_mode == Mode::Auto
         ? tandrel::tr(QStringLiteral("Automático detecta el mejor método (recomendado)."),
-                      QStringLiteral("Automatic detects the best method (recommended)."))
-        : tandrel::tr(QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."),
-                      QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic."));
+            QStringLiteral("Automatic detects the best method (recommended)."))
+        : tandrel::tr(
+            QStringLiteral("HOME aislado: usa este si con Automático la instancia comparte la sesión."),
+            QStringLiteral("Isolated HOME: use this if the instance shares the session with Automatic."));
     // An app that hands a second launch to its running copy, say: the user should know first.
     const QString notice = Store::factsOf(m_app, m_mode).notice;
     if (!notice.isEmpty())
@@ -262,8 +267,9 @@ void CreateSheet::retranslate()
 
 void CreateSheet::updateState()
 {
-    m_create->setText(m_creating ? tandrel::tr(QStringLiteral("Creando…"), QStringLiteral("Creating…"))
-                                 : tandrel::tr(QStringLiteral("Crear instancia"), QStringLiteral("Create instance")));
+    m_create->setText(m_creating
+            ? tandrel::tr(QStringLiteral("Creando…"), QStringLiteral("Creating…"))
+            : tandrel::tr(QStringLiteral("Crear instancia"), QStringLiteral("Create instance")));
     m_create->setEnabled(!m_creating && !isSandboxed() && !blankName(m_name->text()));
     m_warning->setVisible(isSandboxed());
     m_error->setVisible(m_errorMessage.has_value());

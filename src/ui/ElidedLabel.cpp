@@ -38,12 +38,12 @@ QString ElidedLabel::displayedText() const
 
 QSize ElidedLabel::sizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+    return { fontMetrics().horizontalAdvance(m_text), fontMetrics().height() };
 }
 
 QSize ElidedLabel::minimumSizeHint() const
 {
-    return {0, fontMetrics().height()};
+    return { 0, fontMetrics().height() };
 }
 
 void ElidedLabel::paintEvent(QPaintEvent *)

@@ -134,12 +134,14 @@ QImage Header::logoImage(const QString &resource)
 
 void Header::retranslate()
 {
-    m_tagline->setText(tandrel::tr(QStringLiteral("una app, dos cuentas"), QStringLiteral("one app, two accounts")));
-    const QString languageTip = tandrel::tr(QStringLiteral("Idioma de la app"), QStringLiteral("App language"));
+    m_tagline->setText(
+        tandrel::tr(QStringLiteral("una app, dos cuentas"), QStringLiteral("one app, two accounts")));
+    const QString languageTip
+        = tandrel::tr(QStringLiteral("Idioma de la app"), QStringLiteral("App language"));
     m_language->setToolTip(languageTip);
     m_language->setAccessibleName(languageTip);
-    const QString refreshTip =
-        tandrel::tr(QStringLiteral("Actualizar lista de apps"), QStringLiteral("Refresh app list"));
+    const QString refreshTip
+        = tandrel::tr(QStringLiteral("Actualizar lista de apps"), QStringLiteral("Refresh app list"));
     m_refresh->setToolTip(refreshTip);
     m_refresh->setAccessibleName(refreshTip);
     m_search->retranslate();
@@ -150,15 +152,16 @@ void Header::rebuildLanguageMenu()
 {
     // The actions live as long as the menu; only their texts change, since a choice
     // made from the menu retranslates the window while the action is still signalling.
-    const LanguageManager::Choice choices[] = {LanguageManager::Choice::Auto, LanguageManager::Choice::Es,
-                                               LanguageManager::Choice::En};
+    const LanguageManager::Choice choices[]
+        = { LanguageManager::Choice::Auto, LanguageManager::Choice::Es, LanguageManager::Choice::En };
     if (m_languageMenu->actions().isEmpty()) {
         for (const LanguageManager::Choice choice : choices) {
             QAction *action = m_languageMenu->addAction(QString());
-            connect(action, &QAction::triggered, this, [choice] { LanguageManager::shared().setChoice(choice); });
+            connect(
+                action, &QAction::triggered, this, [choice] { LanguageManager::shared().setChoice(choice); });
         }
     }
-    const QStringList texts{
+    const QStringList texts {
         tandrel::tr(QStringLiteral("Automático (sistema)"), QStringLiteral("Automatic (system)")),
         QStringLiteral("Español"),
         QStringLiteral("English"),

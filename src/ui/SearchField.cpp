@@ -46,8 +46,8 @@ QString SearchField::text() const
 
 void SearchField::retranslate()
 {
-    const QString placeholder = tandrel::tr(QStringLiteral("Buscar una app para duplicar…"),
-                                            QStringLiteral("Search for an app to duplicate…"));
+    const QString placeholder = tandrel::tr(
+        QStringLiteral("Buscar una app para duplicar…"), QStringLiteral("Search for an app to duplicate…"));
     m_edit->setPlaceholderText(placeholder);
     m_edit->setAccessibleName(placeholder);
 }
@@ -87,7 +87,8 @@ void SearchField::changeEvent(QEvent *event)
 void SearchField::updateIcon()
 {
     style::setPlaceholderColor(m_edit, style::secondaryText(palette()));
-    m_icon->setPixmap(symbolPixmap(Symbol::MagnifyingGlass, style::secondaryText(palette()), 14, devicePixelRatioF()));
+    m_icon->setPixmap(
+        symbolPixmap(Symbol::MagnifyingGlass, style::secondaryText(palette()), 14, devicePixelRatioF()));
 }
 
 } // namespace tandrel

@@ -156,19 +156,19 @@ void SpaceRow::retranslate()
         button->setAccessibleDescription(tip);
     };
     label(m_open, tandrel::tr(QStringLiteral("Abrir"), QStringLiteral("Open")),
-          tandrel::tr(QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")));
+        tandrel::tr(QStringLiteral("Abrir esta instancia"), QStringLiteral("Open this instance")));
 #ifdef Q_OS_MACOS
     label(m_reveal, tandrel::tr(QStringLiteral("Ver en Finder"), QStringLiteral("Show in Finder")),
-          tandrel::tr(QStringLiteral("Mostrar la instancia en Finder (") + m_space.id() + QStringLiteral(")"),
-                      QStringLiteral("Show the instance in Finder (") + m_space.id() + QStringLiteral(")")));
+        tandrel::tr(QStringLiteral("Mostrar la instancia en Finder (") + m_space.id() + QStringLiteral(")"),
+            QStringLiteral("Show the instance in Finder (") + m_space.id() + QStringLiteral(")")));
 #else
     label(m_reveal, tandrel::tr(QStringLiteral("Mostrar en Archivos"), QStringLiteral("Reveal in Files")),
         tandrel::tr(QStringLiteral("Mostrar la instancia en Archivos (") + m_space.id() + QStringLiteral(")"),
             QStringLiteral("Show the instance in Files (") + m_space.id() + QStringLiteral(")")));
 #endif
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
-          tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
-                      QStringLiteral("Delete the instance and all its data")));
+        tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
+            QStringLiteral("Delete the instance and all its data")));
 }
 
 void SpaceRow::open()
@@ -187,12 +187,14 @@ void SpaceRow::askToDelete()
     Confirmation confirmation;
     confirmation.icon = QMessageBox::Warning;
     confirmation.message = tandrel::tr(QStringLiteral("¿Eliminar ") + quoted + QStringLiteral("?"),
-                                       QStringLiteral("Delete ") + quoted + QStringLiteral("?"));
+        QStringLiteral("Delete ") + quoted + QStringLiteral("?"));
     confirmation.informativeText = tandrel::tr(
-        QStringLiteral("Se borrará la instancia y todos sus datos (sesión, cookies, configuración). Esta acción no "
-                       "se puede deshacer."),
-        QStringLiteral("The instance and all its data (session, cookies, settings) will be deleted. This cannot be "
-                       "undone."));
+        QStringLiteral(
+            "Se borrará la instancia y todos sus datos (sesión, cookies, configuración). Esta acción no "
+            "se puede deshacer."),
+        QStringLiteral(
+            "The instance and all its data (session, cookies, settings) will be deleted. This cannot be "
+            "undone."));
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete"));
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
     confirmation.parent = window();
@@ -204,15 +206,17 @@ void SpaceRow::askToDelete()
     const RemovalReport report = m_store->deleteSpace(m_space);
     Q_EMIT deleted(name, report.isComplete());
     if (!report.isComplete())
-        inform({QMessageBox::Warning, tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
-                                                  QStringLiteral("Part of the instance was kept")),
-                report.message(), parent});
+        inform({ QMessageBox::Warning,
+            tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),
+                QStringLiteral("Part of the instance was kept")),
+            report.message(), parent });
 }
 
 void SpaceRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    style::fillRounded(painter, QRectF(rect()), 12, style::withAlpha(style::primaryText(palette()), m_backgroundOpacity));
+    style::fillRounded(
+        painter, QRectF(rect()), 12, style::withAlpha(style::primaryText(palette()), m_backgroundOpacity));
 }
 
 void SpaceRow::enterEvent(QEnterEvent *event)

@@ -52,7 +52,8 @@ void SpacesSection::setSpaces(const QList<SpaceInfo> &spaces)
 
 void SpacesSection::retranslate()
 {
-    m_heading->setText(tandrel::tr(QStringLiteral("Tus instancias duplicadas"), QStringLiteral("Your duplicated instances")));
+    m_heading->setText(tandrel::tr(
+        QStringLiteral("Tus instancias duplicadas"), QStringLiteral("Your duplicated instances")));
     m_empty->setText(tandrel::tr(
         QStringLiteral("Todavía no hay instancias: elige una app de abajo para crear la primera."),
         QStringLiteral("No instances yet: pick an app below to create the first one.")));

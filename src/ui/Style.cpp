@@ -70,15 +70,15 @@ QFont roundedTitleFont(qreal size)
     QFont result = font(size, QFont::Bold);
     static const QString family = [] {
         const QStringList installed = QFontDatabase::families();
-        for (const char *candidate : {"SF Pro Rounded", "Nunito", "Varela Round", "Quicksand", "Comfortaa",
-                                      "M PLUS Rounded 1c", "Ubuntu", "Cantarell"}) {
+        for (const char *candidate : { "SF Pro Rounded", "Nunito", "Varela Round", "Quicksand", "Comfortaa",
+                 "M PLUS Rounded 1c", "Ubuntu", "Cantarell" }) {
             if (installed.contains(QLatin1String(candidate)))
                 return QString::fromLatin1(candidate);
         }
         return QString();
     }();
     if (!family.isEmpty())
-        result.setFamilies({family});
+        result.setFamilies({ family });
     return result;
 }
 

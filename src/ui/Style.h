@@ -67,9 +67,15 @@ void paintFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const Q
 void setPlaceholderColor(QWidget *edit, const QColor &color);
 
 // The system orange used for the tints of everything about sandboxed apps.
-inline QColor orange() { return QColor(255, 149, 0); }
+inline QColor orange()
+{
+    return QColor(255, 149, 0);
+}
 // The system red used for destructive actions.
-inline QColor red() { return QColor(255, 59, 48); }
+inline QColor red()
+{
+    return QColor(255, 59, 48);
+}
 // Texts and symbols in those colours, shaded to read at 4.5:1 on the palette's window,
 // buttons and tints: the bright system colours themselves only reach 2 to 3.5:1.
 QColor sandboxText(const QPalette &palette);

@@ -47,7 +47,7 @@ void drawGlobe(QPainter &p)
 void drawArrowHead(QPainter &p, QPointF tip, qreal direction)
 {
     const qreal length = 4.2;
-    for (const qreal spread : {135.0, -135.0}) {
+    for (const qreal spread : { 135.0, -135.0 }) {
         const qreal angle = qDegreesToRadians(direction + spread);
         p.drawLine(tip, tip + QPointF(std::cos(angle), -std::sin(angle)) * length);
     }
@@ -207,8 +207,8 @@ public:
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
     {
         const qreal side = qMin(rect.width(), rect.height());
-        const QRectF square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2,
-                            side, side);
+        const QRectF square(
+            rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
         drawSymbol(*painter, m_symbol, colorFor(mode), square);
     }
 
@@ -224,7 +224,7 @@ public:
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
         const int side = qRound(m_pointSize);
-        return {QSize(side, side)};
+        return { QSize(side, side) };
     }
 
     QIconEngine *clone() const override { return new SymbolIconEngine(m_symbol, m_pointSize); }

@@ -8,13 +8,13 @@ namespace tandrel {
 
 // Small vector symbols drawn by the app itself, so every platform shows the same marks.
 enum class Symbol {
-    Globe,          // language menu
+    Globe, // language menu
     ArrowClockwise, // refresh
-    MagnifyingGlass,// search field
-    LockFill,       // sandboxed apps
-    OpenApp,        // open an instance
-    Folder,         // show in the file manager
-    Trash,          // delete
+    MagnifyingGlass, // search field
+    LockFill, // sandboxed apps
+    OpenApp, // open an instance
+    Folder, // show in the file manager
+    Trash, // delete
 };
 
 // The symbol drawn in `color`, `pointSize` points high, sharp at the device pixel ratio.

@@ -30,7 +30,7 @@ Run run(const QStringList &arguments, const QString &home = isolatedHome())
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char *variable : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(QLatin1String(variable));
     environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
@@ -40,8 +40,9 @@ Run run(const QStringList &arguments, const QString &home = isolatedHome())
     process.start(QStringLiteral(TANDREL_EXECUTABLE), arguments);
     if (!process.waitForFinished(60000))
         return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()),
+        QString::fromUtf8(process.readAllStandardError()) };
 }
 
 QByteArray contentsOf(const QString &path)
@@ -79,25 +80,28 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("inError"); // a word the message must hold
-        QTest::newRow("unknown command") << QStringList{"bogus"} << 2 << "bogus";
-        QTest::newRow("unknown option") << QStringList{"apps", "--colour"} << 2 << "colour";
-        QTest::newRow("an option of another command") << QStringList{"list", "--apps", "/x"} << 2 << "--apps";
-        QTest::newRow("missing operand") << QStringList{"create", "Notes"} << 2 << "create";
-        QTest::newRow("an unknown mode") << QStringList{"create", "Notes", "Work", "--mode", "fast"} << 2 << "--mode";
-        QTest::newRow("an unknown language") << QStringList{"--lang", "fr", "list"} << 2 << "--lang";
-        QTest::newRow("options without a command") << QStringList{"--json"} << 2 << "tandrel --help";
-        QTest::newRow("a sandboxed app") << QStringList{"create", "Locked", "Work"} << 1 << "Locked";
-        QTest::newRow("an app that is not there") << QStringList{"create", "Nowhere", "Work"} << 1 << "Nowhere";
-        QTest::newRow("a name with a line break") << QStringList{"create", "Notes", "Wo\nrk"} << 1 << "";
-        QTest::newRow("an instance that is not there") << QStringList{"open", "Nothing"} << 1 << "Nothing";
+        QTest::newRow("unknown command") << QStringList { "bogus" } << 2 << "bogus";
+        QTest::newRow("unknown option") << QStringList { "apps", "--colour" } << 2 << "colour";
+        QTest::newRow("an option of another command")
+            << QStringList { "list", "--apps", "/x" } << 2 << "--apps";
+        QTest::newRow("missing operand") << QStringList { "create", "Notes" } << 2 << "create";
+        QTest::newRow("an unknown mode")
+            << QStringList { "create", "Notes", "Work", "--mode", "fast" } << 2 << "--mode";
+        QTest::newRow("an unknown language") << QStringList { "--lang", "fr", "list" } << 2 << "--lang";
+        QTest::newRow("options without a command") << QStringList { "--json" } << 2 << "tandrel --help";
+        QTest::newRow("a sandboxed app") << QStringList { "create", "Locked", "Work" } << 1 << "Locked";
+        QTest::newRow("an app that is not there")
+            << QStringList { "create", "Nowhere", "Work" } << 1 << "Nowhere";
+        QTest::newRow("a name with a line break") << QStringList { "create", "Notes", "Wo\nrk" } << 1 << "";
+        QTest::newRow("an instance that is not there") << QStringList { "open", "Nothing" } << 1 << "Nothing";
     }
     void statusAndMessages()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, inError);
-        const Run english = run(QStringList{"--lang", "en"} + arguments);
-        const Run spanish = run(QStringList{"--lang", "es"} + arguments);
+        const Run english = run(QStringList { "--lang", "en" } + arguments);
+        const Run spanish = run(QStringList { "--lang", "es" } + arguments);
         QCOMPARE(english.status, status);
         QCOMPARE(spanish.status, status);
         QVERIFY(english.out.isEmpty());
@@ -111,18 +115,21 @@ private Q_SLOTS:
 
     void help_inTheLanguageAskedFor()
     {
-        const Run english = run({"--lang", "en", "--help"});
-        const Run spanish = run({"--help", "--lang", "es"});
+        const Run english = run({ "--lang", "en", "--help" });
+        const Run spanish = run({ "--help", "--lang", "es" });
         QCOMPARE(english.status, 0);
-        for (const char *command : {"apps", "list", "create", "open", "delete", "--json", "--yes", "--mode"})
-            QVERIFY2(english.out.contains(QLatin1String(command)) && spanish.out.contains(QLatin1String(command)), command);
+        for (const char *command :
+            { "apps", "list", "create", "open", "delete", "--json", "--yes", "--mode" })
+            QVERIFY2(
+                english.out.contains(QLatin1String(command)) && spanish.out.contains(QLatin1String(command)),
+                command);
         QVERIFY(english.out != spanish.out);
-        QCOMPARE(run({"--version"}).out.trimmed(), QStringLiteral("tandrel " TANDREL_VERSION));
+        QCOMPARE(run({ "--version" }).out.trimmed(), QStringLiteral("tandrel " TANDREL_VERSION));
     }
 
     void apps_json()
     {
-        const Run listed = run({"apps", "--json", "--apps", m_apps});
+        const Run listed = run({ "apps", "--json", "--apps", m_apps });
         QCOMPARE(listed.status, 0);
         const QJsonArray apps = QJsonDocument::fromJson(listed.out.toUtf8()).array();
         QCOMPARE(apps.size(), 3);
@@ -133,9 +140,12 @@ private Q_SLOTS:
             QVERIFY(object.value(QStringLiteral("sandboxed")).isBool());
             byName.insert(object.value(QStringLiteral("name")).toString(), object);
         }
-        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
-        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("bundleId")).toString(), QStringLiteral("com.google.Chrome"));
-        QCOMPARE(byName.value(QStringLiteral("Notes")).value(QStringLiteral("mode")).toString(), QStringLiteral("home"));
+        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("mode")).toString(),
+            QStringLiteral("udd"));
+        QCOMPARE(byName.value(QStringLiteral("Browser")).value(QStringLiteral("bundleId")).toString(),
+            QStringLiteral("com.google.Chrome"));
+        QCOMPARE(byName.value(QStringLiteral("Notes")).value(QStringLiteral("mode")).toString(),
+            QStringLiteral("home"));
         QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("sandboxed")).toBool());
         QVERIFY(byName.value(QStringLiteral("Locked")).value(QStringLiteral("mode")).isNull());
     }
@@ -147,7 +157,8 @@ private Q_SLOTS:
 #if defined(Q_OS_MACOS)
         QSKIP("desktop entries are a Linux affair");
 #endif
-        const QString flatpak = isolatedHome() + QStringLiteral("/.local/share/flatpak/exports/share/applications");
+        const QString flatpak
+            = isolatedHome() + QStringLiteral("/.local/share/flatpak/exports/share/applications");
         const QString user = isolatedHome() + QStringLiteral("/.local/share/applications");
         QDir().mkpath(flatpak);
         QDir().mkpath(user);
@@ -155,30 +166,35 @@ private Q_SLOTS:
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("[Desktop Entry]\nType=Application\nName=" + QFileInfo(path).baseName().toUtf8()
-                       + "\nExec=/bin/true %U\n" + extra);
+                + "\nExec=/bin/true %U\n" + extra);
         };
         entry(flatpak + QStringLiteral("/org.example.Boxed.desktop"), "X-Flatpak=org.example.Boxed\n");
         entry(user + QStringLiteral("/snapped.desktop"), "X-SnapInstanceName=snapped\n");
         QHash<QString, QJsonObject> byId;
-        for (const QJsonValue &app : QJsonDocument::fromJson(run({"apps", "--json"}).out.toUtf8()).array())
+        for (const QJsonValue &app : QJsonDocument::fromJson(run({ "apps", "--json" }).out.toUtf8()).array())
             byId.insert(app.toObject().value(QStringLiteral("bundleId")).toString(), app.toObject());
         QVERIFY(byId.contains(QStringLiteral("com.google.Chrome"))); // the home's bundles stay
-        QVERIFY(byId.value(QStringLiteral("org.example.Boxed.desktop")).value(QStringLiteral("sandboxed")).toBool());
+        QVERIFY(byId.value(QStringLiteral("org.example.Boxed.desktop"))
+                    .value(QStringLiteral("sandboxed"))
+                    .toBool());
         QVERIFY(byId.value(QStringLiteral("snapped.desktop")).value(QStringLiteral("sandboxed")).toBool());
         if (QFileInfo::exists(QStringLiteral("/usr/share/applications/chromium.desktop")))
-            QCOMPARE(byId.value(QStringLiteral("chromium.desktop")).value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
+            QCOMPARE(byId.value(QStringLiteral("chromium.desktop")).value(QStringLiteral("mode")).toString(),
+                QStringLiteral("udd"));
         if (QFileInfo::exists(QStringLiteral("/usr/share/applications/firefox-esr.desktop")))
-            QCOMPARE(byId.value(QStringLiteral("firefox-esr.desktop")).value(QStringLiteral("mode")).toString(), QStringLiteral("gecko"));
+            QCOMPARE(
+                byId.value(QStringLiteral("firefox-esr.desktop")).value(QStringLiteral("mode")).toString(),
+                QStringLiteral("gecko"));
     }
 
     void createListOpenDelete()
     {
-        const Run created = run({"create", m_apps + QStringLiteral("/Notes.app"), "Work"});
+        const Run created = run({ "create", m_apps + QStringLiteral("/Notes.app"), "Work" });
         QCOMPARE(created.status, 0);
         const QString wrapper = created.out.trimmed();
         QCOMPARE(wrapper, Store::spacesDir() + QStringLiteral("/Notes - Work.app"));
 
-        const QJsonArray listed = QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array();
+        const QJsonArray listed = QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array();
         QCOMPARE(listed.size(), 1);
         const QJsonObject space = listed.first().toObject();
         QCOMPARE(space.value(QStringLiteral("displayName")).toString(), QStringLiteral("Notes - Work"));
@@ -186,7 +202,8 @@ private Q_SLOTS:
         QCOMPARE(space.value(QStringLiteral("wrapper")).toString(), wrapper);
         QCOMPARE(space.value(QStringLiteral("mode")).toString(), QStringLiteral("home"));
         const QString id = space.value(QStringLiteral("id")).toString();
-        QCOMPARE(space.value(QStringLiteral("dataDir")).toString(), Store::dataRoot() + QLatin1Char('/') + id);
+        QCOMPARE(
+            space.value(QStringLiteral("dataDir")).toString(), Store::dataRoot() + QLatin1Char('/') + id);
         QVERIFY(!space.value(QStringLiteral("createdAt")).toString().isEmpty());
 
         // The same wrapper the window writes: created in another home through the Store, it
@@ -194,28 +211,32 @@ private Q_SLOTS:
         QTemporaryDir other;
         const QByteArray home = qgetenv("HOME");
         qputenv("HOME", QFile::encodeName(other.path()));
-        Store store(QStringList{}, nullptr, Store::Start::Idle);
-        const QString twin = plainPath(store.createSpace(InstalledApp{QUrl::fromLocalFile(m_apps + QStringLiteral("/Notes.app"))},
-                                                         QStringLiteral("Work"), Mode::Auto));
+        Store store(QStringList {}, nullptr, Store::Start::Idle);
+        const QString twin = plainPath(
+            store.createSpace(InstalledApp { QUrl::fromLocalFile(m_apps + QStringLiteral("/Notes.app")) },
+                QStringLiteral("Work"), Mode::Auto));
         const QString twinId = store.spaces().first().instanceId.value_or(QString());
         qputenv("HOME", home);
-        for (const char *file : {"Contents/Info.plist", "Contents/MacOS/launcher", "Contents/Resources/app.icns"}) {
+        for (const char *file :
+            { "Contents/Info.plist", "Contents/MacOS/launcher", "Contents/Resources/app.icns" }) {
             const QByteArray mine = contentsOf(wrapper + QLatin1Char('/') + QLatin1String(file));
             QByteArray theirs = contentsOf(twin + QLatin1Char('/') + QLatin1String(file));
-            theirs.replace(twinId.toUtf8(), id.toUtf8()).replace(QFile::encodeName(other.path()), QFile::encodeName(isolatedHome()));
+            theirs.replace(twinId.toUtf8(), id.toUtf8())
+                .replace(QFile::encodeName(other.path()), QFile::encodeName(isolatedHome()));
             QVERIFY2(!mine.isEmpty() && mine == theirs, file);
         }
 
-        QCOMPARE(run({"open", id}).status, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(launchRecordPath(m_apps + QStringLiteral("/Notes.app"))), 20000);
+        QCOMPARE(run({ "open", id }).status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo::exists(launchRecordPath(m_apps + QStringLiteral("/Notes.app"))), 20000);
 
         // Without a terminal, deleting needs --yes.
-        QCOMPARE(run({"delete", "Notes - Work"}).status, 2);
+        QCOMPARE(run({ "delete", "Notes - Work" }).status, 2);
         QVERIFY(QFileInfo::exists(wrapper));
-        QCOMPARE(run({"delete", wrapper, "--yes"}).status, 0);
+        QCOMPARE(run({ "delete", wrapper, "--yes" }).status, 0);
         QVERIFY(!QFileInfo::exists(wrapper));
         QVERIFY(!QFileInfo::exists(Store::dataRoot() + QLatin1Char('/') + id));
-        QCOMPARE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array().size(), 0);
+        QCOMPARE(QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array().size(), 0);
     }
 };
 

@@ -35,7 +35,8 @@ class ShellTest : public QObject
         steps.applicationCopy = QStringLiteral("/opt/Tandrel.app");
         steps.trashApplication = [this](const QString &copy) {
             m_steps << QStringLiteral("trash ") + copy
-                    + (QFileInfo::exists(Store::spacesDir()) ? QStringLiteral(" (instances still there)") : QString());
+                    + (QFileInfo::exists(Store::spacesDir()) ? QStringLiteral(" (instances still there)")
+                                                             : QString());
         };
         steps.quit = [this] { m_steps << QStringLiteral("quit"); };
         return steps;
@@ -63,12 +64,13 @@ private Q_SLOTS:
     // About: the bundle's versions, else the ones this build defines
     void about_versionsAndFallbacks()
     {
-        const QVariantMap bundle{{QStringLiteral("CFBundleShortVersionString"), QStringLiteral("2.0.1")},
-                                 {QStringLiteral("CFBundleVersion"), QStringLiteral("42")}};
+        const QVariantMap bundle { { QStringLiteral("CFBundleShortVersionString"), QStringLiteral("2.0.1") },
+            { QStringLiteral("CFBundleVersion"), QStringLiteral("42") } };
         const AboutInfo fromBundle = aboutInfo(bundle, QStringLiteral("/no/such/icon.icns"));
         const AboutInfo built = aboutInfo(std::nullopt, QStringLiteral("/no/such/icon.icns"));
-        QCOMPARE((QStringList{fromBundle.version, fromBundle.build, built.version, built.build}),
-                 (QStringList{QStringLiteral("2.0.1"), QStringLiteral("42"), QStringLiteral(TANDREL_VERSION), QStringLiteral(TANDREL_BUILD)}));
+        QCOMPARE((QStringList { fromBundle.version, fromBundle.build, built.version, built.build }),
+            (QStringList { QStringLiteral("2.0.1"), QStringLiteral("42"), QStringLiteral(TANDREL_VERSION),
+                QStringLiteral(TANDREL_BUILD) }));
         QVERIFY(fromBundle.icon.isNull()); // a missing icon is left out
         std::unique_ptr<QDialog> dialog(makeAboutDialog(fromBundle));
         const QString shown = dialog->findChild<QLabel *>(QStringLiteral("version"))->text();
@@ -77,9 +79,9 @@ private Q_SLOTS:
 
     void about_commandShowsTheBuildsVersionAndCreditsInTheLanguageInForce()
     {
-        TandrelApp app(QStringList{});
+        TandrelApp app(QStringList {});
         QStringList credits;
-        for (const auto choice : {LanguageManager::Choice::Es, LanguageManager::Choice::En}) {
+        for (const auto choice : { LanguageManager::Choice::Es, LanguageManager::Choice::En }) {
             LanguageManager::shared().setChoice(choice);
             app.showAbout();
             QDialog *panel = nullptr;
@@ -87,7 +89,9 @@ private Q_SLOTS:
                 if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
                     panel = dialog;
             QVERIFY(panel);
-            QVERIFY(panel->findChild<QLabel *>(QStringLiteral("version"))->text().contains(QStringLiteral(TANDREL_VERSION)));
+            QVERIFY(panel->findChild<QLabel *>(QStringLiteral("version"))
+                        ->text()
+                        .contains(QStringLiteral(TANDREL_VERSION)));
             credits << panel->findChild<QLabel *>(QStringLiteral("credits"))->accessibleName();
             panel->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -115,24 +119,30 @@ private Q_SLOTS:
         QTest::addColumn<bool>("bundleFolders"); // ~/Applications/Tandrel and its data root exist
         QTest::addColumn<QStringList>("lines");
         const QString h = isolatedHome();
-        const QStringList bundlesEn{"• All duplicated instances (" + h + "/Applications/Tandrel)",
-                                    "• Their data and sessions (" + h + "/Library/Application Support/Tandrel)"};
+        const QStringList bundlesEn { "• All duplicated instances (" + h + "/Applications/Tandrel)",
+            "• Their data and sessions (" + h + "/Library/Application Support/Tandrel)" };
 #ifdef Q_OS_MACOS
-        const QStringList en{"Everything Tandrel created on your Mac will be removed:", ""};
+        const QStringList en { "Everything Tandrel created on your Mac will be removed:", "" };
         QTest::newRow("macOS") << int(LanguageManager::Choice::En) << false
-                               << en + bundlesEn + QStringList{"• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
+                               << en + bundlesEn
+                + QStringList { "• Tandrel.app will be moved to the Trash", "", "This cannot be undone." };
 #else
-        const QStringList en{"Everything Tandrel created on this computer will be removed:", ""};
-        const QStringList desktopEn{"• All duplicated instances (" + h + "/.local/share/applications/tandrel-*.desktop)",
-                                    "• Their data and sessions (" + h + "/.local/share/tandrel)"};
-        const QStringList end{"• Tandrel.app will be moved to the Trash", "", "This cannot be undone."};
-        QTest::newRow("Linux: desktop instances only") << int(LanguageManager::Choice::En) << false << en + desktopEn + end;
-        QTest::newRow("Linux: bundle folders too") << int(LanguageManager::Choice::En) << true << en + bundlesEn + desktopEn + end;
-        QTest::newRow("Linux, in Spanish") << int(LanguageManager::Choice::Es) << false << QStringList{
-            "Se eliminará todo lo que Tandrel creó en este equipo:", "",
-            "• Todas las instancias duplicadas (" + h + "/.local/share/applications/tandrel-*.desktop)",
-            "• Sus datos y sesiones (" + h + "/.local/share/tandrel)",
-            "• Tandrel.app se moverá a la Papelera", "", "Esta acción no se puede deshacer."};
+        const QStringList en { "Everything Tandrel created on this computer will be removed:", "" };
+        const QStringList desktopEn { "• All duplicated instances (" + h
+                + "/.local/share/applications/tandrel-*.desktop)",
+            "• Their data and sessions (" + h + "/.local/share/tandrel)" };
+        const QStringList end { "• Tandrel.app will be moved to the Trash", "", "This cannot be undone." };
+        QTest::newRow("Linux: desktop instances only")
+            << int(LanguageManager::Choice::En) << false << en + desktopEn + end;
+        QTest::newRow("Linux: bundle folders too")
+            << int(LanguageManager::Choice::En) << true << en + bundlesEn + desktopEn + end;
+        QTest::newRow("Linux, in Spanish")
+            << int(LanguageManager::Choice::Es) << false
+            << QStringList { "Se eliminará todo lo que Tandrel creó en este equipo:", "",
+                   "• Todas las instancias duplicadas (" + h
+                       + "/.local/share/applications/tandrel-*.desktop)",
+                   "• Sus datos y sesiones (" + h + "/.local/share/tandrel)",
+                   "• Tandrel.app se moverá a la Papelera", "", "Esta acción no se puede deshacer." };
 #endif
     }
     void uninstall_alertNamesTheRealPaths()
@@ -161,10 +171,10 @@ private Q_SLOTS:
     {
         makeWrapper(Store::spacesDir(), QStringLiteral("Mail - Work"), newInstanceId());
         m_answer = true;
-        TandrelApp app(QStringList{});
+        TandrelApp app(QStringList {});
         app.setUninstallSteps(recordingSteps());
         app.uninstall();
-        QCOMPARE(m_steps, (QStringList{QStringLiteral("trash /opt/Tandrel.app"), QStringLiteral("quit")}));
+        QCOMPARE(m_steps, (QStringList { QStringLiteral("trash /opt/Tandrel.app"), QStringLiteral("quit") }));
     }
 
     // Only a copy identified by its exact path is ever trashed.
@@ -172,14 +182,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("platform");
         QTest::addColumn<QString>("executable"); // relative to a temporary folder
-        QTest::addColumn<QString>("appImage");   // relative, or absolute as given
-        QTest::addColumn<QString>("trashed");    // relative; empty: nothing
+        QTest::addColumn<QString>("appImage"); // relative, or absolute as given
+        QTest::addColumn<QString>("trashed"); // relative; empty: nothing
         const int mac = int(HostPlatform::MacOS), linux = int(HostPlatform::Linux);
-        QTest::newRow("macOS: its own bundle") << mac << "Tandrel.app/Contents/MacOS/Tandrel" << "" << "Tandrel.app";
-        QTest::newRow("macOS: a bundle that is not Tandrel") << mac << "Other.app/Contents/MacOS/Tandrel" << "" << "";
-        QTest::newRow("Linux: an installed executable") << linux << "bin/tandrel" << "" << "";
-        QTest::newRow("Linux: its AppImage") << linux << "bin/tandrel" << "Tandrel.AppImage" << "Tandrel.AppImage";
-        QTest::newRow("Linux: a relative AppImage") << linux << "bin/tandrel" << "/relative" << "";
+        QTest::newRow("macOS: its own bundle") << mac << "Tandrel.app/Contents/MacOS/Tandrel"
+                                               << ""
+                                               << "Tandrel.app";
+        QTest::newRow("macOS: a bundle that is not Tandrel") << mac << "Other.app/Contents/MacOS/Tandrel"
+                                                             << ""
+                                                             << "";
+        QTest::newRow("Linux: an installed executable") << linux << "bin/tandrel"
+                                                        << ""
+                                                        << "";
+        QTest::newRow("Linux: its AppImage") << linux << "bin/tandrel"
+                                             << "Tandrel.AppImage"
+                                             << "Tandrel.AppImage";
+        QTest::newRow("Linux: a relative AppImage") << linux << "bin/tandrel"
+                                                    << "/relative"
+                                                    << "";
     }
     void uninstall_ownCopyToTrash()
     {
@@ -195,8 +215,10 @@ private Q_SLOTS:
         tandrel.identifier = QStringLiteral("com.example.Other");
         makeFakeBundle(dir.path(), QStringLiteral("Other"), tandrel);
         fs::writeBytes(dir.filePath(QStringLiteral("Tandrel.AppImage")), "ELF");
-        const QString image = appImage.startsWith(QLatin1Char('/')) ? appImage.mid(1) : dir.filePath(appImage);
-        const auto copy = ownCopyToTrash(HostPlatform(platform), dir.filePath(executable), appImage.isEmpty() ? QString() : image);
+        const QString image
+            = appImage.startsWith(QLatin1Char('/')) ? appImage.mid(1) : dir.filePath(appImage);
+        const auto copy = ownCopyToTrash(
+            HostPlatform(platform), dir.filePath(executable), appImage.isEmpty() ? QString() : image);
         QCOMPARE(copy.value_or(QString()), trashed.isEmpty() ? QString() : dir.filePath(trashed));
     }
 

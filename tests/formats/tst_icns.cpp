@@ -165,7 +165,6 @@ private Q_SLOTS:
             QSKIP("needs an address-space limit, which sanitizers rule out");
         QCOMPARE(*code, 0);
     }
-
 };
 
 TANDREL_TEST_MAIN(IcnsTest)

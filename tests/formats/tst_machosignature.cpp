@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 using namespace tandrel;
 using namespace tandrel::test;
 
@@ -31,9 +30,21 @@ ThinOptions thinFor(quint32 cpu, const QByteArray &xml)
 enum class Kind { Thin64, Thin32BigEndian, Fat, Fat64 };
 
 enum class Field {
-    Ncmds, Sizeofcmds, FirstCmdsize, SignatureCmdsize, Dataoff, Datasize,
-    SuperBlobMagic, SuperBlobLength, SuperBlobCount, EntitlementsIndexOffset,
-    EntitlementsMagic, EntitlementsLength, FatCount, FatSliceOffset, FatSliceSize,
+    Ncmds,
+    Sizeofcmds,
+    FirstCmdsize,
+    SignatureCmdsize,
+    Dataoff,
+    Datasize,
+    SuperBlobMagic,
+    SuperBlobLength,
+    SuperBlobCount,
+    EntitlementsIndexOffset,
+    EntitlementsMagic,
+    EntitlementsLength,
+    FatCount,
+    FatSliceOffset,
+    FatSliceSize,
 };
 
 struct Patch
@@ -65,13 +76,14 @@ Fixture makeFixture(Kind kind)
         f.fat64 = kind == Kind::Fat64;
         FatOptions fatOptions;
         fatOptions.is64 = f.fat64;
-        f.bytes = buildFat(
-            {{cpuArm64, f.bytes}, {cpuX86_64, buildThin(thinFor(cpuX86_64, sliceXml(1)))}}, fatOptions, &f.fat);
+        f.bytes
+            = buildFat({ { cpuArm64, f.bytes }, { cpuX86_64, buildThin(thinFor(cpuX86_64, sliceXml(1))) } },
+                fatOptions, &f.fat);
         const qint64 base = f.fat.sliceOffsets[0];
         for (qint64 *field :
-            {&f.thin.ncmds, &f.thin.sizeofcmds, &f.thin.codeSignatureCommand, &f.thin.dataoff,
+            { &f.thin.ncmds, &f.thin.sizeofcmds, &f.thin.codeSignatureCommand, &f.thin.dataoff,
                 &f.thin.datasize, &f.thin.superBlob, &f.thin.superBlobLength, &f.thin.superBlobCount,
-                &f.thin.entitlementsIndexOffset, &f.thin.entitlementsBlob, &f.thin.entitlementsLength})
+                &f.thin.entitlementsIndexOffset, &f.thin.entitlementsBlob, &f.thin.entitlementsLength })
             *field += base;
         f.headerSize += base;
     }
@@ -89,29 +101,58 @@ void apply(Fixture &f, const Patch &patch)
             put32(f.bytes, at, quint32(patch.value), true);
     };
     switch (patch.field) {
-    case Field::Ncmds: own32(f.thin.ncmds); break;
-    case Field::Sizeofcmds: own32(f.thin.sizeofcmds); break;
-    case Field::FirstCmdsize: own32(f.headerSize + 4); break;
-    case Field::SignatureCmdsize: own32(f.thin.codeSignatureCommand + 4); break;
-    case Field::Dataoff: own32(f.thin.dataoff); break;
-    case Field::Datasize: own32(f.thin.datasize); break;
-    case Field::SuperBlobMagic: be32(f.thin.superBlob); break;
-    case Field::SuperBlobLength: be32(f.thin.superBlobLength); break;
-    case Field::SuperBlobCount: be32(f.thin.superBlobCount); break;
-    case Field::EntitlementsIndexOffset: be32(f.thin.entitlementsIndexOffset); break;
-    case Field::EntitlementsMagic: be32(f.thin.entitlementsBlob); break;
-    case Field::EntitlementsLength: be32(f.thin.entitlementsLength); break;
-    case Field::FatCount: be32(4); break;
-    case Field::FatSliceOffset: fatField(f.fat.archOffsetFields[0]); break;
-    case Field::FatSliceSize: fatField(f.fat.archSizeFields[0]); break;
+    case Field::Ncmds:
+        own32(f.thin.ncmds);
+        break;
+    case Field::Sizeofcmds:
+        own32(f.thin.sizeofcmds);
+        break;
+    case Field::FirstCmdsize:
+        own32(f.headerSize + 4);
+        break;
+    case Field::SignatureCmdsize:
+        own32(f.thin.codeSignatureCommand + 4);
+        break;
+    case Field::Dataoff:
+        own32(f.thin.dataoff);
+        break;
+    case Field::Datasize:
+        own32(f.thin.datasize);
+        break;
+    case Field::SuperBlobMagic:
+        be32(f.thin.superBlob);
+        break;
+    case Field::SuperBlobLength:
+        be32(f.thin.superBlobLength);
+        break;
+    case Field::SuperBlobCount:
+        be32(f.thin.superBlobCount);
+        break;
+    case Field::EntitlementsIndexOffset:
+        be32(f.thin.entitlementsIndexOffset);
+        break;
+    case Field::EntitlementsMagic:
+        be32(f.thin.entitlementsBlob);
+        break;
+    case Field::EntitlementsLength:
+        be32(f.thin.entitlementsLength);
+        break;
+    case Field::FatCount:
+        be32(4);
+        break;
+    case Field::FatSliceOffset:
+        fatField(f.fat.archOffsetFields[0]);
+        break;
+    case Field::FatSliceSize:
+        fatField(f.fat.archSizeFields[0]);
+        break;
     }
 }
 
 } // namespace
 
 namespace QTest {
-template<>
-char *toString(const std::optional<QByteArray> &value)
+template <> char *toString(const std::optional<QByteArray> &value)
 {
     return qstrdup(value ? ("\"" + value->left(200) + "\"").constData() : "nothing");
 }
@@ -135,7 +176,8 @@ private Q_SLOTS:
         QTest::newRow("32-bit big-endian ppc") << cpuPowerPC << 2 << int(SandboxValue::Absent);
         QTest::newRow("signature after 300 commands") << cpuX86_64 << 300 << int(SandboxValue::True);
         QTest::newRow("unsigned") << cpuArm64 << 2 << -int(Signing::Unsigned) - 1;
-        QTest::newRow("signed without entitlements, 32-bit big-endian") << cpuPowerPC << 2 << -int(Signing::WithoutEntitlements) - 1;
+        QTest::newRow("signed without entitlements, 32-bit big-endian")
+            << cpuPowerPC << 2 << -int(Signing::WithoutEntitlements) - 1;
     }
     void thin_readsEntitlements()
     {
@@ -169,14 +211,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("littleEndian");
         QTest::addColumn<int>("alignPower");
         QTest::addColumn<int>("expected");
-        const QList<quint32> armIntel {cpuArm64, cpuX86_64};
+        const QList<quint32> armIntel { cpuArm64, cpuX86_64 };
         QTest::newRow("preferred x86_64 after arm64") << armIntel << cpuX86_64 << false << false << 12 << 1;
         QTest::newRow("preferred absent: arm64 before x86_64")
-            << QList<quint32> {cpuI386, cpuX86_64, cpuArm64} << cpuPowerPC64 << false << false << 12 << 2;
+            << QList<quint32> { cpuI386, cpuX86_64, cpuArm64 } << cpuPowerPC64 << false << false << 12 << 2;
         QTest::newRow("no arm64: x86_64")
-            << QList<quint32> {cpuI386, cpuPowerPC, cpuX86_64} << cpuArm64 << false << false << 12 << 2;
+            << QList<quint32> { cpuI386, cpuPowerPC, cpuX86_64 } << cpuArm64 << false << false << 12 << 2;
         QTest::newRow("neither: the first")
-            << QList<quint32> {cpuPowerPC, cpuI386} << cpuArm64 << false << false << 12 << 0;
+            << QList<quint32> { cpuPowerPC, cpuI386 } << cpuArm64 << false << false << 12 << 0;
         QTest::newRow("fat64") << armIntel << cpuX86_64 << true << false << 14 << 1;
     }
     void fat_choosesSlice()
@@ -189,8 +231,8 @@ private Q_SLOTS:
         QFETCH(int, expected);
         QList<FatSlice> slices;
         for (int i = 0; i < cpus.size(); ++i)
-            slices.append({cpus[i], buildThin(thinFor(cpus[i], sliceXml(i)))});
-        const QByteArray bytes = buildFat(slices, {fat64, littleEndian, alignPower});
+            slices.append({ cpus[i], buildThin(thinFor(cpus[i], sliceXml(i))) });
+        const QByteArray bytes = buildFat(slices, { fat64, littleEndian, alignPower });
         QCOMPARE(readEntitlementsFromBytes(bytes, MachOCpu(preferred)),
             std::optional<QByteArray>(sliceXml(expected)));
     }
@@ -203,27 +245,28 @@ private Q_SLOTS:
         const auto row = [](const char *name, Kind kind, QList<Patch> patches) {
             QTest::newRow(name) << kind << patches;
         };
-        row("ncmds over the cap", Kind::Thin64, {{Field::Ncmds, 4097}});
-        row("sizeofcmds cuts the signature command", Kind::Thin64, {{Field::Sizeofcmds, 24 + 40 + 8}});
-        row("signature command too short", Kind::Thin64, {{Field::SignatureCmdsize, 12}});
-        row("dataoff past the end", Kind::Thin64, {{Field::Dataoff, 0x100000}});
-        row("datasize past the end", Kind::Thin64, {{Field::Datasize, 0x100000}});
+        row("ncmds over the cap", Kind::Thin64, { { Field::Ncmds, 4097 } });
+        row("sizeofcmds cuts the signature command", Kind::Thin64, { { Field::Sizeofcmds, 24 + 40 + 8 } });
+        row("signature command too short", Kind::Thin64, { { Field::SignatureCmdsize, 12 } });
+        row("dataoff past the end", Kind::Thin64, { { Field::Dataoff, 0x100000 } });
+        row("datasize past the end", Kind::Thin64, { { Field::Datasize, 0x100000 } });
         row("dataoff + datasize wraps at 32 bits", Kind::Thin64,
-            {{Field::Dataoff, 0xfffffff0}, {Field::Datasize, 0x20}});
-        row("super-blob magic wrong", Kind::Thin64, {{Field::SuperBlobMagic, 0xfade0cc1}});
-        row("super-blob length past datasize", Kind::Thin64, {{Field::SuperBlobLength, 0x7fffffff}});
-        row("super-blob count 0xffffffff", Kind::Thin64, {{Field::SuperBlobCount, 0xffffffff}});
-        row("entitlements magic wrong", Kind::Thin64, {{Field::EntitlementsMagic, 0xfade7172}});
-        row("entitlements length past the super-blob", Kind::Thin64, {{Field::EntitlementsLength, 0x10000}});
+            { { Field::Dataoff, 0xfffffff0 }, { Field::Datasize, 0x20 } });
+        row("super-blob magic wrong", Kind::Thin64, { { Field::SuperBlobMagic, 0xfade0cc1 } });
+        row("super-blob length past datasize", Kind::Thin64, { { Field::SuperBlobLength, 0x7fffffff } });
+        row("super-blob count 0xffffffff", Kind::Thin64, { { Field::SuperBlobCount, 0xffffffff } });
+        row("entitlements magic wrong", Kind::Thin64, { { Field::EntitlementsMagic, 0xfade7172 } });
+        row("entitlements length past the super-blob", Kind::Thin64,
+            { { Field::EntitlementsLength, 0x10000 } });
         row("32-bit big-endian: dataoff + datasize wraps", Kind::Thin32BigEndian,
-            {{Field::Dataoff, 0xfffffff0}, {Field::Datasize, 0x20}});
-        row("fat count over the cap", Kind::Fat, {{Field::FatCount, 65}});
-        row("fat slice offset past the end", Kind::Fat, {{Field::FatSliceOffset, 0x7fffffff}});
+            { { Field::Dataoff, 0xfffffff0 }, { Field::Datasize, 0x20 } });
+        row("fat count over the cap", Kind::Fat, { { Field::FatCount, 65 } });
+        row("fat slice offset past the end", Kind::Fat, { { Field::FatSliceOffset, 0x7fffffff } });
         row("fat slice offset + size wraps at 32 bits", Kind::Fat,
-            {{Field::FatSliceOffset, 0xfffff000}, {Field::FatSliceSize, 0x3000}});
+            { { Field::FatSliceOffset, 0xfffff000 }, { Field::FatSliceSize, 0x3000 } });
         row("fat64 slice offset + size wraps at 64 bits", Kind::Fat64,
-            {{Field::FatSliceOffset, 0xfffffffffffff000}, {Field::FatSliceSize, 0x3000}});
-        row("fat64 slice size past the end", Kind::Fat64, {{Field::FatSliceSize, 0x7fffffffffffffff}});
+            { { Field::FatSliceOffset, 0xfffffffffffff000 }, { Field::FatSliceSize, 0x3000 } });
+        row("fat64 slice size past the end", Kind::Fat64, { { Field::FatSliceSize, 0x7fffffffffffffff } });
     }
     void lyingFields()
     {
@@ -234,7 +277,6 @@ private Q_SLOTS:
         for (const Patch &patch : patches)
             apply(f, patch);
         QCOMPARE(readEntitlementsFromBytes(f.bytes, MachOCpu::Arm64), std::nullopt);
-
     }
 
     void entitlementsCap_data()
@@ -271,7 +313,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("Big"));
         constexpr qint64 totalSize = 500'000'000;
         QVERIFY(writeSparseFat(
-            path, {thinFor(cpuArm64, sliceXml(0)), thinFor(cpuX86_64, sliceXml(1))}, totalSize));
+            path, { thinFor(cpuArm64, sliceXml(0)), thinFor(cpuX86_64, sliceXml(1)) }, totalSize));
         QCOMPARE(QFileInfo(path).size(), totalSize);
         EntitlementsReadStats stats;
         QCOMPARE(readEntitlementsFromFile(path, MachOCpu(preferred), &stats),
@@ -279,7 +321,6 @@ private Q_SLOTS:
         QVERIFY(stats.signatureFound);
         QVERIFY2(stats.bytesRead < 64 * 1024, QByteArray::number(stats.bytesRead).constData());
     }
-
 };
 
 TANDREL_TEST_MAIN(MachOSignatureTest)

@@ -189,7 +189,8 @@ private Q_SLOTS:
         QTest::newRow("no end tag, which only the full reader takes")
             << entry("<true/>").chopped(10) << false << true;
         for (const auto &[name, value, sandboxed] : { std::tuple("binary true", QVariant(true), true),
-                 std::tuple("binary 0", QVariant(qint64(0)), false), std::tuple("binary -0.0", QVariant(-0.0), false),
+                 std::tuple("binary 0", QVariant(qint64(0)), false),
+                 std::tuple("binary -0.0", QVariant(-0.0), false),
                  std::tuple("binary string", QVariant(QStringLiteral("1")), false) })
             QTest::newRow(name) << binary({ { sandboxKey, value } }) << true << sandboxed;
     }

@@ -157,7 +157,8 @@ private Q_SLOTS:
         // As the system's own reader accepts them.
         QTest::newRow("xml with a UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF") + sample;
         QTest::newRow("xml with white space and CR before it") << QByteArray("\r\n \t\r") + sample;
-        const QString text = QString::fromUtf8(sample).replace(QLatin1String("UTF-8"), QLatin1String("UTF-16"));
+        const QString text
+            = QString::fromUtf8(sample).replace(QLatin1String("UTF-8"), QLatin1String("UTF-16"));
         QByteArray little("\xFF\xFE"), big("\xFE\xFF");
         for (const QChar c : text) {
             little.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
@@ -181,10 +182,12 @@ private Q_SLOTS:
         QCOMPARE(map->value(QStringLiteral("minus")).toLongLong(), -5);
         QCOMPARE(map->value(QStringLiteral("pi")).toDouble(), 3.5);
         QCOMPARE(map->value(QStringLiteral("when")).toDateTime(),
-                 QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc()));
+            QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc()));
         QCOMPARE(map->value(QStringLiteral("blob")).toByteArray(), QByteArray("\x00\x01\x02", 3));
-        QCOMPARE(map->value(QStringLiteral("list")).toList(), (QVariantList{QStringLiteral("a"), qint64(2)}));
-        QCOMPARE(map->value(QStringLiteral("nested")).toMap().value(QStringLiteral("k")), QVariant(QStringLiteral("v")));
+        QCOMPARE(
+            map->value(QStringLiteral("list")).toList(), (QVariantList { QStringLiteral("a"), qint64(2) }));
+        QCOMPARE(map->value(QStringLiteral("nested")).toMap().value(QStringLiteral("k")),
+            QVariant(QStringLiteral("v")));
     }
 
     void refusesWhatIsNotADictionary_data()
@@ -192,8 +195,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("truncated binary") << toBinary(sample).left(40);
-        QTest::newRow("nested too deep") << xmlPlist(QByteArray("<dict>") + QByteArray("<key>a</key><array>").repeated(100)
-                                                     + QByteArray("</array>").repeated(100) + "</dict>");
+        QTest::newRow("nested too deep")
+            << xmlPlist(QByteArray("<dict>") + QByteArray("<key>a</key><array>").repeated(100)
+                   + QByteArray("</array>").repeated(100) + "</dict>");
         QTest::newRow("2 MiB, twice what any real app ships")
             << xmlPlist("<dict><key>a</key><string>" + QByteArray(2 * 1024 * 1024, 'x') + "</string></dict>");
     }

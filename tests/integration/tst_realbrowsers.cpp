@@ -23,8 +23,10 @@ namespace {
 QStringList sharedFolders()
 {
     QStringList paths;
-    for (const char *folder : {"/.config", "/.cache", "/.mozilla"}) {
-        QDirIterator it(test::isolatedHome() + QLatin1String(folder), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    for (const char *folder : { "/.config", "/.cache", "/.mozilla" }) {
+        QDirIterator it(test::isolatedHome() + QLatin1String(folder),
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+            QDirIterator::Subdirectories);
         while (it.hasNext())
             paths << it.next();
     }
@@ -39,23 +41,30 @@ struct Instance
 
 std::optional<Instance> makeInstance(const QString &desktopId, LaunchStrategy expected)
 {
-    const std::optional<DesktopApp> app = readDesktopApp(QStringLiteral("/usr/share/applications/") + desktopId, desktopId);
+    const std::optional<DesktopApp> app
+        = readDesktopApp(QStringLiteral("/usr/share/applications/") + desktopId, desktopId);
     if (!app || desktopStrategy(*app, Mode::Auto) != expected)
         return std::nullopt;
     const QString id = test::newInstanceId(), data = desktopDataRoot().value() + QLatin1Char('/') + id;
-    const QString entry = writeDesktopInstance(*app, {id, QStringLiteral("Test"), data, {}, instanceWindowClass(id), expected}, instanceEntriesFolder().value());
-    return Instance{entry, data, instanceWindowClass(id)};
+    const QString entry = writeDesktopInstance(*app,
+        { id, QStringLiteral("Test"), data, {}, instanceWindowClass(id), expected },
+        instanceEntriesFolder().value());
+    return Instance { entry, data, instanceWindowClass(id) };
 }
 
 // A second instance beside the first: each names its own window class in its command (as
 // `classWords` says) and in its entry.
-void checkWindowClasses(const Instance &first, const QString &desktopId, LaunchStrategy strategy, const char *classWords)
+void checkWindowClasses(
+    const Instance &first, const QString &desktopId, LaunchStrategy strategy, const char *classWords)
 {
     const Instance second = makeInstance(desktopId, strategy).value();
     QVERIFY(first.windowClass != second.windowClass);
-    for (const Instance &instance : {first, second}) {
-        QVERIFY(desktopFileCommandLine(instance.entry).join(QLatin1Char(' ')).contains(QString::fromLatin1(classWords).arg(instance.windowClass)));
-        QCOMPARE(readDesktopInstance(instance.entry, instanceEntriesFolder().value()).value().windowClass, instance.windowClass);
+    for (const Instance &instance : { first, second }) {
+        QVERIFY(desktopFileCommandLine(instance.entry)
+                    .join(QLatin1Char(' '))
+                    .contains(QString::fromLatin1(classWords).arg(instance.windowClass)));
+        QCOMPARE(readDesktopInstance(instance.entry, instanceEntriesFolder().value()).value().windowClass,
+            instance.windowClass);
     }
 }
 
@@ -67,14 +76,17 @@ class RealBrowsersTest : public QObject
 private Q_SLOTS:
     void chromium()
     {
-        const std::optional<Instance> instance = makeInstance(QStringLiteral("chromium.desktop"), LaunchStrategy::UserDataDir);
+        const std::optional<Instance> instance
+            = makeInstance(QStringLiteral("chromium.desktop"), LaunchStrategy::UserDataDir);
         if (!instance)
             QSKIP("Chromium is not installed (scripts/setup --browsers)");
         const QStringList before = sharedFolders();
         // The entry's own command as GIO expands it, made to run headless and exit by itself.
         QStringList command = desktopFileCommandLine(instance->entry);
-        command << QStringLiteral("--headless=new") << QStringLiteral("--disable-gpu") << QStringLiteral("--no-first-run") << QStringLiteral("--disable-background-networking")
-                << QStringLiteral("--disable-component-update") << QStringLiteral("--disable-sync") << QStringLiteral("--dump-dom") << QStringLiteral("about:blank");
+        command << QStringLiteral("--headless=new") << QStringLiteral("--disable-gpu")
+                << QStringLiteral("--no-first-run") << QStringLiteral("--disable-background-networking")
+                << QStringLiteral("--disable-component-update") << QStringLiteral("--disable-sync")
+                << QStringLiteral("--dump-dom") << QStringLiteral("about:blank");
         if (::geteuid() == 0)
             command << QStringLiteral("--no-sandbox");
         QProcess browser;
@@ -89,12 +101,14 @@ private Q_SLOTS:
         QVERIFY(browser.readAllStandardOutput().contains("<body></body>"));
         QVERIFY(QFileInfo(instance->data + QStringLiteral("/profile/Local State")).size() > 0);
         QCOMPARE(sharedFolders(), before);
-        checkWindowClasses(*instance, QStringLiteral("chromium.desktop"), LaunchStrategy::UserDataDir, "--class=%1");
+        checkWindowClasses(
+            *instance, QStringLiteral("chromium.desktop"), LaunchStrategy::UserDataDir, "--class=%1");
     }
 
     void firefox()
     {
-        const std::optional<Instance> instance = makeInstance(QStringLiteral("firefox-esr.desktop"), LaunchStrategy::GeckoProfile);
+        const std::optional<Instance> instance
+            = makeInstance(QStringLiteral("firefox-esr.desktop"), LaunchStrategy::GeckoProfile);
         if (!instance)
             QSKIP("Firefox ESR is not installed (scripts/setup --browsers)");
         const QStringList before = sharedFolders();
@@ -118,7 +132,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(profile + QStringLiteral("/compatibility.ini")).size() > 0);
         QVERIFY(QFileInfo(instance->data + QStringLiteral("/config/mozilla")).isDir());
         QCOMPARE(sharedFolders(), before);
-        checkWindowClasses(*instance, QStringLiteral("firefox-esr.desktop"), LaunchStrategy::GeckoProfile, "--class %1");
+        checkWindowClasses(
+            *instance, QStringLiteral("firefox-esr.desktop"), LaunchStrategy::GeckoProfile, "--class %1");
     }
 };
 

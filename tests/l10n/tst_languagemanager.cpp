@@ -46,7 +46,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::newRow("nothing stored") << QVariant() << int(LanguageManager::Choice::Auto);
         QTest::newRow("en") << QVariant(QStringLiteral("en")) << int(LanguageManager::Choice::En);
-        QTest::newRow("ES in capitals") << QVariant(QStringLiteral("ES")) << int(LanguageManager::Choice::Auto);
+        QTest::newRow("ES in capitals")
+            << QVariant(QStringLiteral("ES")) << int(LanguageManager::Choice::Auto);
     }
     void initialChoice()
     {
@@ -88,10 +89,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("languages");
         QTest::addColumn<bool>("spanish");
-        QTest::newRow("Spanish first") << QStringList{"es-ES", "en-US"} << true;
-        QTest::newRow("English first") << QStringList{"en-GB", "es"} << false;
-        QTest::newRow("other, then Spanish") << QStringList{"fr-FR", "de", "es_MX"} << true;
-        QTest::newRow("only other languages") << QStringList{"fr", "C"} << false;
+        QTest::newRow("Spanish first") << QStringList { "es-ES", "en-US" } << true;
+        QTest::newRow("English first") << QStringList { "en-GB", "es" } << false;
+        QTest::newRow("other, then Spanish") << QStringList { "fr-FR", "de", "es_MX" } << true;
+        QTest::newRow("only other languages") << QStringList { "fr", "C" } << false;
     }
     void prefersSpanish()
     {

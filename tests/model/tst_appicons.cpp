@@ -13,11 +13,11 @@ using namespace tandrel::test;
 // A bundle's icon as Info.plist names it, on a platform that draws no bundle icons.
 struct IconCase
 {
-    QString iconFile;           // CFBundleIconFile; empty leaves it out
-    QList<int> sizes;           // images of the named file; empty writes none
-    QString extraFile;          // a further ICNS, relative to the bundle...
-    QList<int> extraSizes;      // ...with these images
-    QByteArray iconBytes;       // written as the icon file instead, when set
+    QString iconFile; // CFBundleIconFile; empty leaves it out
+    QList<int> sizes; // images of the named file; empty writes none
+    QString extraFile; // a further ICNS, relative to the bundle...
+    QList<int> extraSizes; // ...with these images
+    QByteArray iconBytes; // written as the icon file instead, when set
     bool binaryPlist = false;
 };
 Q_DECLARE_METATYPE(IconCase)
@@ -31,14 +31,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<IconCase>("bundle");
         QTest::addColumn<int>("largest"); // 0: no icon of its own
-        QTest::newRow("named with .icns") << IconCase{"AppIcon.icns", {16, 128, 512}, {}, {}, {}} << 512;
-        QTest::newRow("binary Info.plist") << IconCase{"AppIcon", {128, 1024}, {}, {}, {}, true} << 1024;
-        QTest::newRow("dotted name meant without .icns")
-            << IconCase{"com.example.mail", {}, "Contents/Resources/com.example.mail.icns", {16, 128}, {}} << 128;
-        QTest::newRow("no CFBundleIconFile") << IconCase{{}, {}, {}, {}, {}} << 0;
-        QTest::newRow("garbage") << IconCase{"AppIcon", {}, {}, {}, "icns garbage"} << 0;
+        QTest::newRow("named with .icns") << IconCase { "AppIcon.icns", { 16, 128, 512 }, {}, {}, {} } << 512;
+        QTest::newRow("binary Info.plist") << IconCase { "AppIcon", { 128, 1024 }, {}, {}, {}, true } << 1024;
+        QTest::newRow("dotted name meant without .icns") << IconCase { "com.example.mail", {},
+            "Contents/Resources/com.example.mail.icns", { 16, 128 }, {} }
+                                                         << 128;
+        QTest::newRow("no CFBundleIconFile") << IconCase { {}, {}, {}, {}, {} } << 0;
+        QTest::newRow("garbage") << IconCase { "AppIcon", {}, {}, {}, "icns garbage" } << 0;
         QTest::newRow("name leaving Resources")
-            << IconCase{"../Outside.icns", {}, "Contents/Outside.icns", {512}, {}} << 0;
+            << IconCase { "../Outside.icns", {}, "Contents/Outside.icns", { 512 }, {} } << 0;
     }
     void bundleIcon_largestImageOfTheNamedFile()
     {
@@ -78,8 +79,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon");
-        options.iconSizes = {64};
-        QVERIFY(QFile::rename(makeFakeBundle(dir.path(), QStringLiteral("Mail"), options), dir.filePath(QStringLiteral("Folder"))));
+        options.iconSizes = { 64 };
+        QVERIFY(QFile::rename(makeFakeBundle(dir.path(), QStringLiteral("Mail"), options),
+            dir.filePath(QStringLiteral("Folder"))));
         fs::writeBytes(dir.filePath(QStringLiteral("File.app")), "not a folder");
         QVERIFY(bundleIcon(dir.filePath(path)).isNull());
         QCOMPARE(iconForFile(dir.filePath(path)), genericApplicationIcon());
@@ -90,7 +92,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FakeBundleOptions options;
         options.iconFile = QStringLiteral("AppIcon");
-        options.iconSizes = {16, 1024};
+        options.iconSizes = { 16, 1024 };
         const QString path = makeFakeBundle(dir.path(), QStringLiteral("Mail"), options);
         IconCache &cache = IconCache::shared();
         QSignalSpy loaded(&cache, &IconCache::iconLoaded);

@@ -1,9 +1,9 @@
 #include "formats/Icns.h"
 #include "l10n/LanguageManager.h"
 #include "model/BadgedIcon.h"
-#include "model/bundle/BundleIcon.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
+#include "model/bundle/BundleIcon.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
 
@@ -42,12 +42,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("letter");
-        QTest::newRow("word") << "work mail" << "W";
-        QTest::newRow("digit") << "7 days" << "7";
-        QTest::newRow("combining accent stays with its letter") << QStringLiteral("e\u0301cole") << QStringLiteral("E\u0301");
-        QTest::newRow("sharp s by the full mapping") << "ßeta" << "SS";
+        QTest::newRow("word") << "work mail"
+                              << "W";
+        QTest::newRow("digit") << "7 days"
+                               << "7";
+        QTest::newRow("combining accent stays with its letter")
+            << QStringLiteral("e\u0301cole") << QStringLiteral("E\u0301");
+        QTest::newRow("sharp s by the full mapping") << "ßeta"
+                                                     << "SS";
         QTest::newRow("emoji sequence") << QStringLiteral("👩‍💻 dev") << QStringLiteral("👩‍💻");
-        QTest::newRow("leading blank") << " Work" << " ";
+        QTest::newRow("leading blank") << " Work"
+                                       << " ";
     }
     void letter()
     {
@@ -60,8 +65,8 @@ private Q_SLOTS:
     {
         const QList<QColor> &colours = badgeColors();
         QCOMPARE(colours.size(), 7);
-        QCOMPARE(colours.first(), QColor(0, 122, 255));  // blue first
-        QCOMPARE(colours.last(), QColor(88, 86, 214));   // indigo last
+        QCOMPARE(colours.first(), QColor(0, 122, 255)); // blue first
+        QCOMPARE(colours.last(), QColor(88, 86, 214)); // indigo last
         QSet<QRgb> seen;
         for (int i = 0; i < 200; ++i) {
             const QString name = QStringLiteral("Account %1").arg(i);
@@ -77,8 +82,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("app.icns"));
-        writeBadgedIcon(InstalledApp{QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app"))},
-                        QStringLiteral("Work"), path);
+        writeBadgedIcon(InstalledApp { QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app")) },
+            QStringLiteral("Work"), path);
         QCOMPARE(m_workspace.iconRequests.last(), QStringLiteral("/Applications/Mail.app"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -86,7 +91,8 @@ private Q_SLOTS:
         QCOMPARE(bytes.left(4), QByteArray("icns"));
         QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 4), quint32(bytes.size()));
         QCOMPARE(bytes.mid(8, 4), QByteArray("ic10"));
-        QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 12), quint32(bytes.size() - 8)); // the only element
+        QCOMPARE(
+            qFromBigEndian<quint32>(bytes.constData() + 12), quint32(bytes.size() - 8)); // the only element
         QVERIFY(bytes.mid(16, 8) == QByteArray("\x89PNG\r\n\x1a\n"));
         const QImage decoded = readLargestIcnsImage(bytes);
         QCOMPARE(decoded.size(), QSize(1024, 1024));
@@ -96,8 +102,9 @@ private Q_SLOTS:
     void write_failureIsAnError()
     {
         QTemporaryDir dir;
-        QVERIFY_THROWS_EXCEPTION(TandrelError, writeBadgedIcon(InstalledApp{QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app"))},
-                                                               QStringLiteral("Work"), dir.filePath(QStringLiteral("missing/app.icns"))));
+        QVERIFY_THROWS_EXCEPTION(TandrelError,
+            writeBadgedIcon(InstalledApp { QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app")) },
+                QStringLiteral("Work"), dir.filePath(QStringLiteral("missing/app.icns"))));
     }
 };
 

@@ -58,23 +58,26 @@ private Q_SLOTS:
         QDir().mkpath(wrapper(QStringLiteral("Mail.App")));
         write(wrapper(QStringLiteral("notes.txt")), "x");
         write(wrapper(QStringLiteral("Plain.app")), "a file named like a bundle still counts");
-        Store store(QStringList{});
-        QCOMPARE(names(store.spaces()), QStringList{QStringLiteral("Plain")});
+        Store store(QStringList {});
+        QCOMPARE(names(store.spaces()), QStringList { QStringLiteral("Plain") });
     }
 
     void scan_recordFields_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("target");   // null: absent
+        QTest::addColumn<QString>("target"); // null: absent
         QTest::addColumn<QString>("dataDir");
         QTest::addColumn<QDateTime>("createdAt");
         const QDateTime moment(QDate(2025, 3, 14), QTime(9, 26, 53), QTimeZone::utc());
         QTest::newRow("complete, name ignored")
             << QByteArray(R"({"id":"x","name":"Other","target":"/Applications/Mail.app","mode":"home",)"
                           R"("dataDir":"/d/x","createdAt":"2025-03-14T09:26:53Z"})")
-            << "/Applications/Mail.app" << "/d/x" << moment;
-        QTest::newRow("number as target") << QByteArray(R"({"target":42,"dataDir":"/d/x"})") << QString() << "/d/x" << QDateTime();
-        QTest::newRow("date only") << QByteArray(R"({"createdAt":"2025-03-14"})") << QString() << QString() << QDateTime();
+            << "/Applications/Mail.app"
+            << "/d/x" << moment;
+        QTest::newRow("number as target")
+            << QByteArray(R"({"target":42,"dataDir":"/d/x"})") << QString() << "/d/x" << QDateTime();
+        QTest::newRow("date only") << QByteArray(R"({"createdAt":"2025-03-14"})") << QString() << QString()
+                                   << QDateTime();
         QTest::newRow("not JSON") << QByteArray("{{{") << QString() << QString() << QDateTime();
     }
     void scan_recordFields()
@@ -84,7 +87,7 @@ private Q_SLOTS:
         QFETCH(QString, dataDir);
         QFETCH(QDateTime, createdAt);
         writeRecord(QStringLiteral("Mail - Work.app"), json);
-        Store store(QStringList{});
+        Store store(QStringList {});
         QCOMPARE(store.spaces().size(), 1);
         const SpaceInfo space = store.spaces().first();
         QCOMPARE(space.name, QStringLiteral("Mail - Work"));
@@ -98,11 +101,12 @@ private Q_SLOTS:
 
     void scan_sortsByNameIgnoringCase()
     {
-        for (const char *name : {"gamma.app", "beta.app", "Alpha.app", "Web.v2.app"})
+        for (const char *name : { "gamma.app", "beta.app", "Alpha.app", "Web.v2.app" })
             QDir().mkpath(wrapper(QLatin1String(name)));
-        Store store(QStringList{});
-        QCOMPARE(names(store.spaces()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"),
-                                                     QStringLiteral("gamma"), QStringLiteral("Web.v2")}));
+        Store store(QStringList {});
+        QCOMPARE(names(store.spaces()),
+            (QStringList { QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma"),
+                QStringLiteral("Web.v2") }));
     }
 
     // Only a record that its wrapper's identifier vouches for may name the data to delete.
@@ -111,10 +115,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("identifier");
         QTest::addColumn<QByteArray>("recordId");
         QTest::addColumn<bool>("bound");
-        QTest::newRow("both name the id") << true << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << true;
-        QTest::newRow("record of another instance") << true << QByteArray("7c9e6679-7425-40de-944b-e07fc1f90ae7") << false;
+        QTest::newRow("both name the id")
+            << true << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << true;
+        QTest::newRow("record of another instance")
+            << true << QByteArray("7c9e6679-7425-40de-944b-e07fc1f90ae7") << false;
         QTest::newRow("record without id") << true << QByteArray() << false;
-        QTest::newRow("no Tandrel identifier") << false << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << false;
+        QTest::newRow("no Tandrel identifier")
+            << false << QByteArray("0f8fad5b-d9cb-469f-a165-70867728950e") << false;
     }
     void scan_instanceIdWhenWrapperAndRecordAgree()
     {
@@ -125,8 +132,8 @@ private Q_SLOTS:
         if (identifier)
             test::makeWrapper(Store::spacesDir(), QStringLiteral("Mail - Work"), id, std::nullopt);
         writeRecord(QStringLiteral("Mail - Work.app"),
-                    recordId.isEmpty() ? QByteArray("{}") : "{\"id\": \"" + recordId + "\"}");
-        Store store(QStringList{});
+            recordId.isEmpty() ? QByteArray("{}") : "{\"id\": \"" + recordId + "\"}");
+        Store store(QStringList {});
         QCOMPARE(store.spaces().size(), 1);
         QCOMPARE(store.spaces().first().instanceId, bound ? std::optional(id) : std::nullopt);
     }
@@ -134,11 +141,11 @@ private Q_SLOTS:
     // Opening
     void launch_opensTheWrapperOnly()
     {
-        Store store(QStringList{});
+        Store store(QStringList {});
         const QUrl url = QUrl::fromLocalFile(wrapper(QStringLiteral("Mail - Work.app")));
-        store.launchSpace({url, QString(), std::nullopt, std::nullopt, std::nullopt});
-        QCOMPARE(m_workspace.opened, QList<QUrl>{url});
-        QCOMPARE(m_workspace.executables, QStringList{QString()}); // no Info.plist, no executable
+        store.launchSpace({ url, QString(), std::nullopt, std::nullopt, std::nullopt });
+        QCOMPARE(m_workspace.opened, QList<QUrl> { url });
+        QCOMPARE(m_workspace.executables, QStringList { QString() }); // no Info.plist, no executable
     }
 };
 

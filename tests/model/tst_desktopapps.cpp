@@ -1,9 +1,9 @@
 // Desktop apps on Linux: which entries are listed, how each app is started, the exact Exec
 // of an instance, what its entry holds, and which entries count as Tandrel's.
-#include "model/desktop/DesktopInstance.h"
-#include "model/desktop/DesktopKeyFile.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
+#include "model/desktop/DesktopInstance.h"
+#include "model/desktop/DesktopKeyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/linux/DesktopLauncher.h"
 #include "support/FakeBundle.h"
@@ -27,7 +27,8 @@ void write(const QString &path, const QByteArray &text, bool executable = false)
 // An entry GIO accepts, with its Name; later keys in `more` replace earlier ones.
 QByteArray entry(const char *name, const char *more = "")
 {
-    return "[Desktop Entry]\nType=Application\nExec=sh -c \"exit 0\" %F\nName=" + QByteArray(name) + '\n' + more;
+    return "[Desktop Entry]\nType=Application\nExec=sh -c \"exit 0\" %F\nName=" + QByteArray(name) + '\n'
+        + more;
 }
 
 // An entry of the discovery fixture and what discovery makes of it: its name when listed.
@@ -38,25 +39,28 @@ struct Fixture
     int paddingKiB = 0;
 };
 const Fixture fixtures[] = {
-    {"first id wins", "user/first.desktop", "User copy", "", "User copy"},
-    {"the same id later is shadowed", "system/first.desktop", "System copy", "", ""},
-    {"a user's Hidden copy", "user/shadowed.desktop", "Mine", "Hidden=true\n", ""},
-    {"shadowed by a user's Hidden copy", "system/shadowed.desktop", "System", "", ""},
-    {"in a subfolder", "user/kde/sub.desktop", "In a folder", "", "In a folder"},
-    {"inside a bundle", "user/Notes.app/Contents/notes.desktop", "Bundled", "", ""},
-    {"Hidden", "system/hidden.desktop", "Hidden", "Hidden=true\n", ""},
-    {"NoDisplay", "system/nodisplay.desktop", "No display", "NoDisplay=true\n", ""},
-    {"TryExec not found", "system/tryexec.desktop", "TryExec", "TryExec=/nonexistent/program\n", ""},
-    {"program not found", "system/missing.desktop", "Missing", "Exec=/nonexistent/program %U\n", ""},
-    {"Type=Link", "system/link.desktop", "Link", "Type=Link\nURL=file:///\n", ""},
-    {"Tandrel itself", "system/io.tandrel.Tandrel.desktop", "Tandrel", "", ""},
-    {"an instance entry", "user/tandrel-x.desktop", "Instance", "X-Tandrel-Instance=x\n", ""},
-    {"over the size cap", "system/huge.desktop", "Huge", "", "", SandboxKind::None, 300},
-    {"localised Name", "system/clock.desktop", "Clock", "Name[es]=Reloj\nName[fr]=Horloge\n", "Reloj"},
-    {"X-Flatpak", "system/flat.desktop", "Flat", "X-Flatpak=org.example.Flat\n", "Flat", SandboxKind::Flatpak},
-    {"flatpak run", "system/run.desktop", "Run", "Exec=flatpak run a.B\n", "Run", SandboxKind::Flatpak},
-    {"X-SnapInstanceName", "system/snap.desktop", "Snap", "X-SnapInstanceName=snappy\n", "Snap", SandboxKind::Snap},
-    {"env prefix", "system/env.desktop", "Env", "Exec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\nDBusActivatable=true\n", "Env"},
+    { "first id wins", "user/first.desktop", "User copy", "", "User copy" },
+    { "the same id later is shadowed", "system/first.desktop", "System copy", "", "" },
+    { "a user's Hidden copy", "user/shadowed.desktop", "Mine", "Hidden=true\n", "" },
+    { "shadowed by a user's Hidden copy", "system/shadowed.desktop", "System", "", "" },
+    { "in a subfolder", "user/kde/sub.desktop", "In a folder", "", "In a folder" },
+    { "inside a bundle", "user/Notes.app/Contents/notes.desktop", "Bundled", "", "" },
+    { "Hidden", "system/hidden.desktop", "Hidden", "Hidden=true\n", "" },
+    { "NoDisplay", "system/nodisplay.desktop", "No display", "NoDisplay=true\n", "" },
+    { "TryExec not found", "system/tryexec.desktop", "TryExec", "TryExec=/nonexistent/program\n", "" },
+    { "program not found", "system/missing.desktop", "Missing", "Exec=/nonexistent/program %U\n", "" },
+    { "Type=Link", "system/link.desktop", "Link", "Type=Link\nURL=file:///\n", "" },
+    { "Tandrel itself", "system/io.tandrel.Tandrel.desktop", "Tandrel", "", "" },
+    { "an instance entry", "user/tandrel-x.desktop", "Instance", "X-Tandrel-Instance=x\n", "" },
+    { "over the size cap", "system/huge.desktop", "Huge", "", "", SandboxKind::None, 300 },
+    { "localised Name", "system/clock.desktop", "Clock", "Name[es]=Reloj\nName[fr]=Horloge\n", "Reloj" },
+    { "X-Flatpak", "system/flat.desktop", "Flat", "X-Flatpak=org.example.Flat\n", "Flat",
+        SandboxKind::Flatpak },
+    { "flatpak run", "system/run.desktop", "Run", "Exec=flatpak run a.B\n", "Run", SandboxKind::Flatpak },
+    { "X-SnapInstanceName", "system/snap.desktop", "Snap", "X-SnapInstanceName=snappy\n", "Snap",
+        SandboxKind::Snap },
+    { "env prefix", "system/env.desktop", "Env",
+        "Exec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\nDBusActivatable=true\n", "Env" },
 };
 
 // A program of the classification fixture, with the files beside it and its strategy.
@@ -66,19 +70,21 @@ struct Program
     bool homeMode = false;
 };
 const Program programs[] = {
-    {"Debian's chromium wrapper", "usr/bin/chromium", "", "", "udd"},
-    {"Brave behind a neutral link", "bin/browser", "opt/brave.com/brave/brave-browser", "", "udd"},
-    {"Debian's firefox-esr", "usr/lib/firefox-esr/firefox-esr", "", "", "gecko"},
-    {"Thunderbird", "usr/bin/thunderbird", "", "", "gecko"},
-    {"Electron: app.asar", "opt/Chat/chat", "", "opt/Chat/resources/app.asar", "udd"},
-    {"Electron: ffmpeg and sandbox", "opt/Tool/tool", "", "opt/Tool/libffmpeg.so opt/Tool/chrome-sandbox", "udd"},
-    {"ffmpeg alone is no sign", "opt/Player/player", "", "opt/Player/libffmpeg.so", "home"},
-    {"Electron: launcher in bin/", "share/code/bin/code", "", "share/code/resources/app.asar", "udd"},
-    {"Electron behind a link", "usr/bin/chat", "usr/lib/chat/chat", "usr/lib/chat/resources/app.asar", "udd"},
-    {"versioned system Electron", "usr/bin/electron25", "", "", "udd"},
-    {"AppImage", "Apps/Chat.AppImage", "", "Apps/resources/app.asar", "home"},
-    {"other app", "usr/bin/gedit", "", "", "home"},
-    {"Home mode on Chromium", "usr/bin/chromium", "", "", "home", true},
+    { "Debian's chromium wrapper", "usr/bin/chromium", "", "", "udd" },
+    { "Brave behind a neutral link", "bin/browser", "opt/brave.com/brave/brave-browser", "", "udd" },
+    { "Debian's firefox-esr", "usr/lib/firefox-esr/firefox-esr", "", "", "gecko" },
+    { "Thunderbird", "usr/bin/thunderbird", "", "", "gecko" },
+    { "Electron: app.asar", "opt/Chat/chat", "", "opt/Chat/resources/app.asar", "udd" },
+    { "Electron: ffmpeg and sandbox", "opt/Tool/tool", "", "opt/Tool/libffmpeg.so opt/Tool/chrome-sandbox",
+        "udd" },
+    { "ffmpeg alone is no sign", "opt/Player/player", "", "opt/Player/libffmpeg.so", "home" },
+    { "Electron: launcher in bin/", "share/code/bin/code", "", "share/code/resources/app.asar", "udd" },
+    { "Electron behind a link", "usr/bin/chat", "usr/lib/chat/chat", "usr/lib/chat/resources/app.asar",
+        "udd" },
+    { "versioned system Electron", "usr/bin/electron25", "", "", "udd" },
+    { "AppImage", "Apps/Chat.AppImage", "", "Apps/resources/app.asar", "home" },
+    { "other app", "usr/bin/gedit", "", "", "home" },
+    { "Home mode on Chromium", "usr/bin/chromium", "", "", "home", true },
 };
 
 } // namespace
@@ -94,14 +100,20 @@ class DesktopAppsTest : public QObject
     QString in(const QString &relative) const { return m_root.filePath(relative); }
     const DesktopApp *listed(const QString &file) const
     {
-        const auto found = std::find_if(m_apps.cbegin(), m_apps.cend(), [&](const DesktopApp &app) { return app.filePath == in(file); });
+        const auto found = std::find_if(
+            m_apps.cbegin(), m_apps.cend(), [&](const DesktopApp &app) { return app.filePath == in(file); });
         return found == m_apps.cend() ? nullptr : &*found;
     }
     // A fresh instance of the fixture app "Editor".
     QString instance(const QString &id, LaunchStrategy strategy = LaunchStrategy::IsolatedHome)
     {
-        const DesktopApp app = readDesktopApp(in(QStringLiteral("orig/editor.desktop")), QStringLiteral("editor.desktop")).value();
-        return writeDesktopInstance(app, {id, QStringLiteral("Work"), in(QStringLiteral("data/")) + id, QStringLiteral("/icons/work.png"), instanceWindowClass(id), strategy}, m_entries);
+        const DesktopApp app
+            = readDesktopApp(in(QStringLiteral("orig/editor.desktop")), QStringLiteral("editor.desktop"))
+                  .value();
+        return writeDesktopInstance(app,
+            { id, QStringLiteral("Work"), in(QStringLiteral("data/")) + id, QStringLiteral("/icons/work.png"),
+                instanceWindowClass(id), strategy },
+            m_entries);
     }
 
 private Q_SLOTS:
@@ -111,9 +123,15 @@ private Q_SLOTS:
         write(in(QStringLiteral("bin/flatpak")), "#!/bin/sh\n", true);
         qputenv("PATH", QFile::encodeName(in(QStringLiteral("bin"))) + ':' + qgetenv("PATH"));
         for (const Fixture &fixture : fixtures)
-            write(in(QLatin1String(fixture.file)), entry(fixture.name, fixture.more) + QByteArray(fixture.paddingKiB * 1024, '#'));
-        m_apps = discoverDesktopApps({in(QStringLiteral("user")), in(QStringLiteral("missing")), in(QStringLiteral("system"))});
-        write(in(QStringLiteral("orig/editor.desktop")), entry("Editor", "Name[es]=Editor de textos\nCategories=Utility;\nMimeType=text/plain;\nActions=new;\n\n[Desktop Action new]\nName=New\nExec=sh\n"));
+            write(in(QLatin1String(fixture.file)),
+                entry(fixture.name, fixture.more) + QByteArray(fixture.paddingKiB * 1024, '#'));
+        m_apps = discoverDesktopApps(
+            { in(QStringLiteral("user")), in(QStringLiteral("missing")), in(QStringLiteral("system")) });
+        write(in(QStringLiteral("orig/editor.desktop")),
+            entry("Editor",
+                "Name[es]=Editor de "
+                "textos\nCategories=Utility;\nMimeType=text/plain;\nActions=new;\n\n[Desktop Action "
+                "new]\nName=New\nExec=sh\n"));
     }
 
     void discovery_data()
@@ -133,10 +151,13 @@ private Q_SLOTS:
     void discovery_readsTheFields()
     {
         const DesktopApp *env = listed(QStringLiteral("system/env.desktop"));
-        QVERIFY(env && listed(QStringLiteral("user/kde/sub.desktop"))->desktopId == QLatin1String("kde-sub.desktop"));
-        QCOMPARE(QStringList({env->desktopId, env->exec, env->icon, env->startupWmClass}),
-                 QStringList({QStringLiteral("env.desktop"), QStringLiteral("env A=1 sh %U"), QStringLiteral("env"), QStringLiteral("envy")}));
-        QVERIFY2(env->program.endsWith(QLatin1String("/sh")) && QFileInfo(env->program).isAbsolute(), qPrintable(env->program));
+        QVERIFY(env
+            && listed(QStringLiteral("user/kde/sub.desktop"))->desktopId == QLatin1String("kde-sub.desktop"));
+        QCOMPARE(QStringList({ env->desktopId, env->exec, env->icon, env->startupWmClass }),
+            QStringList({ QStringLiteral("env.desktop"), QStringLiteral("env A=1 sh %U"),
+                QStringLiteral("env"), QStringLiteral("envy") }));
+        QVERIFY2(env->program.endsWith(QLatin1String("/sh")) && QFileInfo(env->program).isAbsolute(),
+            qPrintable(env->program));
         QVERIFY(env->dbusActivatable);
     }
 
@@ -144,10 +165,15 @@ private Q_SLOTS:
     {
         const QString data = qEnvironmentVariable("XDG_DATA_HOME");
         qputenv("XDG_DATA_DIRS", "/opt/share/:relative:/var/lib/flatpak/exports/share");
-        QCOMPARE(desktopApplicationFolders(), QStringList({data + QStringLiteral("/applications"), QStringLiteral("/opt/share/applications"), QStringLiteral("/var/lib/flatpak/exports/share/applications"),
-                                                           data + QStringLiteral("/flatpak/exports/share/applications"), QStringLiteral("/var/lib/snapd/desktop/applications")}));
+        QCOMPARE(desktopApplicationFolders(),
+            QStringList({ data + QStringLiteral("/applications"), QStringLiteral("/opt/share/applications"),
+                QStringLiteral("/var/lib/flatpak/exports/share/applications"),
+                data + QStringLiteral("/flatpak/exports/share/applications"),
+                QStringLiteral("/var/lib/snapd/desktop/applications") }));
         qunsetenv("XDG_DATA_DIRS");
-        QCOMPARE(desktopApplicationFolders().mid(1, 2), QStringList({QStringLiteral("/usr/local/share/applications"), QStringLiteral("/usr/share/applications")}));
+        QCOMPARE(desktopApplicationFolders().mid(1, 2),
+            QStringList({ QStringLiteral("/usr/local/share/applications"),
+                QStringLiteral("/usr/share/applications") }));
     }
 
     void classification_data()
@@ -161,14 +187,18 @@ private Q_SLOTS:
         QFETCH(int, row);
         const Program &row_ = programs[row];
         const QString base = in(QStringLiteral("apps/%1/").arg(row));
-        const QString program = base + QLatin1String(row_.program), real = base + QLatin1String(*row_.linkTo ? row_.linkTo : row_.program);
-        const QStringList files = QString::fromLatin1(row_.files).split(QLatin1Char(' '), Qt::SkipEmptyParts) << real.mid(base.size());
+        const QString program = base + QLatin1String(row_.program),
+                      real = base + QLatin1String(*row_.linkTo ? row_.linkTo : row_.program);
+        const QStringList files = QString::fromLatin1(row_.files).split(QLatin1Char(' '), Qt::SkipEmptyParts)
+            << real.mid(base.size());
         for (const QString &file : files)
             write(base + file, "#!/bin/sh\n", true);
-        QVERIFY(program == real || (QDir().mkpath(QFileInfo(program).absolutePath()) && QFile::link(real, program)));
+        QVERIFY(program == real
+            || (QDir().mkpath(QFileInfo(program).absolutePath()) && QFile::link(real, program)));
         DesktopApp app;
         app.program = program;
-        QCOMPARE(strategyText(desktopStrategy(app, row_.homeMode ? Mode::Home : Mode::Auto).value()), QLatin1String(row_.expected));
+        QCOMPARE(strategyText(desktopStrategy(app, row_.homeMode ? Mode::Home : Mode::Auto).value()),
+            QLatin1String(row_.expected));
     }
 
     void handOff_data()
@@ -180,7 +210,8 @@ private Q_SLOTS:
         QTest::newRow("DBusActivatable") << "editor.desktop" << 1 << true;
         QTest::newRow("SingleMainWindow") << "editor.desktop" << 2 << true;
         QTest::newRow("two-part id") << "org.gedit.desktop" << 0 << false;
-        QTest::newRow("a browser keeps one copy per profile") << "org.chromium.Chromium.desktop" << 5 << false;
+        QTest::newRow("a browser keeps one copy per profile")
+            << "org.chromium.Chromium.desktop" << 5 << false;
     }
     void handOff()
     {
@@ -191,7 +222,9 @@ private Q_SLOTS:
         app.desktopId = id;
         app.dbusActivatable = flags & 1;
         app.singleMainWindow = flags & 2;
-        QCOMPARE(handsOffToRunningCopy(app, flags & 4 ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome), expected);
+        QCOMPARE(handsOffToRunningCopy(
+                     app, flags & 4 ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome),
+            expected);
     }
 
     void instanceExec_data()
@@ -201,20 +234,49 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const QString udd = QStringLiteral("env BREAKPAD_DUMP_LOCATION=/d/crash XDG_CACHE_HOME=/d/cache ");
         const QString gecko = QStringLiteral("env XDG_CONFIG_HOME=/d/config XDG_CACHE_HOME=/d/cache ");
-        const QString home = QStringLiteral("HOME=/d/home XDG_CONFIG_HOME=/d/home/.config XDG_DATA_HOME=/d/home/.local/share "
-                                            "XDG_CACHE_HOME=/d/home/.cache XDG_STATE_HOME=/d/home/.local/state GSETTINGS_BACKEND=keyfile ");
-        QTest::newRow("Debian's chromium") << "/usr/bin/chromium %U" << "/d" << udd + "/usr/bin/chromium --user-data-dir=/d/profile --class=tandrel-1 %U";
-        QTest::newRow("Debian's firefox-esr") << "/usr/lib/firefox-esr/firefox-esr %u" << "/d" << gecko + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 %u";
-        QTest::newRow("env prefix: ours after its own") << "env FOO=1 prog %U" << "/d" << "env FOO=1 " + home + "prog %U";
-        QTest::newRow("quoted program with spaces") << "\"/opt/My Apps/brave\" --incognito %U" << "/d" << udd + "\"/opt/My Apps/brave\" --user-data-dir=/d/profile --class=tandrel-1 --incognito %U";
-        QTest::newRow("literal percent") << "vivaldi --zoom=100%% %U" << "/d" << udd + "vivaldi --user-data-dir=/d/profile --class=tandrel-1 --zoom=100%% %U";
-        QTest::newRow("AppImage") << "/home/u/Chat.AppImage %U" << "/d" << "env " + home + "/home/u/Chat.AppImage %U";
-        QTest::newRow("field codes in place") << "thunderbird %f %i %c %k" << "/d" << gecko + "thunderbird --profile /d/profile --class tandrel-1 %f %i %c %k";
-        QTest::newRow("quotes and escapes kept") << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u" << "/d" << gecko + "firefox --profile /d/profile --class tandrel-1 -P \"my own\" \"a \\\"b\\\" \\$c\" %u";
-        QTest::newRow("data folder needing quotes") << "chromium %U" << "/h/a b%c" << "env \"BREAKPAD_DUMP_LOCATION=/h/a b%%c/crash\" \"XDG_CACHE_HOME=/h/a b%%c/cache\" chromium \"--user-data-dir=/h/a b%%c/profile\" --class=tandrel-1 %U";
-        QTest::newRow("flatpak run") << "/usr/bin/flatpak run --branch=stable org.example.App %u" << "/d" << "refused";
-        QTest::newRow("Snap program") << "env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/chat %U" << "/d" << "refused";
-        QTest::newRow("unbalanced quote") << "\"prog %U" << "/d" << "unparsable";
+        const QString home = QStringLiteral(
+            "HOME=/d/home XDG_CONFIG_HOME=/d/home/.config XDG_DATA_HOME=/d/home/.local/share "
+            "XDG_CACHE_HOME=/d/home/.cache XDG_STATE_HOME=/d/home/.local/state GSETTINGS_BACKEND=keyfile ");
+        QTest::newRow("Debian's chromium")
+            << "/usr/bin/chromium %U"
+            << "/d" << udd + "/usr/bin/chromium --user-data-dir=/d/profile --class=tandrel-1 %U";
+        QTest::newRow("Debian's firefox-esr")
+            << "/usr/lib/firefox-esr/firefox-esr %u"
+            << "/d" << gecko + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 %u";
+        QTest::newRow("env prefix: ours after its own") << "env FOO=1 prog %U"
+                                                        << "/d"
+                                                        << "env FOO=1 " + home + "prog %U";
+        QTest::newRow("quoted program with spaces")
+            << "\"/opt/My Apps/brave\" --incognito %U"
+            << "/d"
+            << udd + "\"/opt/My Apps/brave\" --user-data-dir=/d/profile --class=tandrel-1 --incognito %U";
+        QTest::newRow("literal percent")
+            << "vivaldi --zoom=100%% %U"
+            << "/d" << udd + "vivaldi --user-data-dir=/d/profile --class=tandrel-1 --zoom=100%% %U";
+        QTest::newRow("AppImage") << "/home/u/Chat.AppImage %U"
+                                  << "/d"
+                                  << "env " + home + "/home/u/Chat.AppImage %U";
+        QTest::newRow("field codes in place")
+            << "thunderbird %f %i %c %k"
+            << "/d" << gecko + "thunderbird --profile /d/profile --class tandrel-1 %f %i %c %k";
+        QTest::newRow("quotes and escapes kept")
+            << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u"
+            << "/d"
+            << gecko + "firefox --profile /d/profile --class tandrel-1 -P \"my own\" \"a \\\"b\\\" \\$c\" %u";
+        QTest::newRow("data folder needing quotes")
+            << "chromium %U"
+            << "/h/a b%c"
+            << "env \"BREAKPAD_DUMP_LOCATION=/h/a b%%c/crash\" \"XDG_CACHE_HOME=/h/a b%%c/cache\" chromium "
+               "\"--user-data-dir=/h/a b%%c/profile\" --class=tandrel-1 %U";
+        QTest::newRow("flatpak run") << "/usr/bin/flatpak run --branch=stable org.example.App %u"
+                                     << "/d"
+                                     << "refused";
+        QTest::newRow("Snap program") << "env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/chat %U"
+                                      << "/d"
+                                      << "refused";
+        QTest::newRow("unbalanced quote") << "\"prog %U"
+                                          << "/d"
+                                          << "unparsable";
     }
     void instanceExec()
     {
@@ -225,31 +287,47 @@ private Q_SLOTS:
         app.program = execProgram(exec);
         app.sandbox = execSandboxKind(exec);
         const std::optional<LaunchStrategy> strategy = desktopStrategy(app, Mode::Auto);
-        const std::optional<QString> result = strategy ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"))) : QStringLiteral("refused");
+        const std::optional<QString> result = strategy
+            ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1")))
+            : QStringLiteral("refused");
         QCOMPARE(result.value_or(QStringLiteral("unparsable")), expected);
     }
 
     void writing()
     {
-        const QString id = test::newInstanceId(), data = in(QStringLiteral("data/")) + id, home = test::isolatedHome();
+        const QString id = test::newInstanceId(), data = in(QStringLiteral("data/")) + id,
+                      home = test::isolatedHome();
         write(data + QStringLiteral("/home/Downloads"), "mine");
-        QVERIFY(QDir(home).mkpath(QStringLiteral("Documents")) && QDir(home).mkpath(QStringLiteral("Downloads")));
+        QVERIFY(
+            QDir(home).mkpath(QStringLiteral("Documents")) && QDir(home).mkpath(QStringLiteral("Downloads")));
         const QString path = instance(id);
         QCOMPARE(path, m_entries + QLatin1Char('/') + instanceEntryFileName(id));
         const DesktopInstanceEntry read = readDesktopInstance(path, m_entries).value();
-        QCOMPARE(QStringList({read.name, read.instanceName, read.dataDir, read.windowClass, read.targetId, strategyText(read.strategy.value())}),
-                 QStringList({QStringLiteral("Editor - Work"), QStringLiteral("Work"), data, instanceWindowClass(id), QStringLiteral("editor.desktop"), QStringLiteral("home")}));
+        QCOMPARE(QStringList({ read.name, read.instanceName, read.dataDir, read.windowClass, read.targetId,
+                     strategyText(read.strategy.value()) }),
+            QStringList({ QStringLiteral("Editor - Work"), QStringLiteral("Work"), data,
+                instanceWindowClass(id), QStringLiteral("editor.desktop"), QStringLiteral("home") }));
         QVERIFY(read.createdAt);
         const KeyFile file = loadDesktopKeyFile(path);
-        QCOMPARE(keyString(file.get(), QStringLiteral("Name[es]")) + keyString(file.get(), QStringLiteral("Icon")) + keyString(file.get(), QStringLiteral("Categories")),
-                 QStringLiteral("Editor de textos - Work/icons/work.pngUtility;"));
-        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType")) && !hasKey(file.get(), QStringLiteral("Actions")) && !keyFileText(file.get()).contains(QLatin1String("Desktop Action")));
+        QCOMPARE(keyString(file.get(), QStringLiteral("Name[es]"))
+                + keyString(file.get(), QStringLiteral("Icon"))
+                + keyString(file.get(), QStringLiteral("Categories")),
+            QStringLiteral("Editor de textos - Work/icons/work.pngUtility;"));
+        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType"))
+            && !hasKey(file.get(), QStringLiteral("Actions"))
+            && !keyFileText(file.get()).contains(QLatin1String("Desktop Action")));
         // GIO takes the entry; its command is the app's with the instance's variables in front.
         QCOMPARE(desktopFileCommandLine(path).join(QLatin1Char('|')),
-                 QStringLiteral("env|HOME=%1|XDG_CONFIG_HOME=%1/.config|XDG_DATA_HOME=%1/.local/share|XDG_CACHE_HOME=%1/.cache|XDG_STATE_HOME=%1/.local/state|GSETTINGS_BACKEND=keyfile|sh|-c|exit 0").arg(data + QStringLiteral("/home")));
+            QStringLiteral(
+                "env|HOME=%1|XDG_CONFIG_HOME=%1/.config|XDG_DATA_HOME=%1/.local/share|XDG_CACHE_HOME=%1/"
+                ".cache|XDG_STATE_HOME=%1/.local/state|GSETTINGS_BACKEND=keyfile|sh|-c|exit 0")
+                .arg(data + QStringLiteral("/home")));
         // The user's folders linked where nothing was; what was there kept; nothing invented.
-        QCOMPARE(QFileInfo(data + QStringLiteral("/home/Documents")).symLinkTarget(), home + QStringLiteral("/Documents"));
-        QCOMPARE(fs::readFile(data + QStringLiteral("/home/Downloads"), 10) + QByteArray::number(fs::fileExists(data + QStringLiteral("/home/Desktop"))), QByteArray("mine0"));
+        QCOMPARE(QFileInfo(data + QStringLiteral("/home/Documents")).symLinkTarget(),
+            home + QStringLiteral("/Documents"));
+        QCOMPARE(fs::readFile(data + QStringLiteral("/home/Downloads"), 10)
+                + QByteArray::number(fs::fileExists(data + QStringLiteral("/home/Desktop"))),
+            QByteArray("mine0"));
         QVERIFY_THROWS_EXCEPTION(FileSystemError, instance(id));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, instance(QStringLiteral("Work")));
         // A Gecko instance: its profile folder made, the user's folder names kept.
@@ -257,10 +335,13 @@ private Q_SLOTS:
         write(home + QStringLiteral("/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Descargas\"\n");
         instance(gecko, LaunchStrategy::GeckoProfile);
         QVERIFY(QFileInfo(in(QStringLiteral("data/%1/profile").arg(gecko))).isDir());
-        QCOMPARE(QFileInfo(in(QStringLiteral("data/%1/config/user-dirs.dirs").arg(gecko))).symLinkTarget(), home + QStringLiteral("/.config/user-dirs.dirs"));
+        QCOMPARE(QFileInfo(in(QStringLiteral("data/%1/config/user-dirs.dirs").arg(gecko))).symLinkTarget(),
+            home + QStringLiteral("/.config/user-dirs.dirs"));
         DesktopApp flat = *listed(QStringLiteral("system/flat.desktop"));
         QVERIFY(!desktopStrategy(flat, Mode::Home));
-        QVERIFY_THROWS_EXCEPTION(TandrelError, writeDesktopInstance(flat, {gecko, QStringLiteral("W"), data, {}, QStringLiteral("c"), {}}, m_entries));
+        QVERIFY_THROWS_EXCEPTION(TandrelError,
+            writeDesktopInstance(
+                flat, { gecko, QStringLiteral("W"), data, {}, QStringLiteral("c"), {} }, m_entries));
     }
 
     // What counts as an instance entry, and so may be removed.
@@ -268,7 +349,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("leftover"); // -1: recognised and removed
-        const int ours = -1, link = int(LeftoverReason::Link), notOurs = int(LeftoverReason::NotMadeByTandrel);
+        const int ours = -1, link = int(LeftoverReason::Link),
+                  notOurs = int(LeftoverReason::NotMadeByTandrel);
         QTest::newRow("written by Tandrel") << 0 << ours;
         QTest::newRow("a link to one") << 1 << link;
         QTest::newRow("one in a subfolder") << 2 << notOurs;
@@ -283,8 +365,10 @@ private Q_SLOTS:
         QFETCH(int, leftover);
         QDir(m_entries).removeRecursively();
         QFile::remove(in(QStringLiteral("entries-link")));
-        const QString id = test::newInstanceId(), other = m_entries + QLatin1Char('/') + instanceEntryFileName(test::newInstanceId());
-        const QString made = instance(id), moved = in(QStringLiteral("elsewhere.desktop")), sub = m_entries + QStringLiteral("/sub/") + instanceEntryFileName(id);
+        const QString id = test::newInstanceId(),
+                      other = m_entries + QLatin1Char('/') + instanceEntryFileName(test::newInstanceId());
+        const QString made = instance(id), moved = in(QStringLiteral("elsewhere.desktop")),
+                      sub = m_entries + QStringLiteral("/sub/") + instanceEntryFileName(id);
         const QByteArray text = fs::readFile(made, maxDesktopEntrySize);
         const QString upper = m_entries + QLatin1Char('/') + instanceEntryFileName(id.toUpper());
         const std::function<QString()> setups[] = {
@@ -293,7 +377,9 @@ private Q_SLOTS:
             [&] { return write(sub, text), sub; },
             [&] { return write(other, text), other; },
             [&] { return write(other, entry("Plain")), other; },
-            [&] { return write(upper, QByteArray(text).replace(id.toLatin1(), id.toUpper().toLatin1())), upper; },
+            [&] {
+                return write(upper, QByteArray(text).replace(id.toLatin1(), id.toUpper().toLatin1())), upper;
+            },
             [&] { return QFile::link(m_entries, in(QStringLiteral("entries-link"))) ? made : QString(); },
         };
         const QString path = setups[row]();
@@ -314,18 +400,22 @@ private Q_SLOTS:
         const QByteArray saved = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(xdg));
         const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", saved); });
-        const QString legacy = home + QStringLiteral("/Library/Application Support/Tandrel/") + test::newInstanceId();
+        const QString legacy
+            = home + QStringLiteral("/Library/Application Support/Tandrel/") + test::newInstanceId();
         write(legacy + QStringLiteral("/home/mail.mbox"), "mail");
         write(xdg + QStringLiteral("/applications/") + instanceEntryFileName(legacy.right(36)),
-              entry("Old - Work", QByteArray("X-Tandrel-Instance=" + legacy.right(36).toUtf8() + "\nX-Tandrel-Data=" + legacy.toUtf8() + '\n')));
-        Store store(QStringList{in(QStringLiteral("orig"))});
+            entry("Old - Work",
+                QByteArray("X-Tandrel-Instance=" + legacy.right(36).toUtf8()
+                    + "\nX-Tandrel-Data=" + legacy.toUtf8() + '\n')));
+        Store store(QStringList { in(QStringLiteral("orig")) });
         QCOMPARE(store.apps().size(), 1);
         store.createSpace(store.apps().first(), QStringLiteral("Work"), Mode::Auto);
         QCOMPARE(store.spaces().size(), 2);
         const QList<SpaceInfo> spaces = store.spaces(); // deleting replaces the list
         for (const SpaceInfo &space : spaces) {
             const bool made = space.name == QLatin1String("Editor - Work");
-            QCOMPARE(space.dataDir.value(), made ? xdg + QStringLiteral("/tandrel/") + space.instanceId.value() : legacy);
+            QCOMPARE(space.dataDir.value(),
+                made ? xdg + QStringLiteral("/tandrel/") + space.instanceId.value() : legacy);
             QVERIFY(QFileInfo(*space.dataDir).isDir());
             QVERIFY2(store.deleteSpace(space).isComplete(), qPrintable(space.name));
             QVERIFY(!fs::fileExists(space.id()) && !fs::fileExists(*space.dataDir));

@@ -6,8 +6,8 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
-#include <QSignalSpy>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QThreadPool>
 
 using namespace tandrel;
@@ -38,8 +38,8 @@ class DiscoveryTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_system;  // stands in for /Applications
-    QString m_user;    // <home>/Applications
+    QString m_system; // stands in for /Applications
+    QString m_user; // <home>/Applications
 
     QString bundle(const QString &folder, const QString &name, bool sandboxed = false)
     {
@@ -73,8 +73,9 @@ private Q_SLOTS:
         fs::writeBytes(m_system + QStringLiteral("/README"), "x");
         QDir().mkpath(m_user + QStringLiteral("/Tandrel/Mail - Work.app"));
 
-        Store store(QStringList{m_system, m_user});
-        QCOMPARE(ids(store.apps()), (QStringList{calendar, safariSystem, safariUser, lowerTandrel, xcode}));
+        Store store(QStringList { m_system, m_user });
+        QCOMPARE(
+            ids(store.apps()), (QStringList { calendar, safariSystem, safariUser, lowerTandrel, xcode }));
     }
 
     void accentedNamesSortWithTheirLetterInTheCLocale()
@@ -85,8 +86,8 @@ private Q_SLOTS:
         const QString zebra = bundle(m_system, QStringLiteral("Zebra"));
         const QString apfel = bundle(m_system, QStringLiteral("Äpfel"));
         const QString banana = bundle(m_system, QStringLiteral("banana"));
-        Store store(QStringList{m_system});
-        QCOMPARE(ids(store.apps()), (QStringList{apfel, banana, zebra}));
+        Store store(QStringList { m_system });
+        QCOMPARE(ids(store.apps()), (QStringList { apfel, banana, zebra }));
     }
 
     void sandboxedPathsArriveLaterOnTheMainThread()
@@ -94,26 +95,26 @@ private Q_SLOTS:
         const QString locked = bundle(m_system, QStringLiteral("Locked"), true);
         bundle(m_system, QStringLiteral("Open"), false);
         const QString lockedUser = bundle(m_user, QStringLiteral("Locked"), true);
-        Store store(QStringList{m_system, m_user});
+        Store store(QStringList { m_system, m_user });
         QSignalSpy spy(&store, &Store::sandboxedPathsChanged);
         QCOMPARE(store.apps().size(), 3);
         QVERIFY(store.sandboxedPaths().isEmpty()); // published only once the job's answer comes back
         QTRY_COMPARE(spy.count(), 1);
-        QCOMPARE(store.sandboxedPaths(), (QSet<QString>{locked, lockedUser}));
+        QCOMPARE(store.sandboxedPaths(), (QSet<QString> { locked, lockedUser }));
 
         // A second refresh keeps the old set until its own job answers, then replaces it whole.
         QDir(locked).removeRecursively(); // cached answers stand; only the listing changes
         store.refresh();
-        QCOMPARE(store.sandboxedPaths(), (QSet<QString>{locked, lockedUser}));
+        QCOMPARE(store.sandboxedPaths(), (QSet<QString> { locked, lockedUser }));
         QTRY_COMPARE(spy.count(), 2);
-        QCOMPARE(store.sandboxedPaths(), QSet<QString>{lockedUser});
+        QCOMPARE(store.sandboxedPaths(), QSet<QString> { lockedUser });
     }
 
     void olderRefreshFinishingLast_neverReplacesANewerOne()
     {
         const QString first = bundle(m_system, QStringLiteral("First"));
         const QString second = bundle(m_user, QStringLiteral("Second"));
-        Store store(QStringList{m_system});
+        Store store(QStringList { m_system });
         QSignalSpy spy(&store, &Store::sandboxedPathsChanged);
         QTRY_COMPARE(spy.count(), 1);
         // Every app counts as sandboxed here; the older job waits until the newer has published.
@@ -127,21 +128,21 @@ private Q_SLOTS:
             return all;
         });
         store.refresh();
-        store.setApplicationFolders(QStringList{m_user});
+        store.setApplicationFolders(QStringList { m_user });
         store.refresh();
-        QTRY_COMPARE(store.sandboxedPaths(), QSet<QString>{second});
+        QTRY_COMPARE(store.sandboxedPaths(), QSet<QString> { second });
         olderMayFinish.release();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QCoreApplication::processEvents();
-        QCOMPARE(store.sandboxedPaths(), QSet<QString>{second});
-        QCOMPARE(ids(store.apps()), QStringList{second});
+        QCOMPARE(store.sandboxedPaths(), QSet<QString> { second });
+        QCOMPARE(ids(store.apps()), QStringList { second });
     }
 
     void storeDestroyedBeforeItsJobFinishes_isNotTouched()
     {
         for (int i = 0; i < 60; ++i)
             bundle(m_system, QStringLiteral("App %1").arg(i), i % 2);
-        auto *store = new Store(QStringList{m_system});
+        auto *store = new Store(QStringList { m_system });
         delete store;
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QCoreApplication::processEvents(); // the pending answer finds no Store and is dropped

@@ -19,27 +19,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("name");
-        QTest::newRow("dots keep all but the last extension") << "/Applications/Big.Tool.app" << "/Applications/Big.Tool.app" << "Big.Tool";
-        QTest::newRow("trailing separator") << "/Applications/Mail.app/" << "/Applications/Mail.app" << "Mail";
+        QTest::newRow("dots keep all but the last extension") << "/Applications/Big.Tool.app"
+                                                              << "/Applications/Big.Tool.app"
+                                                              << "Big.Tool";
+        QTest::newRow("trailing separator") << "/Applications/Mail.app/"
+                                            << "/Applications/Mail.app"
+                                            << "Mail";
     }
     void installedApp_nameAndId()
     {
         QFETCH(QString, path);
         QFETCH(QString, id);
         QFETCH(QString, name);
-        const InstalledApp app{QUrl::fromLocalFile(path)};
+        const InstalledApp app { QUrl::fromLocalFile(path) };
         QCOMPARE(app.id(), id);
         QCOMPARE(app.name(), name);
     }
 
     void installedApp_equalUrlsAreEqualAndHashAlike()
     {
-        const InstalledApp a{QUrl::fromLocalFile(QStringLiteral("/Applications/Notes.app"))};
-        const InstalledApp b{QUrl::fromLocalFile(QStringLiteral("/Applications/Notes.app"))};
-        const InstalledApp c{QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app"))};
+        const InstalledApp a { QUrl::fromLocalFile(QStringLiteral("/Applications/Notes.app")) };
+        const InstalledApp b { QUrl::fromLocalFile(QStringLiteral("/Applications/Notes.app")) };
+        const InstalledApp c { QUrl::fromLocalFile(QStringLiteral("/Applications/Mail.app")) };
         QVERIFY(a == b);
-        QCOMPARE(QSet<InstalledApp>({a, b, c}).size(), 2);
-        QCOMPARE((std::unordered_set<InstalledApp>{a, b, c}.size()), size_t(2));
+        QCOMPARE(QSet<InstalledApp>({ a, b, c }).size(), 2);
+        QCOMPARE((std::unordered_set<InstalledApp> { a, b, c }.size()), size_t(2));
     }
 
     // Mode and launch strategy
@@ -68,9 +72,10 @@ private Q_SLOTS:
     {
         const QByteArray original = qgetenv("HOME");
         QVERIFY(original == QFile::encodeName(test::isolatedHome()));
-        Store store(QStringList{});
+        Store store(QStringList {});
         QCOMPARE(store.spacesDir(), test::isolatedHome() + QStringLiteral("/Applications/Tandrel"));
-        QCOMPARE(store.dataRoot(), test::isolatedHome() + QStringLiteral("/Library/Application Support/Tandrel"));
+        QCOMPARE(
+            store.dataRoot(), test::isolatedHome() + QStringLiteral("/Library/Application Support/Tandrel"));
         const QString other = test::isolatedHome() + QStringLiteral("/other user");
         qputenv("HOME", QFile::encodeName(other));
         QCOMPARE(store.spacesDir(), other + QStringLiteral("/Applications/Tandrel"));
@@ -80,7 +85,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(store.spacesDir()));
         QVERIFY(!QFileInfo::exists(store.dataRoot()));
     }
-
 };
 
 TANDREL_TEST_MAIN(ModelsTest)

@@ -1,5 +1,5 @@
-#include "model/Store.h"
 #include "formats/MachOSignature.h"
+#include "model/Store.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
 #include "support/TestEnvironment.h"
@@ -52,15 +52,16 @@ private Q_SLOTS:
         QTest::newRow("unsigned") << buildThin(unsignedOptions) << false;
         QTest::newRow("garbage") << QByteArray("#!/bin/sh\necho not mach-o\n") << false;
         QTest::newRow("entitlements not a plist")
-            << buildThin({quint32(hostCpu()), true, false, Signing::WithEntitlements, "<<<not xml", 2}) << false;
+            << buildThin({ quint32(hostCpu()), true, false, Signing::WithEntitlements, "<<<not xml", 2 })
+            << false;
         // The slice this machine would run decides, wherever it stands in the file.
         QTest::newRow("fat, host slice sandboxed, not first")
-            << buildFat({{cpuPowerPC64, signedExecutable(SandboxValue::False, cpuPowerPC64)},
-                         {quint32(hostCpu()), signedExecutable(SandboxValue::True)}})
+            << buildFat({ { cpuPowerPC64, signedExecutable(SandboxValue::False, cpuPowerPC64) },
+                   { quint32(hostCpu()), signedExecutable(SandboxValue::True) } })
             << true;
         QTest::newRow("fat, only a foreign first slice sandboxed")
-            << buildFat({{cpuPowerPC64, signedExecutable(SandboxValue::True, cpuPowerPC64)},
-                         {quint32(hostCpu()), signedExecutable(SandboxValue::False)}})
+            << buildFat({ { cpuPowerPC64, signedExecutable(SandboxValue::True, cpuPowerPC64) },
+                   { quint32(hostCpu()), signedExecutable(SandboxValue::False) } })
             << false;
     }
     void entitlementValues()
@@ -101,7 +102,8 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("Later.app"));
         QVERIFY(!Store::isSandboxed(QUrl::fromLocalFile(path)));
         // A sandboxed app placed there now is not seen: the first answer stands.
-        const QUrl app = bundleWith(dir.path(), QStringLiteral("Later"), signedExecutable(SandboxValue::True));
+        const QUrl app
+            = bundleWith(dir.path(), QStringLiteral("Later"), signedExecutable(SandboxValue::True));
         QCOMPARE(app.toLocalFile(), path);
         QVERIFY(!Store::isSandboxed(app));
     }
@@ -114,7 +116,7 @@ private Q_SLOTS:
         for (int i = 0; i < 48; ++i) {
             const bool sandboxed = i % 3 == 0;
             apps << bundleWith(dir.path(), QStringLiteral("App %1").arg(i),
-                               signedExecutable(sandboxed ? SandboxValue::True : SandboxValue::False));
+                signedExecutable(sandboxed ? SandboxValue::True : SandboxValue::False));
             expected << sandboxed;
         }
         // Eight threads ask about every path at once, each starting at another place.

@@ -34,7 +34,7 @@ QStringList tree(const QString &folder)
 {
     QStringList items;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+        QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         items << path + QLatin1Char(' ') + QString::number(it.fileInfo().size());
@@ -59,12 +59,13 @@ class SpaceCreationTest : public QObject
 
     InstalledApp app(const QString &name, const FakeBundleOptions &options = {})
     {
-        return InstalledApp{QUrl::fromLocalFile(makeFakeBundle(m_apps, name, options))};
+        return InstalledApp { QUrl::fromLocalFile(makeFakeBundle(m_apps, name, options)) };
     }
 
     static QJsonObject record(const QUrl &wrapper)
     {
-        return QJsonDocument::fromJson(readText(wrapper.toLocalFile() + QStringLiteral("/Contents/Resources/space.json")).toUtf8())
+        return QJsonDocument::fromJson(
+            readText(wrapper.toLocalFile() + QStringLiteral("/Contents/Resources/space.json")).toUtf8())
             .object();
     }
 
@@ -73,7 +74,7 @@ private Q_SLOTS:
     void init()
     {
         const QString home = isolatedHome();
-        for (const char *folder : {"Applications", "Library", "Apps"})
+        for (const char *folder : { "Applications", "Library", "Apps" })
             QDir(home + QLatin1Char('/') + QLatin1String(folder)).removeRecursively();
         m_apps = home + QStringLiteral("/Apps");
         QDir().mkpath(m_apps);
@@ -88,9 +89,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("electronToo");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("expected");
-        const int none = int(BundleMarker::None), electron = int(BundleMarker::Electron), xul = int(BundleMarker::Xul);
+        const int none = int(BundleMarker::None), electron = int(BundleMarker::Electron),
+                  xul = int(BundleMarker::Xul);
         const int automatic = int(Mode::Auto), home = int(Mode::Home);
-        QTest::newRow("plain app, a family's prefix in other case") << "com.GOOGLE.chrome" << none << false << automatic << "home";
+        QTest::newRow("plain app, a family's prefix in other case")
+            << "com.GOOGLE.chrome" << none << false << automatic << "home";
         QTest::newRow("chromium family") << "com.google.Chrome" << none << false << automatic << "udd";
         QTest::newRow("gecko family") << "org.mozilla.firefox" << none << false << automatic << "gecko";
         QTest::newRow("electron marker") << "com.example.Chat" << electron << false << automatic << "udd";
@@ -110,8 +113,9 @@ private Q_SLOTS:
         options.marker = BundleMarker(marker);
         const InstalledApp target = app(QStringLiteral("Target"), options);
         if (electronToo)
-            QVERIFY(QDir().mkpath(target.id() + QStringLiteral("/Contents/Frameworks/Electron Framework.framework")));
-        Store store(QStringList{m_apps});
+            QVERIFY(QDir().mkpath(
+                target.id() + QStringLiteral("/Contents/Frameworks/Electron Framework.framework")));
+        Store store(QStringList { m_apps });
         const QUrl wrapper = store.createSpace(target, QStringLiteral("Work"), Mode(mode));
         QCOMPARE(record(wrapper).value(QStringLiteral("mode")).toString(), expected);
     }
@@ -123,7 +127,7 @@ private Q_SLOTS:
         options.identifier = QStringLiteral("com.google.Chrome");
         options.binaryPlist = true;
         const InstalledApp target = app(QStringLiteral("Mail"), options);
-        Store store(QStringList{m_apps});
+        Store store(QStringList { m_apps });
         const QUrl wrapper = store.createSpace(target, QStringLiteral("  Work \n"), Mode::Auto);
         const QString path = wrapper.toLocalFile();
         QCOMPARE(path, Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
@@ -133,7 +137,10 @@ private Q_SLOTS:
         for (const QString &key : json.keys())
             QVERIFY2(json.value(key).isString(), qPrintable(key));
         const QString id = json.value(QStringLiteral("id")).toString();
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")).match(id).hasMatch());
+        QVERIFY(QRegularExpression(
+            QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"))
+                    .match(id)
+                    .hasMatch());
         QCOMPARE(json.value(QStringLiteral("name")).toString(), QStringLiteral("Work"));
         QCOMPARE(json.value(QStringLiteral("target")).toString(), target.id());
         QCOMPARE(json.value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
@@ -142,9 +149,12 @@ private Q_SLOTS:
         const auto created = parseIsoDateTime(json.value(QStringLiteral("createdAt")).toString());
         QVERIFY(created && qAbs(created->secsTo(QDateTime::currentDateTimeUtc())) < 600);
 
-        QCOMPARE(readText(path + QStringLiteral("/Contents/Info.plist")), infoPlistText(QStringLiteral("Mail - Work"), id));
+        QCOMPARE(readText(path + QStringLiteral("/Contents/Info.plist")),
+            infoPlistText(QStringLiteral("Mail - Work"), id));
         const QString launcher = path + QStringLiteral("/Contents/MacOS/launcher");
-        QCOMPARE(readText(launcher), launcherScript(LaunchStrategy::UserDataDir, {dataDir, isolatedHome(), target.id(), QStringLiteral("app")}));
+        QCOMPARE(readText(launcher),
+            launcherScript(LaunchStrategy::UserDataDir,
+                { dataDir, isolatedHome(), target.id(), QStringLiteral("app") }));
         QCOMPARE(int(QFile::permissions(launcher) & 0x7777), 0x7755);
         QVERIFY(QFileInfo(dataDir).isDir());
         QVERIFY(QDir(dataDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
@@ -164,15 +174,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("wrapperName");
-        QTest::newRow("trim before removing quotes") << "\" Work" << "Mail -  Work.app";
-        QTest::newRow("longest that fits") << QString(122, QChar(0xe9)) << QString(QStringLiteral("Mail - ") + QString(122, QChar(0xe9)) + QStringLiteral(".app"));
+        QTest::newRow("trim before removing quotes") << "\" Work"
+                                                     << "Mail -  Work.app";
+        QTest::newRow("longest that fits")
+            << QString(122, QChar(0xe9))
+            << QString(QStringLiteral("Mail - ") + QString(122, QChar(0xe9)) + QStringLiteral(".app"));
     }
     void names()
     {
         QFETCH(QString, typed);
         QFETCH(QString, wrapperName);
         const InstalledApp target = app(QStringLiteral("Mail"));
-        Store store(QStringList{m_apps});
+        Store store(QStringList { m_apps });
         const QUrl wrapper = store.createSpace(target, typed, Mode::Auto);
         QCOMPARE(wrapper.toLocalFile(), Store::spacesDir() + QLatin1Char('/') + wrapperName);
     }
@@ -184,19 +197,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty name") << "" << "plain" << "no name";
-        QTest::newRow("quotes and blanks only") << "\" \"" << "plain" << "no name";
-        QTest::newRow("line break inside") << "Wo\nrk" << "plain" << "control";
-        QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk")) << "plain" << "control";
+        QTest::newRow("empty name") << ""
+                                    << "plain"
+                                    << "no name";
+        QTest::newRow("quotes and blanks only") << "\" \""
+                                                << "plain"
+                                                << "no name";
+        QTest::newRow("line break inside") << "Wo\nrk"
+                                           << "plain"
+                                           << "control";
+        QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk"))
+                                    << "plain"
+                                    << "control";
         // "Mail - " and ".app" take 11 bytes: 122 two-byte letters fit in 255, 123 do not.
-        QTest::newRow("too long for a file name") << QString(123, QChar(0xe9)) << "plain" << "too long";
-        QTest::newRow("no Info.plist") << "Work" << "no plist" << "unreadable";
-        QTest::newRow("number as executable") << "Work" << "number executable" << "unreadable";
-        QTest::newRow("executable name leaving MacOS") << "Work" << "escaping executable" << "unreadable";
-        QTest::newRow("executable not executable") << "Work" << "not executable" << "no executable";
-        QTest::newRow("sandboxed without executable") << "Work" << "sandboxed, no executable" << "no executable";
-        QTest::newRow("sandboxed") << "Work" << "sandboxed" << "sandboxed";
-        QTest::newRow("wrapper exists") << "Work" << "exists" << "exists";
+        QTest::newRow("too long for a file name") << QString(123, QChar(0xe9)) << "plain"
+                                                  << "too long";
+        QTest::newRow("no Info.plist") << "Work"
+                                       << "no plist"
+                                       << "unreadable";
+        QTest::newRow("number as executable") << "Work"
+                                              << "number executable"
+                                              << "unreadable";
+        QTest::newRow("executable name leaving MacOS") << "Work"
+                                                       << "escaping executable"
+                                                       << "unreadable";
+        QTest::newRow("executable not executable") << "Work"
+                                                   << "not executable"
+                                                   << "no executable";
+        QTest::newRow("sandboxed without executable") << "Work"
+                                                      << "sandboxed, no executable"
+                                                      << "no executable";
+        QTest::newRow("sandboxed") << "Work"
+                                   << "sandboxed"
+                                   << "sandboxed";
+        QTest::newRow("wrapper exists") << "Work"
+                                        << "exists"
+                                        << "exists";
     }
     void refusals()
     {
@@ -224,14 +260,15 @@ private Q_SLOTS:
         if (setup == QLatin1String("no plist"))
             QVERIFY(QFile::remove(contents + QStringLiteral("/Info.plist")));
         if (setup == QLatin1String("not executable"))
-            QVERIFY(QFile::setPermissions(contents + QStringLiteral("/MacOS/app"), QFile::ReadOwner | QFile::WriteOwner));
-        Store store(QStringList{m_apps});
+            QVERIFY(QFile::setPermissions(
+                contents + QStringLiteral("/MacOS/app"), QFile::ReadOwner | QFile::WriteOwner));
+        Store store(QStringList { m_apps });
         if (setup == QLatin1String("exists"))
             store.createSpace(target, name, Mode::Auto);
 
         const QStringList before = tree(isolatedHome());
         QStringList messages;
-        for (const auto choice : {LanguageManager::Choice::Es, LanguageManager::Choice::En}) {
+        for (const auto choice : { LanguageManager::Choice::Es, LanguageManager::Choice::En }) {
             LanguageManager::shared().setChoice(choice);
             try {
                 store.createSpace(target, name, Mode::Auto);
@@ -243,7 +280,8 @@ private Q_SLOTS:
         QCOMPARE(tree(isolatedHome()), before);
         QVERIFY(!messages[0].isEmpty() && messages[0] != messages[1]);
         if (reason == QLatin1String("no executable") || reason == QLatin1String("sandboxed"))
-            QVERIFY(messages[0].contains(QLatin1String("Mail")) && messages[1].contains(QLatin1String("Mail")));
+            QVERIFY(
+                messages[0].contains(QLatin1String("Mail")) && messages[1].contains(QLatin1String("Mail")));
         static QHash<QString, QString> byReason;
         if (byReason.contains(reason))
             QCOMPARE(messages[1], byReason.value(reason));
@@ -251,7 +289,6 @@ private Q_SLOTS:
             QVERIFY2(it.key() == reason || it.value() != messages[1], qPrintable(it.key()));
         byReason.insert(reason, messages[1]);
     }
-
 };
 
 TANDREL_GUI_TEST_MAIN(SpaceCreationTest)

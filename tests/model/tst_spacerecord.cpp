@@ -28,7 +28,8 @@ private Q_SLOTS:
         record.name = QStringLiteral("Work");
         record.target = QStringLiteral("/Applications/Mail & Co.app");
         record.mode = LaunchStrategy::UserDataDir;
-        record.dataDir = QStringLiteral("/Users/ana/Library/Application Support/Tandrel/0f8fad5b-d9cb-469f-a165-70867728950e");
+        record.dataDir = QStringLiteral(
+            "/Users/ana/Library/Application Support/Tandrel/0f8fad5b-d9cb-469f-a165-70867728950e");
         // 10:26:53.999 at +01:00 is 09:26:53 UTC: always UTC, to whole seconds.
         record.createdAt = QDateTime(QDate(2025, 3, 14), QTime(10, 26, 53, 999), QTimeZone(3600));
 
@@ -39,7 +40,8 @@ private Q_SLOTS:
         for (const QString &key : object.keys())
             QVERIFY2(object.value(key).isString(), qPrintable(key));
         QCOMPARE(object.value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
-        QCOMPARE(object.value(QStringLiteral("createdAt")).toString(), QStringLiteral("2025-03-14T09:26:53Z"));
+        QCOMPARE(
+            object.value(QStringLiteral("createdAt")).toString(), QStringLiteral("2025-03-14T09:26:53Z"));
     }
 
     void roundTrip()
@@ -85,7 +87,6 @@ private Q_SLOTS:
             QCOMPARE(parsed->timeSpec(), Qt::UTC);
         }
     }
-
 };
 
 TANDREL_TEST_MAIN(SpaceRecordTest)

@@ -43,18 +43,20 @@ private Q_SLOTS:
     void missingOrUnstartableTool_returns()
     {
         QFETCH(QString, path);
-        runTool(path, {QStringLiteral("--force")});
+        runTool(path, { QStringLiteral("--force") });
     }
 
     void argumentsArriveOneByOne()
     {
-        const QString tool = script(QStringLiteral("args"), "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \""
-                                                                + QFile::encodeName(m_dir.filePath(QStringLiteral("args.txt")))
-                                                                + "\"\n");
-        runTool(tool, {QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"),
-                       QStringLiteral("/Users/ana/Applications/Tandrel/Mail - Work $(x) `y`.app")});
+        const QString tool = script(QStringLiteral("args"),
+            "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \""
+                + QFile::encodeName(m_dir.filePath(QStringLiteral("args.txt"))) + "\"\n");
+        runTool(tool,
+            { QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"),
+                QStringLiteral("/Users/ana/Applications/Tandrel/Mail - Work $(x) `y`.app") });
         QCOMPARE(readAll(QStringLiteral("args.txt")),
-                 QStringLiteral("[-dr][com.apple.quarantine][/Users/ana/Applications/Tandrel/Mail - Work $(x) `y`.app]"));
+            QStringLiteral(
+                "[-dr][com.apple.quarantine][/Users/ana/Applications/Tandrel/Mail - Work $(x) `y`.app]"));
     }
 
     void outputLeavesNoTrace()
@@ -85,11 +87,12 @@ private Q_SLOTS:
     {
         const QString pids = m_dir.filePath(QStringLiteral("hung.pids"));
         // The tool starts a child of its own, then hangs: both must go at the limit.
-        const QString tool = script(QStringLiteral("hung"), "sleep 600 & echo $! > \"" + QFile::encodeName(pids)
-                                                                + "\"; echo $$ >> \"" + QFile::encodeName(pids)
-                                                                + "\"; wait\n");
+        const QString tool = script(QStringLiteral("hung"),
+            "sleep 600 & echo $! > \"" + QFile::encodeName(pids) + "\"; echo $$ >> \""
+                + QFile::encodeName(pids) + "\"; wait\n");
         runTool(tool, {}, 300ms);
-        const QStringList started = readAll(QStringLiteral("hung.pids")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList started
+            = readAll(QStringLiteral("hung.pids")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(started.size(), 2);
         // Gone, or a zombie waiting for whoever adopted it to reap it.
         const auto gone = [](const QString &pid) {

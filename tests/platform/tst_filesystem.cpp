@@ -27,8 +27,7 @@ QString osMessage(int error)
 }
 
 // The message of the FileSystemError the call throws, or a null QString.
-template<typename Call>
-QString errorOf(Call call)
+template <typename Call> QString errorOf(Call call)
 {
     try {
         call();
@@ -47,44 +46,52 @@ QByteArray contentsOf(const QString &path)
 void link(const QString &target, const QString &linkPath)
 {
     QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()) == 0,
-             std::strerror(errno));
+        std::strerror(errno));
 }
 
 const QByteArray small("0123456\x00"
                        "89",
-                       10);
+    10);
 
 // What a row puts at `path`, in a folder that also holds an executable "exe" and a fake
 // home "real".
 using Maker = std::function<void(const QString &path, const QString &dir)>;
-const QHash<QString, Maker> makers{
-    {QStringLiteral("small file"), [](const QString &path, const QString &) { fs::writeBytes(path, small); }},
-    {QStringLiteral("executable"),
-     [](const QString &path, const QString &) {
-         fs::writeBytes(path, "#!/bin/sh\n");
-         fs::setPosixPermissions(path, 0755);
-     }},
-    {QStringLiteral("3 GB sparse file"),
-     [](const QString &path, const QString &) {
-         QFile file(path);
-         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(3) << 30));
-     }},
-    {QStringLiteral("folder"), [](const QString &path, const QString &) { fs::createDirectory(path); }},
-    {QStringLiteral("FIFO"),
-     [](const QString &path, const QString &) { QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); }},
-    {QStringLiteral("link to the executable"), [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/exe"), path); }},
-    {QStringLiteral("broken link"), [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/gone"), path); }},
-    {QStringLiteral("missing"), [](const QString &, const QString &) {}},
+const QHash<QString, Maker> makers {
+    { QStringLiteral("small file"),
+        [](const QString &path, const QString &) { fs::writeBytes(path, small); } },
+    { QStringLiteral("executable"),
+        [](const QString &path, const QString &) {
+            fs::writeBytes(path, "#!/bin/sh\n");
+            fs::setPosixPermissions(path, 0755);
+        } },
+    { QStringLiteral("3 GB sparse file"),
+        [](const QString &path, const QString &) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(3) << 30));
+        } },
+    { QStringLiteral("folder"), [](const QString &path, const QString &) { fs::createDirectory(path); } },
+    { QStringLiteral("FIFO"),
+        [](const QString &path, const QString &) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } },
+    { QStringLiteral("link to the executable"),
+        [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/exe"), path); } },
+    { QStringLiteral("broken link"),
+        [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/gone"), path); } },
+    { QStringLiteral("missing"), [](const QString &, const QString &) {} },
     // For removal: folders holding links to the fake home, and links to it.
-    {QStringLiteral("isolated home linked to the real folders"),
-     [](const QString &path, const QString &dir) {
-         fs::createDirectory(path + QStringLiteral("/home/deep"));
-         for (const char *folder : {"Downloads", "Documents", "Desktop"})
-             link(dir + QStringLiteral("/real/") + QLatin1String(folder), path + QStringLiteral("/home/") + QLatin1String(folder));
-         link(dir + QStringLiteral("/real/Desktop/todo.txt"), path + QStringLiteral("/home/deep/todo.txt"));
-         link(dir, path + QStringLiteral("/home/deep/up"));
-     }},
-    {QStringLiteral("link to a folder"), [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/real"), path); }},
+    { QStringLiteral("isolated home linked to the real folders"),
+        [](const QString &path, const QString &dir) {
+            fs::createDirectory(path + QStringLiteral("/home/deep"));
+            for (const char *folder : { "Downloads", "Documents", "Desktop" })
+                link(dir + QStringLiteral("/real/") + QLatin1String(folder),
+                    path + QStringLiteral("/home/") + QLatin1String(folder));
+            link(
+                dir + QStringLiteral("/real/Desktop/todo.txt"), path + QStringLiteral("/home/deep/todo.txt"));
+            link(dir, path + QStringLiteral("/home/deep/up"));
+        } },
+    { QStringLiteral("link to a folder"),
+        [](const QString &path, const QString &dir) { link(dir + QStringLiteral("/real"), path); } },
 };
 
 } // namespace
@@ -149,14 +156,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("executable");
         QTest::addColumn<qint64>("cap");
         QTest::addColumn<QString>("readError"); // empty: reads the whole file
-        const int file = int(fs::ItemKind::File), folder = int(fs::ItemKind::Directory), symlink = int(fs::ItemKind::Link);
+        const int file = int(fs::ItemKind::File), folder = int(fs::ItemKind::Directory),
+                  symlink = int(fs::ItemKind::Link);
         QTest::newRow("within the cap") << "small file" << file << false << qint64(100) << QString();
-        QTest::newRow("one byte over the cap") << "small file" << file << false << qint64(9) << osMessage(EFBIG);
-        QTest::newRow("3 GB sparse file") << "3 GB sparse file" << file << false << qint64(1 << 20) << osMessage(EFBIG);
+        QTest::newRow("one byte over the cap")
+            << "small file" << file << false << qint64(9) << osMessage(EFBIG);
+        QTest::newRow("3 GB sparse file")
+            << "3 GB sparse file" << file << false << qint64(1 << 20) << osMessage(EFBIG);
         QTest::newRow("folder") << "folder" << folder << false << qint64(1 << 20) << osMessage(EISDIR);
-        QTest::newRow("FIFO, never waited on") << "FIFO" << int(fs::ItemKind::Other) << false << qint64(1 << 20) << osMessage(EINVAL);
-        QTest::newRow("link to an executable") << "link to the executable" << symlink << true << qint64(100) << QString();
-        QTest::newRow("missing") << "missing" << int(fs::ItemKind::Missing) << false << qint64(100) << osMessage(ENOENT);
+        QTest::newRow("FIFO, never waited on")
+            << "FIFO" << int(fs::ItemKind::Other) << false << qint64(1 << 20) << osMessage(EINVAL);
+        QTest::newRow("link to an executable")
+            << "link to the executable" << symlink << true << qint64(100) << QString();
+        QTest::newRow("missing") << "missing" << int(fs::ItemKind::Missing) << false << qint64(100)
+                                 << osMessage(ENOENT);
     }
     void looking()
     {
@@ -180,10 +193,13 @@ private Q_SLOTS:
     {
         fs::writeBytes(m_item, QByteArray(4096, 'x'));
         fs::writeTextAtomically(m_item, QStringLiteral("export HOME=\"/Users/José/Niño 🚀\"\n"));
-        QCOMPARE(contentsOf(m_item), QByteArray("export HOME=\"/Users/Jos\xC3\xA9/Ni\xC3\xB1o \xF0\x9F\x9A\x80\"\n"));
+        QCOMPARE(contentsOf(m_item),
+            QByteArray("export HOME=\"/Users/Jos\xC3\xA9/Ni\xC3\xB1o \xF0\x9F\x9A\x80\"\n"));
         // Nothing left beside it, and a failed write leaves the old file whole.
         QCOMPARE(fs::contentsOfDirectory(m_dir->path()).size(), 3);
-        QVERIFY(!errorOf([&] { fs::writeTextAtomically(at(QStringLiteral("no/file")), QStringLiteral("x")); }).isEmpty());
+        QVERIFY(!errorOf([&] {
+            fs::writeTextAtomically(at(QStringLiteral("no/file")), QStringLiteral("x"));
+        }).isEmpty());
         fs::writeBytes(m_item, small);
         QCOMPARE(contentsOf(m_item), small);
     }
@@ -194,7 +210,8 @@ private Q_SLOTS:
 #if defined(Q_OS_DARWIN)
         QSKIP("the system trash of macOS belongs to the real user and cannot be redirected");
 #endif
-        const QString name = QStringLiteral("tandrel-trash-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString name
+            = QStringLiteral("tandrel-trash-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QString path = at(name);
         makers.value(QStringLiteral("isolated home linked to the real folders"))(path, m_dir->path());
         // From a scratch folder: a trash that falls back to the current folder (as Qt's does
@@ -205,7 +222,8 @@ private Q_SLOTS:
         fs::trashItem(path);
         QCOMPARE(fs::contentsOfDirectory(m_dir->path()).size(), 2);
         QVERIFY(fakeHomeIntact(at(QStringLiteral("real"))));
-        const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+        const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/Trash");
         QVERIFY2(trash.startsWith(isolatedHome() + QLatin1Char('/')), qPrintable(trash));
         QVERIFY(fs::fileExists(trash + QStringLiteral("/files/") + name));
         QVERIFY(fs::fileExists(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo")));

@@ -111,9 +111,11 @@ private Q_SLOTS:
         options.recordFile = dir.filePath(QStringLiteral("bad.launched"));
         const QString bad = makeFakeBundle(dir.path(), QStringLiteral("Mail & Co"), options);
         // The same recording script elsewhere in the bundle, so only the rule stops it.
-        QFile::copy(bad + QStringLiteral("/Contents/MacOS/app"), bad + QStringLiteral("/Contents/Resources/run"));
+        QFile::copy(
+            bad + QStringLiteral("/Contents/MacOS/app"), bad + QStringLiteral("/Contents/Resources/run"));
         LinuxWorkspace workspace;
-        workspace.openApplication(QUrl::fromLocalFile(bad), executable.isEmpty() ? QString() : bad + QLatin1Char('/') + executable);
+        workspace.openApplication(
+            QUrl::fromLocalFile(bad), executable.isEmpty() ? QString() : bad + QLatin1Char('/') + executable);
         // A good bundle opened afterwards has run by the time its record is there.
         const QString good = makeFakeBundle(dir.path(), QStringLiteral("Good"));
         workspace.openApplication(QUrl::fromLocalFile(good), good + QStringLiteral("/Contents/MacOS/app"));

@@ -66,8 +66,8 @@ void wrapper(const QString &name, const QString &id, const QString &dataDir, con
     const QString path = makeWrapper(at(S), name, id, std::nullopt);
     fs::createDirectory(path + QStringLiteral("/Contents/Resources"));
     fs::writeBytes(path + QStringLiteral("/Contents/Resources/space.json"),
-                   "{\"id\": \"" + (recordId.isEmpty() ? id : recordId).toUtf8() + "\""
-                       + (members.isEmpty() ? QByteArray() : ", " + members) + "}");
+        "{\"id\": \"" + (recordId.isEmpty() ? id : recordId).toUtf8() + "\""
+            + (members.isEmpty() ? QByteArray() : ", " + members) + "}");
 }
 
 // Every entry under the home: kind, size and content hash, and a link's target. Links are
@@ -76,7 +76,7 @@ QMap<QString, QString> snapshot()
 {
     QMap<QString, QString> entries;
     QDirIterator it(home(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+        QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info = it.fileInfo();
@@ -86,7 +86,8 @@ QMap<QString, QString> snapshot()
         } else if (info.isFile()) {
             QFile file(path);
             if (file.open(QIODevice::ReadOnly))
-                value = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+                value = QString::fromLatin1(
+                    QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
         } else {
             value = QStringLiteral("/");
         }
@@ -96,13 +97,12 @@ QMap<QString, QString> snapshot()
 }
 
 // What changed between the snapshots, other than the expected removals.
-QStringList unexpectedChanges(const QMap<QString, QString> &before, const QMap<QString, QString> &after,
-                              const QStringList &gone)
+QStringList unexpectedChanges(
+    const QMap<QString, QString> &before, const QMap<QString, QString> &after, const QStringList &gone)
 {
     const auto expectedGone = [&gone](const QString &path) {
-        return std::any_of(gone.cbegin(), gone.cend(), [&path](const QString &g) {
-            return path == g || path.startsWith(g + QLatin1Char('/'));
-        });
+        return std::any_of(gone.cbegin(), gone.cend(),
+            [&path](const QString &g) { return path == g || path.startsWith(g + QLatin1Char('/')); });
     };
     QStringList changes;
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -124,7 +124,8 @@ bool runLauncher(const QString &wrapperPath, const QString &workingFolder)
 {
     QProcess bash;
     bash.setWorkingDirectory(workingFolder);
-    bash.start(QStringLiteral("/bin/bash"), {wrapperPath + QStringLiteral("/Contents/MacOS/launcher"), QStringLiteral("an $(argument)")});
+    bash.start(QStringLiteral("/bin/bash"),
+        { wrapperPath + QStringLiteral("/Contents/MacOS/launcher"), QStringLiteral("an $(argument)") });
     return bash.waitForFinished(30000) && bash.exitStatus() == QProcess::NormalExit;
 }
 
@@ -135,8 +136,8 @@ bool runLauncher(const QString &wrapperPath, const QString &workingFolder)
 struct Trap
 {
     std::function<void()> plant;
-    QString victim;    // the wrapper to delete; empty: uninstall
-    QStringList gone;  // what must be removed, with everything inside
+    QString victim; // the wrapper to delete; empty: uninstall
+    QStringList gone; // what must be removed, with everything inside
     bool told = false; // whether the user is told that something was left
     // A victim the scan does not list is handed over as a caller might: with this id
     // and data folder (relative to the home).
@@ -172,120 +173,171 @@ private Q_SLOTS:
     {
         QTest::addColumn<Trap>("trap");
         const QString w = S + QStringLiteral("/Mail - Work.app");
-        QTest::newRow("isolated home linked to the real folders") << Trap{[] {
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-            for (const char *folder : {"Documents", "Downloads", "Desktop"})
-                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-        }, w, {w, D + QLatin1Char('/') + id1}};
-        QTest::newRow("data root linked to Documents, record naming a folder in it") << Trap{[] {
-            link(QStringLiteral("Documents"), D);
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QStringLiteral("/Taxes"));
-        }, w, {w}, true};
-        QTest::newRow("data root moved to another disk") << Trap{[] {
-            put(QStringLiteral("Disk/TandrelData/") + id1 + QStringLiteral("/Cookies"));
-            link(QStringLiteral("Disk/TandrelData"), D);
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-        }, w, {w, QStringLiteral("Disk/TandrelData/") + id1}};
-        QTest::newRow("instances folder linked elsewhere, bundle not Tandrel's") << Trap{[] {
-            put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
-            put(QStringLiteral("Elsewhere/Real.app/Contents/Resources/space.json"),
-                "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-            link(QStringLiteral("Elsewhere"), S);
-        }, S + QStringLiteral("/Real.app"), {}, true};
-        QTest::newRow("data folder that is a link to another instance's") << Trap{[] {
-            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
-            link(D + QLatin1Char('/') + id2, D + QLatin1Char('/') + id1);
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-        }, w, {w}, true};
-        QTest::newRow("record copied from another instance") << Trap{[] {
-            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id2, id2);
-        }, w, {w}, true};
-        for (const QString &escape : {D, D + QLatin1Char('/'), D + QStringLiteral("/."), D + QStringLiteral("/../x"),
-                                      QStringLiteral("Library/Application Support/Tandrel2/x"),
-                                      QStringLiteral("Documents/") + id1, QString(QStringLiteral("Documents"))}) {
-            QTest::newRow(qPrintable(QStringLiteral("recorded folder ") + escape)) << Trap{[escape] {
-                put(D + QStringLiteral("/") + id2 + QStringLiteral("/Cookies"));
-                put(QStringLiteral("Library/Application Support/x/keep.txt"));
-                put(QStringLiteral("Library/Application Support/Tandrel2/x/keep.txt"));
-                put(QStringLiteral("Documents/") + id1 + QStringLiteral("/keep.txt"));
-                wrapper(QStringLiteral("Mail - Work"), id1, escape);
-            }, w, {w}, true};
+        QTest::newRow("isolated home linked to the real folders") << Trap {
+            [] {
+                wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                for (const char *folder : { "Documents", "Downloads", "Desktop" })
+                    link(QLatin1String(folder),
+                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+            },
+            w, { w, D + QLatin1Char('/') + id1 }
+        };
+        QTest::newRow("data root linked to Documents, record naming a folder in it")
+            << Trap { [] {
+                         link(QStringLiteral("Documents"), D);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QStringLiteral("/Taxes"));
+                     },
+                   w, { w }, true };
+        QTest::newRow("data root moved to another disk")
+            << Trap { [] {
+                         put(QStringLiteral("Disk/TandrelData/") + id1 + QStringLiteral("/Cookies"));
+                         link(QStringLiteral("Disk/TandrelData"), D);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                     },
+                   w, { w, QStringLiteral("Disk/TandrelData/") + id1 } };
+        QTest::newRow("instances folder linked elsewhere, bundle not Tandrel's")
+            << Trap { [] {
+                         put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
+                         put(QStringLiteral("Elsewhere/Real.app/Contents/Resources/space.json"),
+                             "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \""
+                                 + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         link(QStringLiteral("Elsewhere"), S);
+                     },
+                   S + QStringLiteral("/Real.app"), {}, true };
+        QTest::newRow("data folder that is a link to another instance's")
+            << Trap { [] {
+                         put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
+                         link(D + QLatin1Char('/') + id2, D + QLatin1Char('/') + id1);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                     },
+                   w, { w }, true };
+        QTest::newRow("record copied from another instance")
+            << Trap { [] {
+                         put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id2, id2);
+                     },
+                   w, { w }, true };
+        for (const QString &escape : { D, D + QLatin1Char('/'), D + QStringLiteral("/."),
+                 D + QStringLiteral("/../x"), QStringLiteral("Library/Application Support/Tandrel2/x"),
+                 QStringLiteral("Documents/") + id1, QString(QStringLiteral("Documents")) }) {
+            QTest::newRow(qPrintable(QStringLiteral("recorded folder ") + escape))
+                << Trap { [escape] {
+                             put(D + QStringLiteral("/") + id2 + QStringLiteral("/Cookies"));
+                             put(QStringLiteral("Library/Application Support/x/keep.txt"));
+                             put(QStringLiteral("Library/Application Support/Tandrel2/x/keep.txt"));
+                             put(QStringLiteral("Documents/") + id1 + QStringLiteral("/keep.txt"));
+                             wrapper(QStringLiteral("Mail - Work"), id1, escape);
+                         },
+                       w, { w }, true };
         }
-        QTest::newRow("wrapper that is a link to an app") << Trap{[] {
-            put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
-            link(QStringLiteral("Elsewhere/Real.app"), S + QStringLiteral("/Real.app"));
-        }, S + QStringLiteral("/Real.app"), {}, true};
-        QTest::newRow("wrapper not Tandrel's keeps the data it names") << Trap{[] {
-            put(S + QStringLiteral("/Notes.app/Contents/Resources/space.json"),
-                "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-        }, S + QStringLiteral("/Notes.app"), {}, true};
-        QTest::newRow("a Tandrel wrapper copied out of the instances folder") << Trap{[] {
-            makeWrapper(at(QStringLiteral("Desktop")), QStringLiteral("Mail - Copy"), id1, QByteArray());
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-        }, QStringLiteral("Desktop/Mail - Copy.app"), {}, true, id1, D + QLatin1Char('/') + id1};
-        QTest::newRow("data folder that is a file") << Trap{[] {
-            put(D + QLatin1Char('/') + id1);
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-        }, w, {w}, true};
-        QTest::newRow("half-made wrapper") << Trap{[w] {
-            fs::createDirectory(at(w + QStringLiteral("/Contents/MacOS")));
-            put(w + QStringLiteral("/Contents/Resources/app.icns"), "icns");
-        }, w, {w}};
+        QTest::newRow("wrapper that is a link to an app")
+            << Trap { [] {
+                         put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
+                         link(QStringLiteral("Elsewhere/Real.app"), S + QStringLiteral("/Real.app"));
+                     },
+                   S + QStringLiteral("/Real.app"), {}, true };
+        QTest::newRow("wrapper not Tandrel's keeps the data it names")
+            << Trap { [] {
+                         put(S + QStringLiteral("/Notes.app/Contents/Resources/space.json"),
+                             "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \""
+                                 + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                     },
+                   S + QStringLiteral("/Notes.app"), {}, true };
+        QTest::newRow("a Tandrel wrapper copied out of the instances folder")
+            << Trap { [] {
+                         makeWrapper(
+                             at(QStringLiteral("Desktop")), QStringLiteral("Mail - Copy"), id1, QByteArray());
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                     },
+                   QStringLiteral("Desktop/Mail - Copy.app"), {}, true, id1, D + QLatin1Char('/') + id1 };
+        QTest::newRow("data folder that is a file")
+            << Trap { [] {
+                         put(D + QLatin1Char('/') + id1);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                     },
+                   w, { w }, true };
+        QTest::newRow("half-made wrapper")
+            << Trap { [w] {
+                         fs::createDirectory(at(w + QStringLiteral("/Contents/MacOS")));
+                         put(w + QStringLiteral("/Contents/Resources/app.icns"), "icns");
+                     },
+                   w, { w } };
 
         const QString entries = QStringLiteral(".local/share/applications/");
         const QString entry = entries + QStringLiteral("tandrel-") + id1 + QStringLiteral(".desktop");
         const auto desktopEntry = [](const QString &relative, const QString &marker) {
-            put(relative, "[Desktop Entry]\nType=Application\nName=Notes - Work\nExec=/bin/true\nX-Tandrel-Instance="
-                              + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D + QLatin1Char('/') + id1).toUtf8() + "\n");
+            put(relative,
+                "[Desktop Entry]\nType=Application\nName=Notes - Work\nExec=/bin/true\nX-Tandrel-Instance="
+                    + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D + QLatin1Char('/') + id1).toUtf8() + "\n");
         };
-        QTest::newRow("desktop instance with its home linked to the real folders") << Trap{[desktopEntry, entry] {
-            desktopEntry(entry, id1);
-            for (const char *folder : {"Documents", "Downloads", "Desktop"})
-                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-        }, entry, {entry, D + QLatin1Char('/') + id1}};
-        QTest::newRow("desktop entry named as an instance, marked for another") << Trap{[desktopEntry, entry] {
-            desktopEntry(entry, id2);
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-        }, entry, {}, true, id1, D + QLatin1Char('/') + id1};
-        QTest::newRow("desktop instance entry that is a link to the user's own entry") << Trap{[desktopEntry, entry, entries] {
-            desktopEntry(entries + QStringLiteral("mine.desktop"), id1);
-            link(entries + QStringLiteral("mine.desktop"), entry);
-        }, entry, {}, true, id1, D + QLatin1Char('/') + id1};
-        QTest::newRow("uninstall: desktop instances and Tandrel's own entry go, the user's stay") << Trap{[desktopEntry, entry, entries] {
-            desktopEntry(entry, id1);
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-            put(entries + QStringLiteral("io.tandrel.Tandrel.desktop"), "[Desktop Entry]\nName=Tandrel\n");
-            put(QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png"), "png");
-            put(entries + QStringLiteral("mine.desktop"), "[Desktop Entry]\nName=Mine\n");
-            link(QStringLiteral("Documents"), QStringLiteral(".local/share/icons/hicolor/32x32/apps/tandrel.png"));
-        }, {}, {entry, D, entries + QStringLiteral("io.tandrel.Tandrel.desktop"), QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png")}};
+        QTest::newRow("desktop instance with its home linked to the real folders") << Trap {
+            [desktopEntry, entry] {
+                desktopEntry(entry, id1);
+                for (const char *folder : { "Documents", "Downloads", "Desktop" })
+                    link(QLatin1String(folder),
+                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+            },
+            entry, { entry, D + QLatin1Char('/') + id1 }
+        };
+        QTest::newRow("desktop entry named as an instance, marked for another")
+            << Trap { [desktopEntry, entry] {
+                         desktopEntry(entry, id2);
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                     },
+                   entry, {}, true, id1, D + QLatin1Char('/') + id1 };
+        QTest::newRow("desktop instance entry that is a link to the user's own entry")
+            << Trap { [desktopEntry, entry, entries] {
+                         desktopEntry(entries + QStringLiteral("mine.desktop"), id1);
+                         link(entries + QStringLiteral("mine.desktop"), entry);
+                     },
+                   entry, {}, true, id1, D + QLatin1Char('/') + id1 };
+        QTest::newRow("uninstall: desktop instances and Tandrel's own entry go, the user's stay")
+            << Trap { [desktopEntry, entry, entries] {
+                         desktopEntry(entry, id1);
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
+                             "[Desktop Entry]\nName=Tandrel\n");
+                         put(QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png"), "png");
+                         put(entries + QStringLiteral("mine.desktop"), "[Desktop Entry]\nName=Mine\n");
+                         link(QStringLiteral("Documents"),
+                             QStringLiteral(".local/share/icons/hicolor/32x32/apps/tandrel.png"));
+                     },
+                   {},
+                   { entry, D, entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
+                       QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png") } };
 
-        QTest::newRow("uninstall: Tandrel's items go, links and others' files stay") << Trap{[] {
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-            for (const char *folder : {"Documents", "Downloads", "Desktop"})
-                link(QLatin1String(folder), D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-            put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies")); // an orphan's data
-            link(QStringLiteral("Documents"), D + QStringLiteral("/Docs"));
-            put(D + QStringLiteral("/notes.txt"));
-            put(S + QStringLiteral("/Other.app/Contents/Info.plist"), "keep");
-        }, {}, {w, D + QLatin1Char('/') + id1, D + QLatin1Char('/') + id2}, true};
-        QTest::newRow("uninstall: data root linked to Documents") << Trap{[] {
-            link(QStringLiteral("Documents"), D);
-        }, {}, {D}, true};
-        QTest::newRow("uninstall: instances folder linked to the user's apps") << Trap{[] {
-            put(QStringLiteral("Apps/Real.app/Contents/Info.plist"), "keep");
-            link(QStringLiteral("Apps"), S);
-            wrapper(QStringLiteral("Mail - Work"), id1, {});
-        }, {}, {QStringLiteral("Apps/Mail - Work.app"), S}, true};
-        QTest::newRow("uninstall: only Tandrel's folders") << Trap{[] {
-            wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-            put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-            put(S + QStringLiteral("/.DS_Store"), "finder");
-        }, {}, {S, D}};
+        QTest::newRow("uninstall: Tandrel's items go, links and others' files stay") << Trap {
+            [] {
+                wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                for (const char *folder : { "Documents", "Downloads", "Desktop" })
+                    link(QLatin1String(folder),
+                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
+                put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies")); // an orphan's data
+                link(QStringLiteral("Documents"), D + QStringLiteral("/Docs"));
+                put(D + QStringLiteral("/notes.txt"));
+                put(S + QStringLiteral("/Other.app/Contents/Info.plist"), "keep");
+            },
+            {}, { w, D + QLatin1Char('/') + id1, D + QLatin1Char('/') + id2 }, true
+        };
+        QTest::newRow("uninstall: data root linked to Documents")
+            << Trap { [] { link(QStringLiteral("Documents"), D); }, {}, { D }, true };
+        QTest::newRow("uninstall: instances folder linked to the user's apps")
+            << Trap { [] {
+                         put(QStringLiteral("Apps/Real.app/Contents/Info.plist"), "keep");
+                         link(QStringLiteral("Apps"), S);
+                         wrapper(QStringLiteral("Mail - Work"), id1, {});
+                     },
+                   {}, { QStringLiteral("Apps/Mail - Work.app"), S }, true };
+        QTest::newRow("uninstall: only Tandrel's folders")
+            << Trap { [] {
+                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(S + QStringLiteral("/.DS_Store"), "finder");
+                     },
+                   {}, { S, D } };
     }
     void removal_losesNothingOutsideWhatTandrelMade()
     {
@@ -298,10 +350,11 @@ private Q_SLOTS:
             QVERIFY(uninstall(steps));
             QCOMPARE(!m_notices.isEmpty(), trap.told);
         } else {
-            Store store(QStringList{});
+            Store store(QStringList {});
             const auto listed = std::find_if(store.spaces().cbegin(), store.spaces().cend(),
-                                             [&trap](const SpaceInfo &s) { return s.id() == at(trap.victim); });
-            SpaceInfo space{QUrl::fromLocalFile(at(trap.victim)), {}, {}, at(trap.givenData), {}, trap.givenId};
+                [&trap](const SpaceInfo &s) { return s.id() == at(trap.victim); });
+            SpaceInfo space { QUrl::fromLocalFile(at(trap.victim)), {}, {}, at(trap.givenData), {},
+                trap.givenId };
             if (listed != store.spaces().cend())
                 space = *listed;
             else
@@ -328,17 +381,17 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, value);
         const QString apps = at(QStringLiteral("Apps"));
-        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(apps, QStringLiteral("Notes")))};
+        const InstalledApp app { QUrl::fromLocalFile(makeFakeBundle(apps, QStringLiteral("Notes"))) };
         // Where a wrong home would put things: the system's own folders, and (relative) the
         // working folder, which is made a scratch folder here.
-        const QStringList wrongPlaces{QStringLiteral("/Applications/Tandrel"), QStringLiteral("/Library/Application Support/Tandrel"),
-                                      at(QStringLiteral("scratch/relative"))};
+        const QStringList wrongPlaces { QStringLiteral("/Applications/Tandrel"),
+            QStringLiteral("/Library/Application Support/Tandrel"), at(QStringLiteral("scratch/relative")) };
         for (const QString &place : wrongPlaces) {
             if (QFileInfo::exists(place))
                 QSKIP("a folder a wrong home would write to exists already; not risking it");
         }
-        const QStringList parents{QStringLiteral("/Library/Application Support"), QStringLiteral("/Library"),
-                                  QStringLiteral("/Applications")};
+        const QStringList parents { QStringLiteral("/Library/Application Support"),
+            QStringLiteral("/Library"), QStringLiteral("/Applications") };
         QStringList madeParents; // the parents a regression would make, to take away again
         for (const QString &parent : parents) {
             if (!QFileInfo::exists(parent))
@@ -359,16 +412,15 @@ private Q_SLOTS:
             }
             for (const QString &parent : madeParents)
                 QDir().rmdir(parent); // only when empty
-
         });
         if (value == "<unset>")
             qunsetenv("HOME");
         else
             qputenv("HOME", value);
-        Store store(QStringList{apps});
+        Store store(QStringList { apps });
         QVERIFY(store.spaces().isEmpty());
         QVERIFY_THROWS_EXCEPTION(TandrelError, store.createSpace(app, QStringLiteral("Work"), Mode::Auto));
-        QVERIFY(!uninstall(UninstallSteps{}));
+        QVERIFY(!uninstall(UninstallSteps {}));
         QCOMPARE(m_notices.size(), 1);
         for (const QString &place : wrongPlaces)
             QVERIFY2(!QFileInfo::exists(place), qPrintable(place));
@@ -381,11 +433,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("appName");
         QTest::addColumn<QString>("instanceName");
-        QTest::newRow("command substitution") << "$(touch pwned)" << "$(touch pwned2)";
-        QTest::newRow("backquotes") << "`touch pwned`" << "a `touch pwned2` b";
-        QTest::newRow("quotes") << "Say \"hi\"" << "it's \"mine\"";
-        QTest::newRow("newline in the app's name") << "two\nlines" << "Work";
-        QTest::newRow("emoji") << "Chat 💬" << "Trabajo 🚀";
+        QTest::newRow("command substitution") << "$(touch pwned)"
+                                              << "$(touch pwned2)";
+        QTest::newRow("backquotes") << "`touch pwned`"
+                                    << "a `touch pwned2` b";
+        QTest::newRow("quotes") << "Say \"hi\""
+                                << "it's \"mine\"";
+        QTest::newRow("newline in the app's name") << "two\nlines"
+                                                   << "Work";
+        QTest::newRow("emoji") << "Chat 💬"
+                               << "Trabajo 🚀";
     }
     void hostileNames_stayText()
     {
@@ -393,8 +450,9 @@ private Q_SLOTS:
         QFETCH(QString, instanceName);
         FakeBundleOptions options;
         options.recordFile = at(QStringLiteral("records/launched"));
-        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), appName, options))};
-        Store store(QStringList{});
+        const InstalledApp app { QUrl::fromLocalFile(
+            makeFakeBundle(at(QStringLiteral("Apps")), appName, options)) };
+        Store store(QStringList {});
         const QString wrapperPath = plainPath(store.createSpace(app, instanceName, Mode::Home));
         const QString scratch = at(QStringLiteral("records/cwd"));
         fs::createDirectory(scratch);
@@ -404,9 +462,10 @@ private Q_SLOTS:
         QVERIFY(launched);
         const QString dataDir = *store.spaces().first().dataDir;
         QCOMPARE(launched->home, dataDir + QStringLiteral("/home"));
-        QCOMPARE(launched->arguments, QStringList{QStringLiteral("an $(argument)")});
-        for (const char *folder : {"Downloads", "Documents", "Desktop"})
-            QCOMPARE(QFileInfo(dataDir + QStringLiteral("/home/") + QLatin1String(folder)).symLinkTarget(), at(QLatin1String(folder)));
+        QCOMPARE(launched->arguments, QStringList { QStringLiteral("an $(argument)") });
+        for (const char *folder : { "Downloads", "Documents", "Desktop" })
+            QCOMPARE(QFileInfo(dataDir + QStringLiteral("/home/") + QLatin1String(folder)).symLinkTarget(),
+                at(QLatin1String(folder)));
         QVERIFY(store.deleteSpace(store.spaces().first()).isComplete());
         QVERIFY(store.spaces().isEmpty());
         QVERIFY(!QFileInfo::exists(dataDir));
@@ -422,7 +481,7 @@ private Q_SLOTS:
         file.write("{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \"" + home().toUtf8() + "\"");
         QVERIFY(file.resize(2LL * 1024 * 1024 * 1024));
         file.close();
-        Store store(QStringList{});
+        Store store(QStringList {});
         QCOMPARE(store.spaces().size(), 1);
         QVERIFY(!store.spaces().first().dataDir && !store.spaces().first().targetPath);
         QVERIFY(store.deleteSpace(store.spaces().first()).isComplete());
@@ -433,8 +492,9 @@ private Q_SLOTS:
     void spacesDirIsAFile_clearErrorAndNothingElse()
     {
         put(S, "not a folder");
-        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes")))};
-        Store store(QStringList{});
+        const InstalledApp app { QUrl::fromLocalFile(
+            makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes"))) };
+        Store store(QStringList {});
         const QMap<QString, QString> before = snapshot();
         try {
             store.createSpace(app, QStringLiteral("Work"), Mode::Auto);
@@ -448,11 +508,12 @@ private Q_SLOTS:
 
     void fileSizeLimitHalfWay_surfacesTheSystemMessage()
     {
-        const InstalledApp app{QUrl::fromLocalFile(makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes")))};
-        Store store(QStringList{});
+        const InstalledApp app { QUrl::fromLocalFile(
+            makeFakeBundle(at(QStringLiteral("Apps")), QStringLiteral("Notes"))) };
+        Store store(QStringList {});
         // As `ulimit -f` would: writes past 256 bytes fail with EFBIG instead of a signal.
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit previous{};
+        rlimit previous {};
         getrlimit(RLIMIT_FSIZE, &previous);
         rlimit limited = previous;
         limited.rlim_cur = 256;

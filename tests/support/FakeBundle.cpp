@@ -121,11 +121,10 @@ bool fakeHomeIntact(const QString &home)
 }
 
 QString makeWrapper(const QString &spacesDir, const QString &name, const QString &id,
-                    const std::optional<QByteArray> &recordMembers)
+    const std::optional<QByteArray> &recordMembers)
 {
     const QString wrapper = spacesDir + QLatin1Char('/') + name + QStringLiteral(".app");
-    writeFile(wrapper + QStringLiteral("/Contents/Info.plist"),
-              infoPlistText(name, id).toUtf8());
+    writeFile(wrapper + QStringLiteral("/Contents/Info.plist"), infoPlistText(name, id).toUtf8());
     if (recordMembers) {
         QByteArray members = "\"id\": \"" + id.toUtf8() + '"';
         if (!recordMembers->isEmpty())

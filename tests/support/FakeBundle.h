@@ -77,7 +77,7 @@ std::optional<LaunchRecord> readLaunchRecord(const QString &recordFile);
 // Tandrel's identifier for the id, and a space.json holding `record` with "id" added
 // (a null record writes none). Gives the wrapper's path.
 QString makeWrapper(const QString &spacesDir, const QString &name, const QString &id,
-                    const std::optional<QByteArray> &recordMembers = QByteArray());
+    const std::optional<QByteArray> &recordMembers = QByteArray());
 // A fresh lower-case UUID.
 QString newInstanceId();
 

@@ -20,7 +20,10 @@ qint64 alignUp(qint64 value, qint64 alignment)
 class Writer
 {
 public:
-    explicit Writer(bool bigEndian) : m_bigEndian(bigEndian) { }
+    explicit Writer(bool bigEndian)
+        : m_bigEndian(bigEndian)
+    {
+    }
     qint64 u32(quint32 value)
     {
         const qint64 at = m_bytes.size();
@@ -64,10 +67,11 @@ QByteArray buildSignature(const ThinOptions &options, ThinLayout &layout)
     };
     QByteArray codeDirectory(80, '\0');
     qToBigEndian<quint32>(0x20400, codeDirectory.data()); // version
-    QList<Entry> entries {{0, blob(0xfade0c02, codeDirectory)}, {2, blob(0xfade0c01, QByteArray(4, '\0'))}};
+    QList<Entry> entries { { 0, blob(0xfade0c02, codeDirectory) },
+        { 2, blob(0xfade0c01, QByteArray(4, '\0')) } };
     if (options.signing == Signing::WithEntitlements)
-        entries.append({5, blob(0xfade7171, options.entitlements)});
-    entries.append({0x10000, blob(0xfade0b01, {})});
+        entries.append({ 5, blob(0xfade7171, options.entitlements) });
+    entries.append({ 0x10000, blob(0xfade0b01, {}) });
 
     Writer w(true);
     w.u32(0xfade0cc0);
@@ -160,8 +164,8 @@ QByteArray buildThin(const ThinOptions &options, ThinLayout *layoutOut)
         layout.superBlob = w.size();
         signature = buildSignature(options, layout);
         for (qint64 *field :
-            {&layout.superBlobLength, &layout.superBlobCount, &layout.entitlementsIndexOffset,
-                &layout.entitlementsBlob, &layout.entitlementsLength, &layout.entitlementsEnd}) {
+            { &layout.superBlobLength, &layout.superBlobCount, &layout.entitlementsIndexOffset,
+                &layout.entitlementsBlob, &layout.entitlementsLength, &layout.entitlementsEnd }) {
             if (*field >= 0)
                 *field += layout.superBlob;
         }
@@ -268,12 +272,23 @@ QByteArray entitlementsXml(SandboxValue sandbox)
 {
     QByteArray value;
     switch (sandbox) {
-    case SandboxValue::True: value = "<true/>"; break;
-    case SandboxValue::False: value = "<false/>"; break;
-    case SandboxValue::IntegerZero: value = "<integer>0</integer>"; break;
-    case SandboxValue::IntegerOne: value = "<integer>1</integer>"; break;
-    case SandboxValue::StringTrue: value = "<string>true</string>"; break;
-    case SandboxValue::Absent: break;
+    case SandboxValue::True:
+        value = "<true/>";
+        break;
+    case SandboxValue::False:
+        value = "<false/>";
+        break;
+    case SandboxValue::IntegerZero:
+        value = "<integer>0</integer>";
+        break;
+    case SandboxValue::IntegerOne:
+        value = "<integer>1</integer>";
+        break;
+    case SandboxValue::StringTrue:
+        value = "<string>true</string>";
+        break;
+    case SandboxValue::Absent:
+        break;
     }
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "

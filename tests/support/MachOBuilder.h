@@ -76,7 +76,8 @@ struct FatLayout
     QList<qint64> archSizeFields;
 };
 
-QByteArray buildFat(const QList<FatSlice> &slices, const FatOptions &options = {}, FatLayout *layout = nullptr);
+QByteArray buildFat(
+    const QList<FatSlice> &slices, const FatOptions &options = {}, FatLayout *layout = nullptr);
 
 // Overwrites a field in place.
 void put32(QByteArray &bytes, qint64 at, quint32 value, bool bigEndian);

@@ -33,7 +33,7 @@ void isolateEnvironment()
     point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
     point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
     QFile::setPermissions(base + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);

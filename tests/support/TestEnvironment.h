@@ -19,16 +19,16 @@ QString isolatedHome();
 } // namespace tandrel::test
 
 // Like QTEST_GUILESS_MAIN / QTEST_MAIN, with an isolated home and settings.
-#define TANDREL_TEST_MAIN_IMPL(AppType, TestObject)                                                \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        tandrel::test::isolateEnvironment();                                                       \
-        AppType app(argc, argv);                                                                   \
-        app.setOrganizationName(QStringLiteral("TandrelTest"));                                    \
-        app.setApplicationName(QStringLiteral("TandrelTest"));                                     \
-        TestObject tc;                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+#define TANDREL_TEST_MAIN_IMPL(AppType, TestObject)                                                          \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        tandrel::test::isolateEnvironment();                                                                 \
+        AppType app(argc, argv);                                                                             \
+        app.setOrganizationName(QStringLiteral("TandrelTest"));                                              \
+        app.setApplicationName(QStringLiteral("TandrelTest"));                                               \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
 
 #define TANDREL_TEST_MAIN(TestObject) TANDREL_TEST_MAIN_IMPL(QCoreApplication, TestObject)

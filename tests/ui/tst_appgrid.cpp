@@ -86,7 +86,7 @@ private Q_SLOTS:
 
     void toolTip_namesTheAppInEachLanguage()
     {
-        for (const bool sandboxed : {false, true}) {
+        for (const bool sandboxed : { false, true }) {
             AppGrid grid(sandboxed);
             grid.setApps(makeApps(4));
             const InstalledApp app = grid.apps().at(2);
@@ -97,8 +97,9 @@ private Q_SLOTS:
             const QString english = grid.toolTipFor(app);
             QVERIFY(spanish != english);
             // A sandboxed card names the app first, any other last.
-            for (const QString &tip : {spanish, english})
-                QVERIFY(sandboxed ? tip.startsWith(app.name() + QLatin1Char(' ')) : tip.endsWith(QLatin1Char(' ') + app.name()));
+            for (const QString &tip : { spanish, english })
+                QVERIFY(sandboxed ? tip.startsWith(app.name() + QLatin1Char(' '))
+                                  : tip.endsWith(QLatin1Char(' ') + app.name()));
         }
     }
 
@@ -172,7 +173,6 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(activatedApp(spy), grid.apps().at(1));
     }
-
 };
 
 TANDREL_WIDGETS_TEST_MAIN(AppGridTest)

@@ -115,16 +115,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QStringList>("duplicable");
         QTest::addColumn<QStringList>("sandboxed");
-        QTest::newRow("empty keeps all") << "" << QStringList{"Mail", "Notes", "Safari Tech"} << QStringList{"Locked Store"};
-        QTest::newRow("a blank") << " " << QStringList{"Safari Tech"} << QStringList{"Locked Store"};
-        QTest::newRow("path words are not searched") << "Applications" << QStringList{} << QStringList{};
+        QTest::newRow("empty keeps all")
+            << "" << QStringList { "Mail", "Notes", "Safari Tech" } << QStringList { "Locked Store" };
+        QTest::newRow("a blank") << " " << QStringList { "Safari Tech" } << QStringList { "Locked Store" };
+        QTest::newRow("path words are not searched") << "Applications" << QStringList {} << QStringList {};
     }
     void search()
     {
         QFETCH(QString, search);
         QFETCH(QStringList, duplicable);
         QFETCH(QStringList, sandboxed);
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         QTRY_VERIFY(!view.store().sandboxedPaths().isEmpty());
         view.header()->searchField()->lineEdit()->setText(search);
         AppsSection *section = view.appsSection();
@@ -145,7 +146,7 @@ private Q_SLOTS:
     void noInstances_hintInsteadOfRows()
     {
         QDir(Store::spacesDir()).removeRecursively();
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         QVERIFY(view.spacesSection()->emptyHint()->isVisibleTo(&view));
         QDir().mkpath(Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
         view.store().scanSpaces();
@@ -166,14 +167,15 @@ private Q_SLOTS:
         QCOMPARE(english.size(), spanish.size());
         for (const QString &text : spanish) {
             // Names of apps and instances and of the two languages read the same in both.
-            if (text.contains(QLatin1String("Español")) || text.contains(QLatin1String("English")) || text == QLatin1String("Tandrel")
-                || text.contains(QLatin1String("Mail")))
+            if (text.contains(QLatin1String("Español")) || text.contains(QLatin1String("English"))
+                || text == QLatin1String("Tandrel") || text.contains(QLatin1String("Mail")))
                 continue;
             QVERIFY2(!english.contains(text), qPrintable(text));
         }
         QVERIFY(!Header::logoImage().isNull());
         // The check mark moves to the language in force.
-        QVERIFY(english.contains(QStringLiteral("✓ English")) && spanish.contains(QStringLiteral("✓ Español")));
+        QVERIFY(
+            english.contains(QStringLiteral("✓ English")) && spanish.contains(QStringLiteral("✓ Español")));
         QVERIFY(english.contains(QStringLiteral("View"))
             && spanish.contains(QStringLiteral("Ver"))); // the menu bar too
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
@@ -182,7 +184,7 @@ private Q_SLOTS:
 
     void keyboard_shortcutsAndTabChain()
     {
-        MainWindow window(QStringList{m_apps});
+        MainWindow window(QStringList { m_apps });
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         ContentView *view = window.contentView();
@@ -229,12 +231,12 @@ private Q_SLOTS:
 
     void accessibility_searchTypeAndPress()
     {
-        MainWindow window(QStringList{m_apps});
+        MainWindow window(QStringList { m_apps });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&window);
-        QAccessibleInterface *search =
-            findAccessible(root, QAccessible::EditableText, QStringLiteral("Buscar una app para duplicar…"));
+        QAccessibleInterface *search = findAccessible(
+            root, QAccessible::EditableText, QStringLiteral("Buscar una app para duplicar…"));
         QVERIFY(search);
         QVERIFY(search->editableTextInterface());
         search->editableTextInterface()->insertText(0, QStringLiteral("Not"));

@@ -67,8 +67,9 @@ class CreateSheetTest : public QObject
     // Opens the sheet the way a person does: a click on the card.
     static CreateSheet *clickCard(ContentView &view)
     {
-        AppGrid *grid = view.appsSection()->duplicableGrid()->apps().isEmpty() ? view.appsSection()->sandboxedGrid()
-                                                                               : view.appsSection()->duplicableGrid();
+        AppGrid *grid = view.appsSection()->duplicableGrid()->apps().isEmpty()
+            ? view.appsSection()->sandboxedGrid()
+            : view.appsSection()->duplicableGrid();
         QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cardRect(0).center());
         return view.createSheet();
     }
@@ -86,7 +87,7 @@ private Q_SLOTS:
     void create_typeNameAndReturn()
     {
         makeApps();
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         CreateSheet *sheet = clickCard(view);
@@ -102,7 +103,7 @@ private Q_SLOTS:
         // Signing runs in the background: the sheet shows it is busy and the window answers.
         QVERIFY(sheet->isCreating());
         QVERIFY(!sheet->createButton()->isEnabled());
-        QTRY_COMPARE(m_workspace.opened, QList<QUrl>{QUrl::fromLocalFile(wrapper)});
+        QTRY_COMPARE(m_workspace.opened, QList<QUrl> { QUrl::fromLocalFile(wrapper) });
         QTRY_VERIFY(!view.createSheet());
         QVERIFY(!view.selectedApp());
         QCOMPARE(view.spacesSection()->rows().size(), 1);
@@ -112,7 +113,7 @@ private Q_SLOTS:
     void returnWithBlankNameDoesNothing_escapeCloses()
     {
         makeApps();
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         CreateSheet *sheet = clickCard(view);
@@ -132,7 +133,7 @@ private Q_SLOTS:
     void accessibility_namesGroupsAndAnnouncements()
     {
         makeApps();
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Auto);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -178,7 +179,7 @@ private Q_SLOTS:
     void sandboxedApp_warningAndDisabledEvenWhenTheCheckArrivesLate()
     {
         makeApps(true);
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         // The background check has not answered yet: no event has been processed.
         CreateSheet sheet(view.store().apps().first(), &view.store());
         QVERIFY(!sheet.isSandboxed());
@@ -186,7 +187,7 @@ private Q_SLOTS:
         QVERIFY(sheet.createButton()->isEnabled());
         QTRY_VERIFY(sheet.isSandboxed());
         QVERIFY(!sheet.sandboxWarning()->isHidden());
-        for (const QString &name : {QStringLiteral("Work"), QStringLiteral("Other"), QString()}) {
+        for (const QString &name : { QStringLiteral("Work"), QStringLiteral("Other"), QString() }) {
             sheet.nameField()->setText(name);
             QVERIFY(!sheet.createButton()->isEnabled());
         }
@@ -195,7 +196,8 @@ private Q_SLOTS:
         sheet.nameField()->setText(QStringLiteral("Work"));
         QTest::keyClick(sheet.nameField(), Qt::Key_Return);
         QVERIFY(!QFileInfo::exists(Store::spacesDir()));
-        QVERIFY(sheet.sandboxWarning()->findChildren<QLabel *>().last()->text().startsWith(QLatin1String("Mail ")));
+        QVERIFY(sheet.sandboxWarning()->findChildren<QLabel *>().last()->text().startsWith(
+            QLatin1String("Mail ")));
 
         // A click on the sandboxed card opens the sheet just the same.
         view.show();
@@ -210,12 +212,13 @@ private Q_SLOTS:
     {
         makeApps();
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
-        ContentView view(QStringList{m_apps});
+        ContentView view(QStringList { m_apps });
         CreateSheet sheet(view.store().apps().first(), &view.store());
         const QString typed = sheet.nameField()->text();
         const auto labels = [&sheet] {
-            return QStringList{sheet.createButton()->text(), sheet.cancelButton()->text(), sheet.windowTitle(),
-                               sheet.modeButtons().at(0)->text(), sheet.helpLabel()->text(), sheet.nameField()->placeholderText()};
+            return QStringList { sheet.createButton()->text(), sheet.cancelButton()->text(),
+                sheet.windowTitle(), sheet.modeButtons().at(0)->text(), sheet.helpLabel()->text(),
+                sheet.nameField()->placeholderText() };
         };
         const QStringList spanish = labels();
         LanguageManager::shared().setChoice(LanguageManager::Choice::En);

@@ -115,23 +115,26 @@ private Q_SLOTS:
 
     void buttons_openRevealAndTheirTexts()
     {
-        ContentView view(QStringList{m_apps});
-        const QUrl wrapper = view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Auto);
+        ContentView view(QStringList { m_apps });
+        const QUrl wrapper
+            = view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Auto);
         SpaceRow *row = onlyRow(view);
         QCOMPARE(row->targetLabel()->text(), QString(m_apps + QStringLiteral("/Mail.app")));
         // The reveal tooltip names the wrapper, not the target.
         QVERIFY(row->revealButton()->toolTip().contains(wrapper.toLocalFile()));
         QTest::mouseClick(row->openButton(), Qt::LeftButton);
-        QCOMPARE(m_workspace.opened, QList<QUrl>{wrapper});
-        QCOMPARE(m_workspace.executables, QStringList{wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher")});
+        QCOMPARE(m_workspace.opened, QList<QUrl> { wrapper });
+        QCOMPARE(m_workspace.executables,
+            QStringList { wrapper.toLocalFile() + QStringLiteral("/Contents/MacOS/launcher") });
         QTest::mouseClick(row->revealButton(), Qt::LeftButton);
         QCOMPARE(m_workspace.revealed, (QList<QList<QUrl>> { { wrapper } }));
     }
 
     void delete_cancelKeepsEverything_deleteRemovesWrapperAndData()
     {
-        ContentView view(QStringList{m_apps});
-        const QUrl wrapper = view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
+        ContentView view(QStringList { m_apps });
+        const QUrl wrapper
+            = view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
         const QString dataDir = *view.store().spaces().first().dataDir;
         QVERIFY(QDir().mkpath(dataDir + QStringLiteral("/home")));
 
@@ -149,7 +152,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(dataDir));
         QVERIFY(view.spacesSection()->rows().isEmpty());
     }
-
 };
 
 TANDREL_WIDGETS_TEST_MAIN(SpaceRowTest)

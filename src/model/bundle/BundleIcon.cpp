@@ -56,13 +56,13 @@ void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QS
     // for this while the instance is created.
     constexpr int pngQuality = 80;
     if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG", pngQuality))
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude generar el ícono."),
-                                            QStringLiteral("Couldn't generate the icon.")));
+        throw TandrelError::msg(tandrel::tr(
+            QStringLiteral("No pude generar el ícono."), QStringLiteral("Couldn't generate the icon.")));
     try {
         fs::writeBytes(path, icnsWithOneImage(png, badgedIconPixels));
     } catch (const FileSystemError &) {
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("No pude guardar el ícono."),
-                                            QStringLiteral("Couldn't save the icon.")));
+        throw TandrelError::msg(tandrel::tr(
+            QStringLiteral("No pude guardar el ícono."), QStringLiteral("Couldn't save the icon.")));
     }
 }
 

@@ -1,9 +1,9 @@
 #include "model/bundle/BundleInfo.h"
 
-#include "model/InstalledApp.h"
 #include "formats/PlistScan.h"
 #include "formats/PropertyList.h"
 #include "formats/SmallFile.h"
+#include "model/InstalledApp.h"
 
 #include <QFile>
 
@@ -33,13 +33,14 @@ std::optional<BundleInfo> readBundleInfo(const QString &bundlePath, bool *notAFo
 {
     // Read for every app at every refresh, from the background: one buffer per thread.
     thread_local QByteArray bytes;
-    const int error = readSmallFile(QFile::encodeName(bundlePath + QStringLiteral("/Contents/Info.plist")).constData(),
-                                    maxPropertyListSize, bytes);
+    const int error
+        = readSmallFile(QFile::encodeName(bundlePath + QStringLiteral("/Contents/Info.plist")).constData(),
+            maxPropertyListSize, bytes);
     if (notAFolder)
         *notAFolder = error == ENOTDIR;
     if (error != 0)
         return std::nullopt;
-    const std::optional<PlistTopLevel> info = readTopLevel(bytes, {executableKey, identifierKey, iconKey});
+    const std::optional<PlistTopLevel> info = readTopLevel(bytes, { executableKey, identifierKey, iconKey });
     if (!info)
         return std::nullopt;
     BundleInfo bundle;

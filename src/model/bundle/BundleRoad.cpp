@@ -37,15 +37,16 @@ bool readSandboxed(const QString &path, const BundleInfo *known)
 
 QString sandboxRefusal(const QString &appName)
 {
-    return tandrel::tr(
+    return tandrel::tr(appName
+            + QStringLiteral(
+                " está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora el "
+                "aislamiento y la instancia compartiría la sesión original. Si existe versión de "
+                "descarga directa (fuera del App Store), instálala — esa sí suele ser duplicable."),
         appName
-            + QStringLiteral(" está sandboxeada por Apple y macOS no permite duplicarla: el sandbox ignora el "
-                             "aislamiento y la instancia compartiría la sesión original. Si existe versión de "
-                             "descarga directa (fuera del App Store), instálala — esa sí suele ser duplicable."),
-        appName
-            + QStringLiteral(" is sandboxed by Apple and macOS won't allow duplicating it: the sandbox ignores the "
-                             "isolation and the instance would share the original session. If a direct-download "
-                             "version exists (outside the App Store), install that one — it's usually duplicable."));
+            + QStringLiteral(
+                " is sandboxed by Apple and macOS won't allow duplicating it: the sandbox ignores the "
+                "isolation and the instance would share the original session. If a direct-download "
+                "version exists (outside the App Store), install that one — it's usually duplicable."));
 }
 
 } // namespace
@@ -55,11 +56,12 @@ LaunchStrategy bundleStrategy(Mode mode, const QString &contents, const BundleIn
     if (mode == Mode::Home)
         return LaunchStrategy::IsolatedHome;
     for (const AppFamily &family : appFamilies()) {
-        const bool prefixed = std::any_of(family.identifierPrefixes.cbegin(), family.identifierPrefixes.cend(),
-                                          [&](const QString &prefix) { return info.identifier.startsWith(prefix); });
-        if (prefixed || std::any_of(family.bundleMarkers.cbegin(), family.bundleMarkers.cend(), [&](const QString &file) {
-                return fs::fileExists(contents + QLatin1Char('/') + file);
-            }))
+        const bool prefixed
+            = std::any_of(family.identifierPrefixes.cbegin(), family.identifierPrefixes.cend(),
+                [&](const QString &prefix) { return info.identifier.startsWith(prefix); });
+        if (prefixed
+            || std::any_of(family.bundleMarkers.cbegin(), family.bundleMarkers.cend(),
+                [&](const QString &file) { return fs::fileExists(contents + QLatin1Char('/') + file); }))
             return family.strategy;
     }
     return LaunchStrategy::IsolatedHome;
@@ -72,7 +74,7 @@ bool BundleRoad::owns(const QString &path) const
 
 QStringList BundleRoad::defaultFolders() const
 {
-    QStringList folders{QStringLiteral("/Applications")};
+    QStringList folders { QStringLiteral("/Applications") };
     if (const std::optional<QString> home = fs::homeDirectory())
         folders.append(*home + QStringLiteral("/Applications"));
     return folders;
@@ -91,7 +93,7 @@ QList<InstalledApp> BundleRoad::listApps(const QStringList &folders) const
         for (const QString &entry : std::as_const(entries)) {
             if (!hasAppExtension(entry))
                 continue;
-            InstalledApp app{QUrl::fromLocalFile(entry)};
+            InstalledApp app { QUrl::fromLocalFile(entry) };
             if (app.name() != QLatin1String("Tandrel"))
                 apps.append(std::move(app));
         }
@@ -102,7 +104,7 @@ QList<InstalledApp> BundleRoad::listApps(const QStringList &folders) const
 std::optional<InstalledApp> BundleRoad::appAt(const QString &path) const
 {
     // Anything named is tried: creation says what is wrong with it.
-    return InstalledApp{QUrl::fromLocalFile(path)};
+    return InstalledApp { QUrl::fromLocalFile(path) };
 }
 
 bool BundleRoad::isSandboxed(const QString &appPath) const
@@ -122,8 +124,9 @@ AppFacts BundleRoad::factsOf(const InstalledApp &app, Mode mode) const
     facts.identifier = info->identifier;
     facts.sandboxed = cachedSandboxAnswer(app.id(), [&] { return readSandboxed(app.id(), &*info); });
     if (!fs::isExecutableFile(info->executablePath(app.id())))
-        facts.refusal = tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + app.name() + QStringLiteral("."),
-                                    QStringLiteral("Can't find ") + app.name() + QStringLiteral("'s executable."));
+        facts.refusal
+            = tandrel::tr(QStringLiteral("No encuentro el ejecutable de ") + app.name() + QStringLiteral("."),
+                QStringLiteral("Can't find ") + app.name() + QStringLiteral("'s executable."));
     else if (facts.sandboxed)
         facts.refusal = sandboxRefusal(app.name());
     if (!facts.sandboxed)
@@ -134,35 +137,38 @@ AppFacts BundleRoad::factsOf(const InstalledApp &app, Mode mode) const
 QString BundleRoad::sandboxWarning(const InstalledApp &app) const
 {
     return app.name()
-                + tandrel::tr(
-                    QStringLiteral(" está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede "
-                                   "saltar: la instancia compartiría la sesión original. Si existe versión de descarga "
-                                   "directa (fuera del App Store), esa sí suele ser duplicable."),
-                    QStringLiteral(" is sandboxed by Apple. The sandbox is enforced at the system level and can't be "
-                                   "bypassed: the instance would share the original session. If a direct-download "
-                                   "version exists (outside the App Store), that one is usually duplicable."));
+        + tandrel::tr(
+            QStringLiteral(
+                " está sandboxeada por Apple. El sandbox se aplica a nivel del sistema y no se puede "
+                "saltar: la instancia compartiría la sesión original. Si existe versión de descarga "
+                "directa (fuera del App Store), esa sí suele ser duplicable."),
+            QStringLiteral(" is sandboxed by Apple. The sandbox is enforced at the system level and can't be "
+                           "bypassed: the instance would share the original session. If a direct-download "
+                           "version exists (outside the App Store), that one is usually duplicable."));
 }
 
 QString BundleRoad::sandboxTooltip(const InstalledApp &app) const
 {
     return app.name()
         + tandrel::tr(QStringLiteral(" está sandboxeada por Apple — macOS no permite duplicarla."),
-                      QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it."));
+            QStringLiteral(" is sandboxed by Apple — macOS won't allow duplicating it."));
 }
 
 QString BundleRoad::sandboxExplanation() const
 {
     return tandrel::tr(
-        QStringLiteral("Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app "
-                       "y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo "
-                       "implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain "
-                       "(perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App "
-                       "Store, esa versión sí suele ser duplicable."),
-        QStringLiteral("These apps are sandboxed by Apple: the isolation is signed into the app itself and "
-                       "enforced by the system at launch, regardless of user permissions. Removing it would "
-                       "require re-signing the app, which breaks its original signature and its Keychain access "
-                       "(you'd lose saved sessions). If the app exists as a direct download outside the App "
-                       "Store, that version is usually duplicable."));
+        QStringLiteral(
+            "Estas apps están sandboxeadas por Apple: el aislamiento va firmado dentro de la propia app "
+            "y el sistema lo aplica al abrirla, sin importar los permisos del usuario. Quitarlo "
+            "implicaría re-firmar la app, lo que rompe su firma original y su acceso al Keychain "
+            "(perderías las sesiones guardadas). Si la app existe como descarga directa fuera del App "
+            "Store, esa versión sí suele ser duplicable."),
+        QStringLiteral(
+            "These apps are sandboxed by Apple: the isolation is signed into the app itself and "
+            "enforced by the system at launch, regardless of user permissions. Removing it would "
+            "require re-signing the app, which breaks its original signature and its Keychain access "
+            "(you'd lose saved sessions). If the app exists as a direct download outside the App "
+            "Store, that version is usually duplicable."));
 }
 
 QImage BundleRoad::icon(const QString &path) const
@@ -184,8 +190,8 @@ void BundleRoad::launch(const SpaceInfo &space) const
 
 QList<UninstallPlace> BundleRoad::uninstallPlaces() const
 {
-    const QList<UninstallPlace> places{{UninstallPlace::Holds::Instances, Store::spacesDir()},
-                                       {UninstallPlace::Holds::Data, Store::dataRoot()}};
+    const QList<UninstallPlace> places { { UninstallPlace::Holds::Instances, Store::spacesDir() },
+        { UninstallPlace::Holds::Data, Store::dataRoot() } };
     if (hostPlatform() == HostPlatform::MacOS)
         return places;
     // Elsewhere bundles are the exception (sample apps, instances of an earlier release's

@@ -15,7 +15,7 @@ inline constexpr std::chrono::milliseconds toolTimeLimit = std::chrono::seconds(
 // its output and errors discarded, and waits for it. A tool that cannot start is
 // ignored; the exit status is never read. The tool runs in a process group of its own,
 // which is killed whole at the time limit. Any thread.
-void runTool(const QString &path, const QStringList &arguments,
-             std::chrono::milliseconds timeLimit = toolTimeLimit);
+void runTool(
+    const QString &path, const QStringList &arguments, std::chrono::milliseconds timeLimit = toolTimeLimit);
 
 } // namespace tandrel

@@ -10,11 +10,12 @@ namespace {
 
 SpaceInfo readSpace(const QString &wrapperPath)
 {
-    SpaceInfo space{QUrl::fromLocalFile(wrapperPath), baseNameWithoutExtension(wrapperPath),
-                    std::nullopt, std::nullopt, std::nullopt};
+    SpaceInfo space { QUrl::fromLocalFile(wrapperPath), baseNameWithoutExtension(wrapperPath), std::nullopt,
+        std::nullopt, std::nullopt };
     QByteArray json;
     try {
-        json = fs::readFile(wrapperPath + QStringLiteral("/Contents/Resources/space.json"), maxSpaceRecordSize);
+        json = fs::readFile(
+            wrapperPath + QStringLiteral("/Contents/Resources/space.json"), maxSpaceRecordSize);
     } catch (const FileSystemError &) {
         return space;
     }

@@ -33,11 +33,12 @@ QString BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord 
         // The wrapper works without its own icon.
     }
 
-    fs::writeTextAtomically(wrapper + QStringLiteral("/Contents/Info.plist"), infoPlistText(displayName, record.id));
+    fs::writeTextAtomically(
+        wrapper + QStringLiteral("/Contents/Info.plist"), infoPlistText(displayName, record.id));
 
     const QString launcher = macOS + QStringLiteral("/launcher");
     fs::writeTextAtomically(launcher,
-                            launcherScript(record.mode, {record.dataDir, Store::home(), target.id(), info->executable}));
+        launcherScript(record.mode, { record.dataDir, Store::home(), target.id(), info->executable }));
     fs::setPosixPermissions(launcher, 0755);
 
     fs::writeBytes(resources + QStringLiteral("/space.json"), record.toJson());
@@ -47,8 +48,10 @@ QString BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord 
 void BundleRoad::finishInstance(const QString &launcher) const
 {
     runTool(QStringLiteral("/usr/bin/codesign"),
-            {QStringLiteral("--force"), QStringLiteral("--deep"), QStringLiteral("--sign"), QStringLiteral("-"), launcher});
-    runTool(QStringLiteral("/usr/bin/xattr"), {QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"), launcher});
+        { QStringLiteral("--force"), QStringLiteral("--deep"), QStringLiteral("--sign"), QStringLiteral("-"),
+            launcher });
+    runTool(QStringLiteral("/usr/bin/xattr"),
+        { QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"), launcher });
 }
 
 } // namespace tandrel

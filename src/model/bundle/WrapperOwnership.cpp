@@ -73,10 +73,10 @@ bool isWrapperSkeleton(const QString &wrapperPath)
     const std::optional<QStringList> tree = plainTree(wrapperPath, QString(), 0);
     if (!tree)
         return false;
-    static const QStringList allowed{QStringLiteral("/Contents/"), QStringLiteral("/Contents/MacOS/"),
-                                     QStringLiteral("/Contents/Resources/"),
-                                     QStringLiteral("/Contents/Resources/app.icns")};
-    return std::all_of(tree->cbegin(), tree->cend(), [](const QString &entry) { return allowed.contains(entry); });
+    static const QStringList allowed { QStringLiteral("/Contents/"), QStringLiteral("/Contents/MacOS/"),
+        QStringLiteral("/Contents/Resources/"), QStringLiteral("/Contents/Resources/app.icns") };
+    return std::all_of(
+        tree->cbegin(), tree->cend(), [](const QString &entry) { return allowed.contains(entry); });
 }
 
 } // namespace tandrel

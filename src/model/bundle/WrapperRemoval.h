@@ -12,7 +12,7 @@ namespace tandrel {
 // Info.plist carries Tandrel's identifier (for the instance's own id when it is known), or
 // the bare skeleton a failed creation leaves; a link is never followed. A wrapper already
 // gone counts as removed. Returns whether nothing is left at its path.
-bool removeWrapper(const QString &wrapperPath, const QString &spacesDir, const std::optional<QString> &instanceId,
-                   RemovalReport &report);
+bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
+    const std::optional<QString> &instanceId, RemovalReport &report);
 
 } // namespace tandrel

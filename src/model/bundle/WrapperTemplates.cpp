@@ -7,8 +7,8 @@ namespace {
 
 bool isXmlChar(char32_t c)
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
-        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 QString joinLines(const QStringList &lines)
@@ -46,8 +46,7 @@ QString shellEscapeInDoubleQuotes(const QString &value)
     QString escaped;
     escaped.reserve(value.size());
     for (const QChar c : value) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$')
-            || c == QLatin1Char('`'))
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$') || c == QLatin1Char('`'))
             escaped += QLatin1Char('\\');
         escaped += c;
     }
@@ -60,7 +59,8 @@ QString infoPlistText(const QString &displayName, const QString &instanceId)
     const QString tab = QStringLiteral("\t");
     return joinLines({
         QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>)"),
-        QStringLiteral(R"(<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">)"),
+        QStringLiteral(
+            R"(<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">)"),
         QStringLiteral(R"(<plist version="1.0">)"),
         QStringLiteral("<dict>"),
         tab + QStringLiteral("<key>CFBundleName</key>"),
@@ -100,8 +100,7 @@ QString launcherScript(LaunchStrategy strategy, const LauncherValues &values)
             QStringLiteral("#!/bin/bash"),
             QStringLiteral("# Tandrel launcher (user-data-dir, vía Launch Services)"),
             QStringLiteral("mkdir -p \"%1\"").arg(d),
-            QStringLiteral("exec /usr/bin/open -n \"%1\" --args --user-data-dir=\"%2\" \"$@\"")
-                .arg(t, d),
+            QStringLiteral("exec /usr/bin/open -n \"%1\" --args --user-data-dir=\"%2\" \"$@\"").arg(t, d),
         });
     case LaunchStrategy::GeckoProfile:
         return joinLines({

@@ -9,10 +9,10 @@ namespace tandrel {
 // The values a launcher script is filled with; all absolute paths without trailing separator.
 struct LauncherValues
 {
-    QString dataDir;     // the instance's data folder
-    QString realHome;    // the user's real home at creation time
-    QString targetPath;  // the target application bundle
-    QString executable;  // the target's CFBundleExecutable
+    QString dataDir; // the instance's data folder
+    QString realHome; // the user's real home at creation time
+    QString targetPath; // the target application bundle
+    QString executable; // the target's CFBundleExecutable
 };
 
 // Escapes a display name for XML element content: "&", then "<", then ">". Characters

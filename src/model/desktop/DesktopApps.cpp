@@ -1,9 +1,9 @@
 #include "model/desktop/DesktopApps.h"
 
-#include "model/desktop/DesktopExec.h"
-#include "model/desktop/DesktopKeyFile.h"
 #include "model/InstalledApp.h"
 #include "model/NameOrder.h"
+#include "model/desktop/DesktopExec.h"
+#include "model/desktop/DesktopKeyFile.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -44,7 +44,7 @@ struct ObjectUnref
 // Adds the entries under the folder, with the desktop id each one gives, to `found`, while
 // `budget` lasts.
 void collectEntries(const QString &folder, const QString &idPrefix, int depth,
-                    QList<std::pair<QString, QString>> &found, int &budget)
+    QList<std::pair<QString, QString>> &found, int &budget)
 {
     if (depth > maxFolderDepth || budget <= 0)
         return;
@@ -66,7 +66,7 @@ void collectEntries(const QString &folder, const QString &idPrefix, int depth,
         if (fs::itemKind(child) == fs::ItemKind::Directory)
             collectEntries(child, idPrefix + name + QLatin1Char('-'), depth + 1, found, budget);
         else if (name.endsWith(QLatin1String(".desktop")))
-            found.append({child, idPrefix + name});
+            found.append({ child, idPrefix + name });
     }
 }
 
@@ -99,7 +99,8 @@ QStringList desktopApplicationFolders()
     const auto add = [&folders](const QString &share) {
         if (!QDir::isAbsolutePath(share))
             return;
-        const QString folder = withoutTrailingSlashes(QDir::cleanPath(share)) + QStringLiteral("/applications");
+        const QString folder
+            = withoutTrailingSlashes(QDir::cleanPath(share)) + QStringLiteral("/applications");
         if (!folders.contains(folder))
             folders << folder;
     };

@@ -13,15 +13,15 @@ namespace tandrel {
 // An application of the freedesktop desktop: one desktop entry as GIO reads it.
 struct DesktopApp
 {
-    QString desktopId;      // "chromium.desktop"; "kde/foo.desktop" in a folder is "kde-foo.desktop"
-    QString filePath;       // the entry file
-    QString name;           // Name in the language of the locale, as GIO picks it
-    QString icon;           // Icon as written: a theme name or an absolute path
-    QString exec;           // Exec as written (unescaped), field codes included
+    QString desktopId; // "chromium.desktop"; "kde/foo.desktop" in a folder is "kde-foo.desktop"
+    QString filePath; // the entry file
+    QString name; // Name in the language of the locale, as GIO picks it
+    QString icon; // Icon as written: a theme name or an absolute path
+    QString exec; // Exec as written (unescaped), field codes included
     QString startupWmClass; // may be empty
     bool dbusActivatable = false;
     bool singleMainWindow = false; // SingleMainWindow or X-GNOME-SingleWindow
-    QString program;        // what Exec starts (after an `env` prefix), found on PATH: absolute
+    QString program; // what Exec starts (after an `env` prefix), found on PATH: absolute
     SandboxKind sandbox = SandboxKind::None;
 };
 

@@ -51,9 +51,9 @@ QList<SpaceInfo> DesktopRoad::scanInstances() const
     if (!entries)
         return spaces;
     for (const DesktopInstanceEntry &entry : scanDesktopInstances(*entries)) {
-        SpaceInfo space{QUrl::fromLocalFile(entry.path), entry.name,
-                        entry.target.isEmpty() ? std::nullopt : std::optional(entry.target),
-                        entry.dataDir.isEmpty() ? std::nullopt : std::optional(entry.dataDir), entry.createdAt};
+        SpaceInfo space { QUrl::fromLocalFile(entry.path), entry.name,
+            entry.target.isEmpty() ? std::nullopt : std::optional(entry.target),
+            entry.dataDir.isEmpty() ? std::nullopt : std::optional(entry.dataDir), entry.createdAt };
         // The entry's file name and its marker agree on the id (readDesktopInstance).
         space.instanceId = entry.id;
         if (entry.strategy)
@@ -68,7 +68,7 @@ bool DesktopRoad::removeLauncher(const SpaceInfo &space, RemovalReport &report) 
 {
     const std::optional<QString> entries = instanceEntriesFolder();
     if (!entries) {
-        report.leftovers.append({space.id(), LeftoverReason::NotMadeByTandrel, {}});
+        report.leftovers.append({ space.id(), LeftoverReason::NotMadeByTandrel, {} });
         return false;
     }
     return removeDesktopInstanceEntry(space.id(), *entries, report);
@@ -85,9 +85,10 @@ void DesktopRoad::removeAll(RemovalReport &report) const
             removeDesktopInstanceEntry(child, entries, report);
     }
     // Tandrel's own entry and icons, where an install for this user put them.
-    QStringList own{entries + QStringLiteral("/io.tandrel.Tandrel.desktop")};
-    for (const char *size : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256", "512x512"})
-        own << *home + QStringLiteral("/icons/hicolor/") + QLatin1String(size) + QStringLiteral("/apps/tandrel.png");
+    QStringList own { entries + QStringLiteral("/io.tandrel.Tandrel.desktop") };
+    for (const char *size : { "16x16", "32x32", "48x48", "64x64", "128x128", "256x256", "512x512" })
+        own << *home + QStringLiteral("/icons/hicolor/") + QLatin1String(size)
+                + QStringLiteral("/apps/tandrel.png");
     for (const QString &path : std::as_const(own)) {
         if (fs::itemKind(path) == fs::ItemKind::File)
             removeReporting(path, report);

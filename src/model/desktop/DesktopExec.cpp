@@ -22,9 +22,9 @@ bool isAssignment(const QString &word)
 // env's options that take the next word as their value.
 bool takesValue(const QString &option)
 {
-    return option == QLatin1String("-u") || option == QLatin1String("--unset") || option == QLatin1String("-C")
-        || option == QLatin1String("--chdir") || option == QLatin1String("-S")
-        || option == QLatin1String("--split-string");
+    return option == QLatin1String("-u") || option == QLatin1String("--unset")
+        || option == QLatin1String("-C") || option == QLatin1String("--chdir")
+        || option == QLatin1String("-S") || option == QLatin1String("--split-string");
 }
 
 QString baseName(const QString &path)
@@ -71,8 +71,8 @@ std::optional<qsizetype> programIndex(const QStringList &words)
 QString quotedExecWord(const QString &word)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    const bool needsQuotes
-        = word.isEmpty() || std::any_of(word.cbegin(), word.cend(), [](QChar c) { return reserved.contains(c); });
+    const bool needsQuotes = word.isEmpty()
+        || std::any_of(word.cbegin(), word.cend(), [](QChar c) { return reserved.contains(c); });
     if (!needsQuotes)
         return word;
     QString quoted = QStringLiteral("\"");

@@ -21,13 +21,14 @@ QImage themeIcon(const QString &name)
     if (dirs.isEmpty())
         dirs = QStringLiteral("/usr/local/share:/usr/share");
     bases << dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    static const QStringList sizes{QStringLiteral("512x512"), QStringLiteral("256x256"), QStringLiteral("192x192"),
-                                   QStringLiteral("128x128"), QStringLiteral("96x96"),   QStringLiteral("64x64"),
-                                   QStringLiteral("48x48"),   QStringLiteral("32x32")};
+    static const QStringList sizes { QStringLiteral("512x512"), QStringLiteral("256x256"),
+        QStringLiteral("192x192"), QStringLiteral("128x128"), QStringLiteral("96x96"),
+        QStringLiteral("64x64"), QStringLiteral("48x48"), QStringLiteral("32x32") };
     QStringList candidates;
     for (const QString &base : std::as_const(bases)) {
         for (const QString &size : sizes)
-            candidates << base + QStringLiteral("/icons/hicolor/") + size + QStringLiteral("/apps/") + name + QStringLiteral(".png");
+            candidates << base + QStringLiteral("/icons/hicolor/") + size + QStringLiteral("/apps/") + name
+                    + QStringLiteral(".png");
     }
     for (const QString &base : std::as_const(bases))
         candidates << base + QStringLiteral("/pixmaps/") + name + QStringLiteral(".png")
@@ -57,7 +58,7 @@ QImage desktopIcon(const QString &entryPath)
         QImageReader reader(name);
         return reader.read();
     }
-    for (const char *extension : {".png", ".xpm", ".svg"}) {
+    for (const char *extension : { ".png", ".xpm", ".svg" }) {
         if (name.endsWith(QLatin1String(extension)))
             name.chop(4);
     }

@@ -1,14 +1,14 @@
 #include "model/desktop/DesktopInstance.h"
 
 #include "l10n/Tr.h"
-#include "model/desktop/DesktopExec.h"
-#include "model/desktop/DesktopKeyFile.h"
-#include "model/desktop/DesktopTexts.h"
-#include "model/NameOrder.h"
 #include "model/InstanceId.h"
+#include "model/NameOrder.h"
 #include "model/Refusals.h"
 #include "model/SpaceRecord.h"
 #include "model/TandrelError.h"
+#include "model/desktop/DesktopExec.h"
+#include "model/desktop/DesktopKeyFile.h"
+#include "model/desktop/DesktopTexts.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -70,14 +70,15 @@ void linkWhereNothingIs(const QString &target, const QString &link)
 void linkUserFolders(const QString &home)
 {
     const std::optional<QString> realHome = fs::homeDirectory();
-    const std::pair<const char *, QStandardPaths::StandardLocation> folders[] = {
-        {"Documents", QStandardPaths::DocumentsLocation},
-        {"Downloads", QStandardPaths::DownloadLocation},
-        {"Desktop", QStandardPaths::DesktopLocation}};
+    const std::pair<const char *, QStandardPaths::StandardLocation> folders[]
+        = { { "Documents", QStandardPaths::DocumentsLocation },
+              { "Downloads", QStandardPaths::DownloadLocation },
+              { "Desktop", QStandardPaths::DesktopLocation } };
     for (const auto &[name, location] : folders) {
         const QString target = QDir::cleanPath(QStandardPaths::writableLocation(location));
         // A folder set to the home itself would hand the whole real home to the instance.
-        if (QDir::isAbsolutePath(target) && target != realHome && fs::itemKind(target) == fs::ItemKind::Directory)
+        if (QDir::isAbsolutePath(target) && target != realHome
+            && fs::itemKind(target) == fs::ItemKind::Directory)
             linkWhereNothingIs(target, home + QLatin1Char('/') + QLatin1String(name));
     }
 }
@@ -92,7 +93,7 @@ void linkUserDirsSettings(const QString &config)
         real = *home + QStringLiteral("/.config");
     if (QDir::isAbsolutePath(real))
         linkWhereNothingIs(QDir::cleanPath(real) + QStringLiteral("/user-dirs.dirs"),
-                           config + QStringLiteral("/user-dirs.dirs"));
+            config + QStringLiteral("/user-dirs.dirs"));
 }
 
 void checkPlan(const DesktopInstancePlan &plan, const QString &entriesFolder)
@@ -168,7 +169,8 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
     return result.join(QLatin1Char(' '));
 }
 
-QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder)
+QString writeDesktopInstance(
+    const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder)
 {
     if (app.sandbox != SandboxKind::None)
         throw TandrelError::msg(sandboxedRefusal(app));
@@ -200,7 +202,7 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     // With the app uninstalled, menus stop listing the instance; Tandrel still lists it.
     setKeyString(file, QStringLiteral("TryExec"), app.program);
     setKeyString(file, QStringLiteral("StartupWMClass"), plan.windowClass);
-    for (const char *key : {"Categories", "Terminal", "StartupNotify", "Path"}) {
+    for (const char *key : { "Categories", "Terminal", "StartupNotify", "Path" }) {
         const QString value = keyString(original.get(), QLatin1String(key));
         if (!value.isEmpty())
             setKeyString(file, QLatin1String(key), value);
@@ -211,7 +213,8 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     setKeyString(file, QStringLiteral("X-Tandrel-Data"), plan.dataDir);
     setKeyString(file, QStringLiteral("X-Tandrel-Target"), app.filePath);
     setKeyString(file, QStringLiteral("X-Tandrel-Target-Id"), app.desktopId);
-    setKeyString(file, QStringLiteral("X-Tandrel-Created"), formatIsoDateTime(QDateTime::currentDateTimeUtc()));
+    setKeyString(
+        file, QStringLiteral("X-Tandrel-Created"), formatIsoDateTime(QDateTime::currentDateTimeUtc()));
     fs::createDirectory(entriesFolder); // may be a link to the user's folder elsewhere
     fs::writeTextAtomically(path, keyFileText(file));
     return path;
@@ -274,17 +277,17 @@ bool removeDesktopInstanceEntry(const QString &path, const QString &entriesFolde
     if (kind == fs::ItemKind::Missing)
         return true;
     if (kind == fs::ItemKind::Link) {
-        report.leftovers.append({path, LeftoverReason::Link, {}});
+        report.leftovers.append({ path, LeftoverReason::Link, {} });
         return false;
     }
     if (!isDesktopInstanceEntry(path, entriesFolder)) {
-        report.leftovers.append({path, LeftoverReason::NotMadeByTandrel, {}});
+        report.leftovers.append({ path, LeftoverReason::NotMadeByTandrel, {} });
         return false;
     }
     try {
         fs::removeItem(path);
     } catch (const FileSystemError &error) {
-        report.leftovers.append({path, LeftoverReason::Failed, error.errorDescription()});
+        report.leftovers.append({ path, LeftoverReason::Failed, error.errorDescription() });
         return false;
     }
     return true;

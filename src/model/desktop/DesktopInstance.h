@@ -1,9 +1,9 @@
 #pragma once
 
-#include "model/desktop/DesktopApps.h"
-#include "model/desktop/DesktopRecipes.h"
 #include "model/LaunchStrategy.h"
 #include "model/Removal.h"
+#include "model/desktop/DesktopApps.h"
+#include "model/desktop/DesktopRecipes.h"
 
 #include <QDateTime>
 #include <QList>
@@ -31,11 +31,11 @@ QString instanceWindowClass(const QString &id);
 // What the caller decides about a new instance.
 struct DesktopInstancePlan
 {
-    QString id;           // lower-case UUID (isInstanceId)
+    QString id; // lower-case UUID (isInstanceId)
     QString instanceName; // the cleaned name: the instance is called "<app> - <name>"
-    QString dataDir;      // "<data root>/<id>", absolute
-    QString iconPath;     // the badged PNG, absolute, written by the caller; empty keeps the app's icon
-    QString windowClass;  // usually instanceWindowClass(id)
+    QString dataDir; // "<data root>/<id>", absolute
+    QString iconPath; // the badged PNG, absolute, written by the caller; empty keeps the app's icon
+    QString windowClass; // usually instanceWindowClass(id)
     LaunchStrategy strategy = LaunchStrategy::IsolatedHome;
 };
 
@@ -57,19 +57,20 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
 // sandboxedRefusal) or an entry it cannot read, FileSystemError when the disk refuses or
 // something is already where the instance goes (nothing is replaced or followed), and
 // std::invalid_argument for a plan whose id or paths are not what they must be.
-QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder);
+QString writeDesktopInstance(
+    const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder);
 
 // An instance as read back from its entry.
 struct DesktopInstanceEntry
 {
     QString id;
-    QString path;          // the entry file
-    QString name;          // Name: "<app> - <name>"
-    QString instanceName;  // the name alone
-    QString target;        // the app's entry file when the instance was made
-    QString targetId;      // and its desktop id
+    QString path; // the entry file
+    QString name; // Name: "<app> - <name>"
+    QString instanceName; // the name alone
+    QString target; // the app's entry file when the instance was made
+    QString targetId; // and its desktop id
     std::optional<LaunchStrategy> strategy;
-    QString dataDir;       // as recorded: removable only when it is "<data root>/<id>"
+    QString dataDir; // as recorded: removable only when it is "<data root>/<id>"
     QString windowClass;
     std::optional<QDateTime> createdAt;
 };

@@ -40,8 +40,8 @@ KeyFile parseDesktopKeyFile(const QByteArray &bytes)
     if (bytes.size() > maxDesktopEntrySize)
         return {};
     KeyFile file = newKeyFile();
-    if (!g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_KEEP_TRANSLATIONS,
-                                   nullptr))
+    if (!g_key_file_load_from_data(
+            file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr))
         return {};
     gchar *start = g_key_file_get_start_group(file.get());
     const bool entry = start && qstrcmp(start, desktopEntryGroup) == 0;

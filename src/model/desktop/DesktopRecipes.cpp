@@ -24,7 +24,7 @@ QString parentOf(const QString &path)
 QStringList programNames(const QString &program, const QString &real)
 {
     static const QRegularExpression versioned(QStringLiteral("^electron[0-9]+$"));
-    QStringList names{baseName(program), baseName(real)};
+    QStringList names { baseName(program), baseName(real) };
     for (QString &name : names) {
         if (versioned.match(name).hasMatch())
             name = QStringLiteral("electron");
@@ -36,10 +36,10 @@ QStringList programNames(const QString &program, const QString &real)
 bool installedWith(const QString &real, const QList<QStringList> &markers)
 {
     const QString folder = parentOf(real);
-    for (const QString &candidate : {folder, parentOf(folder)}) {
+    for (const QString &candidate : { folder, parentOf(folder) }) {
         for (const QStringList &marker : markers) {
             if (std::all_of(marker.cbegin(), marker.cend(),
-                            [&](const QString &file) { return fs::fileExists(candidate + QLatin1Char('/') + file); }))
+                    [&](const QString &file) { return fs::fileExists(candidate + QLatin1Char('/') + file); }))
                 return true;
         }
     }
@@ -57,7 +57,8 @@ std::optional<LaunchStrategy> desktopStrategy(const DesktopApp &app, Mode mode)
     const QString real = fs::resolvedPath(app.program);
     const QStringList names = programNames(app.program, real.isEmpty() ? app.program : real);
     for (const AppFamily &family : appFamilies()) {
-        if (std::any_of(names.cbegin(), names.cend(), [&](const QString &name) { return family.programNames.contains(name); })
+        if (std::any_of(names.cbegin(), names.cend(),
+                [&](const QString &name) { return family.programNames.contains(name); })
             || (!real.isEmpty() && installedWith(real, family.installMarkers)))
             return family.strategy;
     }
@@ -76,43 +77,45 @@ bool handsOffToRunningCopy(const DesktopApp &app, LaunchStrategy strategy)
 
 LaunchAdditions launchAdditions(LaunchStrategy strategy, const QString &dataDir, const QString &windowClass)
 {
-    const auto in = [&dataDir](const char *relative) { return dataDir + QLatin1Char('/') + QLatin1String(relative); };
+    const auto in
+        = [&dataDir](const char *relative) { return dataDir + QLatin1Char('/') + QLatin1String(relative); };
     switch (strategy) {
     case LaunchStrategy::UserDataDir:
         // The crash database would go to ~/.config/chromium without the variable; the
         // cache folder takes what GLib's and fontconfig's caches write.
-        return {{QStringLiteral("--user-data-dir=") + in("profile"), QStringLiteral("--class=") + windowClass},
-                {{QStringLiteral("BREAKPAD_DUMP_LOCATION"), in("crash")},
-                 {QStringLiteral("XDG_CACHE_HOME"), in("cache")}}};
+        return { { QStringLiteral("--user-data-dir=") + in("profile"),
+                     QStringLiteral("--class=") + windowClass },
+            { { QStringLiteral("BREAKPAD_DUMP_LOCATION"), in("crash") },
+                { QStringLiteral("XDG_CACHE_HOME"), in("cache") } } };
     case LaunchStrategy::GeckoProfile:
         // Newer releases keep crash reports and caches under the XDG folders as well.
-        return {{QStringLiteral("--profile"), in("profile"), QStringLiteral("--class"), windowClass},
-                {{QStringLiteral("XDG_CONFIG_HOME"), in("config")}, {QStringLiteral("XDG_CACHE_HOME"), in("cache")}}};
+        return { { QStringLiteral("--profile"), in("profile"), QStringLiteral("--class"), windowClass },
+            { { QStringLiteral("XDG_CONFIG_HOME"), in("config") },
+                { QStringLiteral("XDG_CACHE_HOME"), in("cache") } } };
     case LaunchStrategy::IsolatedHome:
         break;
     }
     // The XDG folders are set too: a session that exports them would point past HOME.
-    return {{},
-            {{QStringLiteral("HOME"), in("home")},
-             {QStringLiteral("XDG_CONFIG_HOME"), in("home/.config")},
-             {QStringLiteral("XDG_DATA_HOME"), in("home/.local/share")},
-             {QStringLiteral("XDG_CACHE_HOME"), in("home/.cache")},
-             {QStringLiteral("XDG_STATE_HOME"), in("home/.local/state")},
-             {QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile")}}};
+    return { {},
+        { { QStringLiteral("HOME"), in("home") }, { QStringLiteral("XDG_CONFIG_HOME"), in("home/.config") },
+            { QStringLiteral("XDG_DATA_HOME"), in("home/.local/share") },
+            { QStringLiteral("XDG_CACHE_HOME"), in("home/.cache") },
+            { QStringLiteral("XDG_STATE_HOME"), in("home/.local/state") },
+            { QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile") } } };
 }
 
 QStringList foldersToCreate(LaunchStrategy strategy, const QString &dataDir)
 {
     switch (strategy) {
     case LaunchStrategy::UserDataDir:
-        return {dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/crash")};
+        return { dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/crash") };
     case LaunchStrategy::GeckoProfile:
         // Started on a profile folder that does not exist, the Gecko browsers hang silently.
-        return {dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/config")};
+        return { dataDir + QStringLiteral("/profile"), dataDir + QStringLiteral("/config") };
     case LaunchStrategy::IsolatedHome:
         break;
     }
-    return {dataDir + QStringLiteral("/home")};
+    return { dataDir + QStringLiteral("/home") };
 }
 
 } // namespace tandrel

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/desktop/DesktopApps.h"
 #include "model/LaunchStrategy.h"
 #include "model/Mode.h"
+#include "model/desktop/DesktopApps.h"
 
 #include <QList>
 #include <QString>

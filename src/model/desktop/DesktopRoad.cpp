@@ -40,14 +40,14 @@ QList<InstalledApp> DesktopRoad::listApps(const QStringList &folders) const
 {
     QList<InstalledApp> apps;
     for (const DesktopApp &app : discoverDesktopApps(folders))
-        apps.append(InstalledApp{QUrl::fromLocalFile(app.filePath), app.name});
+        apps.append(InstalledApp { QUrl::fromLocalFile(app.filePath), app.name });
     return apps;
 }
 
 std::optional<InstalledApp> DesktopRoad::appAt(const QString &path) const
 {
     const std::optional<DesktopApp> app = readDesktopApp(path, fileNameOf(path));
-    return app ? std::optional(InstalledApp{QUrl::fromLocalFile(app->filePath), app->name}) : std::nullopt;
+    return app ? std::optional(InstalledApp { QUrl::fromLocalFile(app->filePath), app->name }) : std::nullopt;
 }
 
 bool DesktopRoad::isSandboxed(const QString &appPath) const
@@ -107,7 +107,7 @@ QString DesktopRoad::dataRoot() const
 QStringList DesktopRoad::dataRoots() const
 {
     // Until this release, desktop instances kept their data beside the bundles'.
-    return {dataRoot(), Store::dataRoot()};
+    return { dataRoot(), Store::dataRoot() };
 }
 
 void DesktopRoad::finishInstance(const QString &) const
@@ -126,8 +126,9 @@ QList<UninstallPlace> DesktopRoad::uninstallPlaces() const
     const std::optional<QString> root = desktopDataRoot();
     if (!entries || !root)
         return {};
-    return {{UninstallPlace::Holds::Instances, *entries + QLatin1Char('/') + instanceEntryFileName(QStringLiteral("*"))},
-            {UninstallPlace::Holds::Data, *root}};
+    return { { UninstallPlace::Holds::Instances,
+                 *entries + QLatin1Char('/') + instanceEntryFileName(QStringLiteral("*")) },
+        { UninstallPlace::Holds::Data, *root } };
 }
 
 } // namespace tandrel

@@ -59,8 +59,7 @@ QStringList desktopFileCommandLine(const QString &path)
         case '%':
             command += '%';
             break;
-        case 'i':
-        {
+        case 'i': {
             gchar *icon = g_desktop_app_info_get_string(info.get(), "Icon");
             if (icon && *icon) {
                 command += "--icon ";

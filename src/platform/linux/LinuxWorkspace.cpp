@@ -53,7 +53,8 @@ void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executab
     if (!bundle.isLocalFile() || executable.isEmpty())
         return;
     const QString path = withoutTrailingSlashes(bundle.toLocalFile());
-    if (!executable.startsWith(path + QStringLiteral("/Contents/MacOS/")) || !fs::isExecutableFile(executable))
+    if (!executable.startsWith(path + QStringLiteral("/Contents/MacOS/"))
+        || !fs::isExecutableFile(executable))
         return;
     // Started directly (no shell) and detached: it outlives us and is never waited for.
     QProcess::startDetached(executable, {});
