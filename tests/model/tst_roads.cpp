@@ -14,62 +14,41 @@ using namespace tandrel;
 
 namespace {
 
-// A road for "<name>.<kind>" paths that records what it was asked. Its instances are the
-// spaces it was given or wrote; its data lives in "<home>/<kind>-data" (and, as an earlier
-// release's root, "<home>/<kind>-old").
+// A road for "<name>.<kind>" paths that records what it was asked. It lists one app per
+// folder; its instances are those it was given or wrote; its data lives in "<home>/<kind>-data"
+// and, as an earlier release's root, "<home>/<kind>-old".
 class FakeRoad final : public Road
 {
 public:
-    explicit FakeRoad(QString kind)
+    FakeRoad(QString kind, QString appName)
         : m_kind(std::move(kind))
+        , m_appName(std::move(appName))
     {
     }
 
-    QString path(const QString &name) const
-    {
-        return test::isolatedHome() + QLatin1Char('/') + name + QLatin1Char('.') + m_kind;
-    }
+    QString path(const QString &name) const { return m_home + name + QLatin1Char('.') + m_kind; }
+    QString root(const char *suffix) const { return m_home + m_kind + QLatin1String(suffix); }
 
     bool owns(const QString &path) const override { return path.endsWith(QLatin1Char('.') + m_kind); }
     QStringList defaultFolders() const override { return { QLatin1Char('/') + m_kind }; }
     QList<InstalledApp> listApps(const QStringList &folders) const override
     {
-        QList<InstalledApp> apps;
-        for (const QString &folder : folders)
-            apps << InstalledApp { QUrl::fromLocalFile(folder + QStringLiteral("/Zed.") + m_kind) }
-                 << InstalledApp { QUrl::fromLocalFile(folder + QStringLiteral("/alpha.") + m_kind) };
-        return apps;
+        return { InstalledApp { QUrl::fromLocalFile(folders.first() + QLatin1Char('/') + m_appName) } };
     }
-    std::optional<InstalledApp> appAt(const QString &path) const override
-    {
-        return InstalledApp { QUrl::fromLocalFile(path) };
-    }
+    std::optional<InstalledApp> appAt(const QString &) const override { return {}; }
     bool isSandboxed(const QString &) const override { return false; }
-    AppFacts factsOf(const InstalledApp &, Mode mode) const override
-    {
-        AppFacts facts = facts_;
-        if (mode == Mode::Home && facts.strategy)
-            facts.strategy = LaunchStrategy::IsolatedHome;
-        return facts;
-    }
+    AppFacts factsOf(const InstalledApp &, Mode) const override { return facts_; }
     QString sandboxWarning(const InstalledApp &) const override { return {}; }
     QString sandboxTooltip(const InstalledApp &) const override { return {}; }
-    QString sandboxExplanation() const override { return m_kind + QStringLiteral(" reason"); }
+    QString sandboxExplanation() const override { return m_kind; }
     QImage icon(const QString &) const override { return {}; }
-    QString dataRoot() const override
-    {
-        return test::isolatedHome() + QLatin1Char('/') + m_kind + QStringLiteral("-data");
-    }
-    QStringList dataRoots() const override
-    {
-        return { dataRoot(), test::isolatedHome() + QLatin1Char('/') + m_kind + QStringLiteral("-old") };
-    }
+    QString dataRoot() const override { return root("-data"); }
+    QStringList dataRoots() const override { return { dataRoot(), root("-old") }; }
     QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const override
     {
         written.append(record);
         const QString launcher = path(target.name() + QStringLiteral(" - ") + record.name);
-        instances.append({ QUrl::fromLocalFile(launcher), baseNameWithoutExtension(launcher), target.id(),
-            record.dataDir, record.createdAt, record.id });
+        instances.append({ QUrl::fromLocalFile(launcher), baseNameWithoutExtension(launcher), {}, {}, {} });
         return launcher;
     }
     void finishInstance(const QString &launcher) const override
@@ -89,14 +68,16 @@ public:
         return { { UninstallPlace::Holds::Data, dataRoot() } };
     }
 
-    AppFacts facts_ { QStringLiteral("id"), false, LaunchStrategy::UserDataDir, {}, {} };
+    AppFacts facts_;
     bool launcherGoes = true;
     mutable QList<SpaceRecord> written;
     mutable QList<SpaceInfo> instances;
     mutable QStringList asked;
 
 private:
+    QString m_home = test::isolatedHome() + QLatin1Char('/');
     QString m_kind;
+    QString m_appName;
 };
 
 } // namespace
@@ -105,20 +86,14 @@ class RoadsTest : public QObject
 {
     Q_OBJECT
 
-    FakeRoad m_one { QStringLiteral("one") };
-    FakeRoad m_two { QStringLiteral("two") };
+    FakeRoad m_one { QStringLiteral("one"), QStringLiteral("zed.one") };
+    FakeRoad m_two { QStringLiteral("two"), QStringLiteral("Alpha.two") };
+    Store m_store { QStringList {}, nullptr, Store::Start::Idle };
 
-    InstalledApp app(const FakeRoad &road, const QString &name)
-    {
-        return InstalledApp { QUrl::fromLocalFile(road.path(name)) };
-    }
+    InstalledApp app(const FakeRoad &road) { return InstalledApp { QUrl::fromLocalFile(road.path("Mail")) }; }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        setRoads({ &m_one, &m_two });
-        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
-    }
+    void initTestCase() { setRoads({ &m_one, &m_two }); }
     void init()
     {
         for (FakeRoad *road : { &m_one, &m_two }) {
@@ -133,19 +108,13 @@ private Q_SLOTS:
     // Every road is asked, in order; each app and instance goes to the road that owns it
     void everyRoadInOrder()
     {
-        QCOMPARE(Store::defaultApplicationFolders(),
-            QStringList({ QStringLiteral("/one"), QStringLiteral("/two") }));
-        QStringList names;
-        for (const InstalledApp &listed : Store::listApps({ QStringLiteral("/f") }))
-            names << listed.id();
-        QCOMPARE(names, QStringList({ "/f/alpha.one", "/f/alpha.two", "/f/Zed.one", "/f/Zed.two" }));
-        QCOMPARE(&roadFor(m_two.path(QStringLiteral("x"))), &m_two);
+        QCOMPARE(Store::defaultApplicationFolders(), QStringList({ "/one", "/two" }));
+        const QList<InstalledApp> apps = Store::listApps({ QStringLiteral("/f") });
+        QCOMPARE(apps.size(), 2);
+        QCOMPARE(apps.first().id() + apps.last().id(), QStringLiteral("/f/Alpha.two/f/zed.one")); // sorted
         QCOMPARE(&roadFor(QStringLiteral("/no/road/owns/this")), &m_one);
-        QCOMPARE(
-            Store::sandboxExplanation({ app(m_two, QStringLiteral("B")), app(m_one, QStringLiteral("A")) }),
-            QStringLiteral("one reason\n\ntwo reason"));
-        QCOMPARE(
-            Store::sandboxExplanation({ app(m_two, QStringLiteral("B")) }), QStringLiteral("two reason"));
+        QCOMPARE(Store::sandboxExplanation({ app(m_two), app(m_one) }), QStringLiteral("one\n\ntwo"));
+        QCOMPARE(Store::sandboxExplanation({ app(m_two) }), QStringLiteral("two"));
         QCOMPARE(Store::uninstallPlaces().size(), 2);
         Store::removeEverything();
         QCOMPARE(m_one.asked + m_two.asked, QStringList({ "remove all one", "remove all two" }));
@@ -154,26 +123,23 @@ private Q_SLOTS:
     // Creation: the shared steps, then the road writes what the Store decided
     void create_recordDecidedByTheStore()
     {
-        Store store(QStringList {}, nullptr, Store::Start::Idle);
-        const QUrl launcher
-            = store.createSpace(app(m_two, QStringLiteral("Mail")), QStringLiteral("  Work\" "), Mode::Auto);
-        QCOMPARE(launcher.toLocalFile(), m_two.path(QStringLiteral("Mail - Work")));
+        // Trimmed before its quotes go: "\" Work" is " Work".
+        const QUrl launcher = m_store.createSpace(app(m_two), QStringLiteral("\" Work\n"), Mode::Auto);
+        QCOMPARE(launcher.toLocalFile(), m_two.path(QStringLiteral("Mail -  Work")));
         QVERIFY(m_one.written.isEmpty());
         QCOMPARE(m_two.written.size(), 1);
         const SpaceRecord record = m_two.written.first();
         QVERIFY(isInstanceId(record.id));
         QCOMPARE(QStringList({ record.name, record.target, strategyText(record.mode), record.dataDir }),
-            QStringList({ "Work", m_two.path(QStringLiteral("Mail")), "udd",
-                m_two.dataRoot() + QLatin1Char('/') + record.id }));
+            QStringList(
+                { " Work", m_two.path("Mail"), "udd", m_two.dataRoot() + QLatin1Char('/') + record.id }));
         QCOMPARE(record.createdAt.timeSpec(), Qt::UTC);
         QCOMPARE(m_two.asked, QStringList { QStringLiteral("finish ") + launcher.toLocalFile() });
-        QCOMPARE(store.spaces().size(), 1); // rescanned
-        // The mode the user forces wins over the road's choice; Home mode is the road's to apply.
-        store.createSpace(
-            app(m_two, QStringLiteral("Mail")), QStringLiteral("Gecko"), LaunchStrategy::GeckoProfile);
-        store.createSpace(app(m_two, QStringLiteral("Mail")), QStringLiteral("Home"), Mode::Home);
-        QCOMPARE(strategyText(m_two.written[1].mode) + strategyText(m_two.written[2].mode),
-            QStringLiteral("geckohome"));
+        QCOMPARE(m_store.spaces().size(), 1); // rescanned
+        // The strategy the user forces wins over the road's; every instance has an id of its own.
+        // "<app> - <name>.app" may take 255 bytes: 122 two-byte letters fit.
+        m_store.createSpace(app(m_two), QString(122, QChar(0xe9)), LaunchStrategy::GeckoProfile);
+        QCOMPARE(m_two.written[1].mode, LaunchStrategy::GeckoProfile);
         QVERIFY(m_two.written[1].id != record.id);
     }
 
@@ -201,14 +167,13 @@ private Q_SLOTS:
         m_one.facts_.refusal = refusal;
         if (!strategy)
             m_one.facts_.strategy.reset();
-        m_one.instances.append({ QUrl::fromLocalFile(m_one.path(QStringLiteral("Mail - Taken"))),
-            QStringLiteral("Mail - Taken"), {}, {}, {} });
+        m_one.instances.append(
+            { QUrl::fromLocalFile(m_one.path("Mail - Taken")), "Mail - Taken", {}, {}, {} });
         // The other road's instance of that name does not count.
-        m_two.instances.append({ QUrl::fromLocalFile(m_two.path(QStringLiteral("Mail - Work"))),
-            QStringLiteral("Mail - Work"), {}, {}, {} });
-        Store store(QStringList {}, nullptr, Store::Start::Idle);
+        m_two.instances.append({ QUrl::fromLocalFile(m_two.path("Mail - Work")), "Mail - Work", {}, {}, {} });
+        LanguageManager::shared().setChoice(LanguageManager::Choice::En);
         try {
-            store.createSpace(app(m_one, QStringLiteral("Mail")), name, Mode::Auto);
+            m_store.createSpace(app(m_one), name, Mode::Auto);
             QFAIL("not refused");
         } catch (const TandrelError &error) {
             QVERIFY2(error.errorDescription().contains(expected), qPrintable(error.errorDescription()));
@@ -221,41 +186,28 @@ private Q_SLOTS:
     void delete_dataFolderUnderTheRoadsRoots_data()
     {
         QTest::addColumn<QString>("root"); // relative to the home
-        QTest::addColumn<QString>("road");
         QTest::addColumn<bool>("launcherGoes");
         QTest::addColumn<bool>("dataGoes");
-        QTest::newRow("its root") << "one-data"
-                                  << "one" << true << true;
-        QTest::newRow("an earlier release's root") << "one-old"
-                                                   << "one" << true << true;
-        QTest::newRow("another road's root") << "two-data"
-                                             << "one" << true << false;
-        QTest::newRow("launcher kept") << "one-data"
-                                       << "one" << false << false;
-        QTest::newRow("the other road") << "two-old"
-                                        << "two" << true << true;
+        QTest::newRow("its root") << "two-data" << true << true;
+        QTest::newRow("an earlier release's root") << "two-old" << true << true;
+        QTest::newRow("another road's root") << "one-data" << true << false;
+        QTest::newRow("launcher kept") << "two-data" << false << false;
     }
     void delete_dataFolderUnderTheRoadsRoots()
     {
         QFETCH(QString, root);
-        QFETCH(QString, road);
         QFETCH(bool, launcherGoes);
         QFETCH(bool, dataGoes);
-        FakeRoad &owner = road == QLatin1String("one") ? m_one : m_two;
-        owner.launcherGoes = launcherGoes;
-        const QString id = newInstanceId(),
-                      data = test::isolatedHome() + QLatin1Char('/') + root + QLatin1Char('/') + id;
+        m_two.launcherGoes = launcherGoes;
+        const QString id = newInstanceId(), data = test::isolatedHome() + QLatin1Char('/') + root + '/' + id;
         fs::createDirectory(data + QStringLiteral("/profile"));
-        const SpaceInfo space { QUrl::fromLocalFile(owner.path(QStringLiteral("Mail - Work"))),
-            QStringLiteral("Mail - Work"), {}, data, {}, id };
-        Store store(QStringList {}, nullptr, Store::Start::Idle);
-        const RemovalReport report = store.deleteSpace(space);
-        QCOMPARE(owner.asked, QStringList { QStringLiteral("remove Mail - Work") });
+        const SpaceInfo space { QUrl::fromLocalFile(m_two.path("Work")), "Work", {}, data, {}, id };
+        const RemovalReport report = m_store.deleteSpace(space);
         QCOMPARE(fs::fileExists(data), !dataGoes);
         QCOMPARE(report.isComplete(), dataGoes);
         QVERIFY(launcherGoes || report.leftovers.first().reason == LeftoverReason::KeptWithInstance);
-        store.launchSpace(space);
-        QCOMPARE(owner.asked.last(), QStringLiteral("launch Mail - Work"));
+        m_store.launchSpace(space);
+        QCOMPARE(m_one.asked + m_two.asked, QStringList({ "remove Work", "launch Work" }));
         QDir(test::isolatedHome() + QLatin1Char('/') + root).removeRecursively();
     }
 };
