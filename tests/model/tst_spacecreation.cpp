@@ -169,27 +169,6 @@ private Q_SLOTS:
         QCOMPARE(store.spaces().first().targetPath, std::optional(target.id()));
     }
 
-    // Names
-    void names_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("wrapperName");
-        QTest::newRow("trim before removing quotes") << "\" Work"
-                                                     << "Mail -  Work.app";
-        QTest::newRow("longest that fits")
-            << QString(122, QChar(0xe9))
-            << QString(QStringLiteral("Mail - ") + QString(122, QChar(0xe9)) + QStringLiteral(".app"));
-    }
-    void names()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, wrapperName);
-        const InstalledApp target = app(QStringLiteral("Mail"));
-        Store store(QStringList { m_apps });
-        const QUrl wrapper = store.createSpace(target, typed, Mode::Auto);
-        QCOMPARE(wrapper.toLocalFile(), Store::spacesDir() + QLatin1Char('/') + wrapperName);
-    }
-
     // Refusals leave the disk as it was. Their texts are checked once, in tst_texts; here
     // each refusal must be one of a kind: the same text for the same reason, another for another.
     void refusals_data()
@@ -197,21 +176,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty name") << ""
-                                    << "plain"
-                                    << "no name";
-        QTest::newRow("quotes and blanks only") << "\" \""
-                                                << "plain"
-                                                << "no name";
-        QTest::newRow("line break inside") << "Wo\nrk"
-                                           << "plain"
-                                           << "control";
-        QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + QStringLiteral("rk"))
-                                    << "plain"
-                                    << "control";
-        // "Mail - " and ".app" take 11 bytes: 122 two-byte letters fit in 255, 123 do not.
-        QTest::newRow("too long for a file name") << QString(123, QChar(0xe9)) << "plain"
-                                                  << "too long";
         QTest::newRow("no Info.plist") << "Work"
                                        << "no plist"
                                        << "unreadable";
