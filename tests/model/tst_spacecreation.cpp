@@ -16,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 
 using namespace tandrel;
 using namespace tandrel::test;
@@ -132,22 +131,15 @@ private Q_SLOTS:
         const QString path = wrapper.toLocalFile();
         QCOMPARE(path, Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
 
+        // The record the Store decided (tst_roads), written whole: six strings.
         const QJsonObject json = record(wrapper);
         QCOMPARE(json.size(), 6);
         for (const QString &key : json.keys())
             QVERIFY2(json.value(key).isString(), qPrintable(key));
         const QString id = json.value(QStringLiteral("id")).toString();
-        QVERIFY(QRegularExpression(
-            QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"))
-                    .match(id)
-                    .hasMatch());
-        QCOMPARE(json.value(QStringLiteral("name")).toString(), QStringLiteral("Work"));
-        QCOMPARE(json.value(QStringLiteral("target")).toString(), target.id());
         QCOMPARE(json.value(QStringLiteral("mode")).toString(), QStringLiteral("udd"));
         const QString dataDir = Store::dataRoot() + QLatin1Char('/') + id;
         QCOMPARE(json.value(QStringLiteral("dataDir")).toString(), dataDir);
-        const auto created = parseIsoDateTime(json.value(QStringLiteral("createdAt")).toString());
-        QVERIFY(created && qAbs(created->secsTo(QDateTime::currentDateTimeUtc())) < 600);
 
         QCOMPARE(readText(path + QStringLiteral("/Contents/Info.plist")),
             infoPlistText(QStringLiteral("Mail - Work"), id));
@@ -165,7 +157,6 @@ private Q_SLOTS:
         QCOMPARE(disc.rgb(), Store::badgeColor(QStringLiteral("Work")).rgb());
 
         QCOMPARE(store.spaces().size(), 1);
-        QCOMPARE(store.spaces().first().name, QStringLiteral("Mail - Work"));
         QCOMPARE(store.spaces().first().targetPath, std::optional(target.id()));
     }
 

@@ -30,6 +30,8 @@ const QString D = QStringLiteral("Library/Application Support/Tandrel");
 // Two fixed instance ids, so rows can name them.
 const QString id1 = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
 const QString id2 = QStringLiteral("7c9e6679-7425-40de-944b-e07fc1f90ae7");
+const QString D1 = D + QLatin1Char('/') + id1;
+const QString D2 = D + QLatin1Char('/') + id2;
 
 QString home()
 {
@@ -54,6 +56,20 @@ void link(const QString &relativeTarget, const QString &relativeLink)
     fs::createDirectory(path.left(path.lastIndexOf(QLatin1Char('/'))));
     if (!QFile::link(at(relativeTarget), path))
         throw FileSystemError(QStringLiteral("cannot link ") + path);
+}
+
+// Links named Documents, Downloads and Desktop in the folder to the home's own, as an
+// isolated home has them.
+void linkRealFolders(const QString &relativeFolder)
+{
+    for (const char *folder : { "Documents", "Downloads", "Desktop" })
+        link(QLatin1String(folder), relativeFolder + QLatin1String(folder));
+}
+
+// A record claiming the data folder (relative to the home) for the id.
+QByteArray record(const QString &id, const QString &dataDir)
+{
+    return "{\"id\": \"" + id.toUtf8() + "\", \"dataDir\": \"" + at(dataDir).toUtf8() + "\"}";
 }
 
 // A wrapper with Tandrel's identifier for `id` and a record naming `dataDir` (relative
@@ -173,16 +189,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<Trap>("trap");
         const QString w = S + QStringLiteral("/Mail - Work.app");
-        QTest::newRow("isolated home linked to the real folders") << Trap {
-            [] {
-                wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-                put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
-                for (const char *folder : { "Documents", "Downloads", "Desktop" })
-                    link(QLatin1String(folder),
-                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-            },
-            w, { w, D + QLatin1Char('/') + id1 }
-        };
+        QTest::newRow("isolated home linked to the real folders")
+            << Trap { [] {
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
+                         put(D1 + QStringLiteral("/Cookies"));
+                         linkRealFolders(D1 + QStringLiteral("/home/"));
+                     },
+                   w, { w, D1 } };
         QTest::newRow("data root linked to Documents, record naming a folder in it")
             << Trap { [] {
                          link(QStringLiteral("Documents"), D);
@@ -193,30 +206,29 @@ private Q_SLOTS:
             << Trap { [] {
                          put(QStringLiteral("Disk/TandrelData/") + id1 + QStringLiteral("/Cookies"));
                          link(QStringLiteral("Disk/TandrelData"), D);
-                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
                      },
                    w, { w, QStringLiteral("Disk/TandrelData/") + id1 } };
         QTest::newRow("instances folder linked elsewhere, bundle not Tandrel's")
             << Trap { [] {
                          put(QStringLiteral("Elsewhere/Real.app/Contents/Info.plist"), "keep");
                          put(QStringLiteral("Elsewhere/Real.app/Contents/Resources/space.json"),
-                             "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \""
-                                 + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                             record(id1, D1));
+                         put(D1 + QStringLiteral("/Cookies"));
                          link(QStringLiteral("Elsewhere"), S);
                      },
                    S + QStringLiteral("/Real.app"), {}, true };
         QTest::newRow("data folder that is a link to another instance's")
             << Trap { [] {
-                         put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
-                         link(D + QLatin1Char('/') + id2, D + QLatin1Char('/') + id1);
-                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                         put(D2 + QStringLiteral("/Cookies"));
+                         link(D2, D1);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
                      },
                    w, { w }, true };
         QTest::newRow("record copied from another instance")
             << Trap { [] {
-                         put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies"));
-                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id2, id2);
+                         put(D2 + QStringLiteral("/Cookies"));
+                         wrapper(QStringLiteral("Mail - Work"), id1, D2, id2);
                      },
                    w, { w }, true };
         for (const QString &escape : { D, D + QLatin1Char('/'), D + QStringLiteral("/."),
@@ -224,7 +236,7 @@ private Q_SLOTS:
                  QStringLiteral("Documents/") + id1, QString(QStringLiteral("Documents")) }) {
             QTest::newRow(qPrintable(QStringLiteral("recorded folder ") + escape))
                 << Trap { [escape] {
-                             put(D + QStringLiteral("/") + id2 + QStringLiteral("/Cookies"));
+                             put(D2 + QStringLiteral("/Cookies"));
                              put(QStringLiteral("Library/Application Support/x/keep.txt"));
                              put(QStringLiteral("Library/Application Support/Tandrel2/x/keep.txt"));
                              put(QStringLiteral("Documents/") + id1 + QStringLiteral("/keep.txt"));
@@ -240,23 +252,21 @@ private Q_SLOTS:
                    S + QStringLiteral("/Real.app"), {}, true };
         QTest::newRow("wrapper not Tandrel's keeps the data it names")
             << Trap { [] {
-                         put(S + QStringLiteral("/Notes.app/Contents/Resources/space.json"),
-                             "{\"id\": \"" + id1.toUtf8() + "\", \"dataDir\": \""
-                                 + at(D + QLatin1Char('/') + id1).toUtf8() + "\"}");
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(S + QStringLiteral("/Notes.app/Contents/Resources/space.json"), record(id1, D1));
+                         put(D1 + QStringLiteral("/Cookies"));
                      },
                    S + QStringLiteral("/Notes.app"), {}, true };
         QTest::newRow("a Tandrel wrapper copied out of the instances folder")
             << Trap { [] {
                          makeWrapper(
                              at(QStringLiteral("Desktop")), QStringLiteral("Mail - Copy"), id1, QByteArray());
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(D1 + QStringLiteral("/Cookies"));
                      },
-                   QStringLiteral("Desktop/Mail - Copy.app"), {}, true, id1, D + QLatin1Char('/') + id1 };
+                   QStringLiteral("Desktop/Mail - Copy.app"), {}, true, id1, D1 };
         QTest::newRow("data folder that is a file")
             << Trap { [] {
-                         put(D + QLatin1Char('/') + id1);
-                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
+                         put(D1);
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
                      },
                    w, { w }, true };
         QTest::newRow("half-made wrapper")
@@ -271,33 +281,30 @@ private Q_SLOTS:
         const auto desktopEntry = [](const QString &relative, const QString &marker) {
             put(relative,
                 "[Desktop Entry]\nType=Application\nName=Notes - Work\nExec=/bin/true\nX-Tandrel-Instance="
-                    + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D + QLatin1Char('/') + id1).toUtf8() + "\n");
+                    + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D1).toUtf8() + "\n");
         };
-        QTest::newRow("desktop instance with its home linked to the real folders") << Trap {
-            [desktopEntry, entry] {
-                desktopEntry(entry, id1);
-                for (const char *folder : { "Documents", "Downloads", "Desktop" })
-                    link(QLatin1String(folder),
-                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-            },
-            entry, { entry, D + QLatin1Char('/') + id1 }
-        };
+        QTest::newRow("desktop instance with its home linked to the real folders")
+            << Trap { [desktopEntry, entry] {
+                         desktopEntry(entry, id1);
+                         linkRealFolders(D1 + QStringLiteral("/home/"));
+                     },
+                   entry, { entry, D1 } };
         QTest::newRow("desktop entry named as an instance, marked for another")
             << Trap { [desktopEntry, entry] {
                          desktopEntry(entry, id2);
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(D1 + QStringLiteral("/Cookies"));
                      },
-                   entry, {}, true, id1, D + QLatin1Char('/') + id1 };
+                   entry, {}, true, id1, D1 };
         QTest::newRow("desktop instance entry that is a link to the user's own entry")
             << Trap { [desktopEntry, entry, entries] {
                          desktopEntry(entries + QStringLiteral("mine.desktop"), id1);
                          link(entries + QStringLiteral("mine.desktop"), entry);
                      },
-                   entry, {}, true, id1, D + QLatin1Char('/') + id1 };
+                   entry, {}, true, id1, D1 };
         QTest::newRow("uninstall: desktop instances and Tandrel's own entry go, the user's stay")
             << Trap { [desktopEntry, entry, entries] {
                          desktopEntry(entry, id1);
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         put(D1 + QStringLiteral("/Cookies"));
                          put(entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
                              "[Desktop Entry]\nName=Tandrel\n");
                          put(QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png"), "png");
@@ -309,19 +316,16 @@ private Q_SLOTS:
                    { entry, D, entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
                        QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png") } };
 
-        QTest::newRow("uninstall: Tandrel's items go, links and others' files stay") << Trap {
-            [] {
-                wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-                for (const char *folder : { "Documents", "Downloads", "Desktop" })
-                    link(QLatin1String(folder),
-                        D + QLatin1Char('/') + id1 + QStringLiteral("/home/") + QLatin1String(folder));
-                put(D + QLatin1Char('/') + id2 + QStringLiteral("/Cookies")); // an orphan's data
-                link(QStringLiteral("Documents"), D + QStringLiteral("/Docs"));
-                put(D + QStringLiteral("/notes.txt"));
-                put(S + QStringLiteral("/Other.app/Contents/Info.plist"), "keep");
-            },
-            {}, { w, D + QLatin1Char('/') + id1, D + QLatin1Char('/') + id2 }, true
-        };
+        QTest::newRow("uninstall: Tandrel's items go, links and others' files stay")
+            << Trap { [] {
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
+                         linkRealFolders(D1 + QStringLiteral("/home/"));
+                         put(D2 + QStringLiteral("/Cookies")); // an orphan's data
+                         link(QStringLiteral("Documents"), D + QStringLiteral("/Docs"));
+                         put(D + QStringLiteral("/notes.txt"));
+                         put(S + QStringLiteral("/Other.app/Contents/Info.plist"), "keep");
+                     },
+                   {}, { w, D1, D2 }, true };
         QTest::newRow("uninstall: data root linked to Documents")
             << Trap { [] { link(QStringLiteral("Documents"), D); }, {}, { D }, true };
         QTest::newRow("uninstall: instances folder linked to the user's apps")
@@ -333,8 +337,8 @@ private Q_SLOTS:
                    {}, { QStringLiteral("Apps/Mail - Work.app"), S }, true };
         QTest::newRow("uninstall: only Tandrel's folders")
             << Trap { [] {
-                         wrapper(QStringLiteral("Mail - Work"), id1, D + QLatin1Char('/') + id1);
-                         put(D + QLatin1Char('/') + id1 + QStringLiteral("/Cookies"));
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
+                         put(D1 + QStringLiteral("/Cookies"));
                          put(S + QStringLiteral("/.DS_Store"), "finder");
                      },
                    {}, { S, D } };
