@@ -278,17 +278,20 @@ private Q_SLOTS:
 
         const QString entries = QStringLiteral(".local/share/applications/");
         const QString entry = entries + QStringLiteral("tandrel-") + id1 + QStringLiteral(".desktop");
-        const auto desktopEntry = [](const QString &relative, const QString &marker) {
+        // Data in the data home's root, as this release makes it, or in ~/Library, as earlier ones did.
+        const QString X = QStringLiteral(".local/share/tandrel"), X1 = X + QLatin1Char('/') + id1;
+        const auto desktopEntry = [](const QString &relative, const QString &marker,
+                                      const QString &data = D1) {
             put(relative,
                 "[Desktop Entry]\nType=Application\nName=Notes - Work\nExec=/bin/true\nX-Tandrel-Instance="
-                    + marker.toUtf8() + "\nX-Tandrel-Data=" + at(D1).toUtf8() + "\n");
+                    + marker.toUtf8() + "\nX-Tandrel-Data=" + at(data).toUtf8() + "\n");
         };
         QTest::newRow("desktop instance with its home linked to the real folders")
-            << Trap { [desktopEntry, entry] {
-                         desktopEntry(entry, id1);
-                         linkRealFolders(D1 + QStringLiteral("/home/"));
+            << Trap { [desktopEntry, entry, X1] {
+                         desktopEntry(entry, id1, X1);
+                         linkRealFolders(X1 + QStringLiteral("/home/"));
                      },
-                   entry, { entry, D1 } };
+                   entry, { entry, X1 } };
         QTest::newRow("desktop entry named as an instance, marked for another")
             << Trap { [desktopEntry, entry] {
                          desktopEntry(entry, id2);
@@ -302,9 +305,9 @@ private Q_SLOTS:
                      },
                    entry, {}, true, id1, D1 };
         QTest::newRow("uninstall: desktop instances and Tandrel's own entry go, the user's stay")
-            << Trap { [desktopEntry, entry, entries] {
-                         desktopEntry(entry, id1);
-                         put(D1 + QStringLiteral("/Cookies"));
+            << Trap { [desktopEntry, entry, entries, X1] {
+                         desktopEntry(entry, id1, X1);
+                         put(X1 + QStringLiteral("/Cookies"));
                          put(entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
                              "[Desktop Entry]\nName=Tandrel\n");
                          put(QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png"), "png");
@@ -313,7 +316,7 @@ private Q_SLOTS:
                              QStringLiteral(".local/share/icons/hicolor/32x32/apps/tandrel.png"));
                      },
                    {},
-                   { entry, D, entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
+                   { entry, X, entries + QStringLiteral("io.tandrel.Tandrel.desktop"),
                        QStringLiteral(".local/share/icons/hicolor/64x64/apps/tandrel.png") } };
 
         QTest::newRow("uninstall: Tandrel's items go, links and others' files stay")
