@@ -164,36 +164,22 @@ private Q_SLOTS:
     // each refusal must be one of a kind: the same text for the same reason, another for another.
     void refusals_data()
     {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no Info.plist") << "Work"
-                                       << "no plist"
-                                       << "unreadable";
-        QTest::newRow("number as executable") << "Work"
-                                              << "number executable"
-                                              << "unreadable";
-        QTest::newRow("executable name leaving MacOS") << "Work"
-                                                       << "escaping executable"
-                                                       << "unreadable";
-        QTest::newRow("executable not executable") << "Work"
-                                                   << "not executable"
-                                                   << "no executable";
-        QTest::newRow("sandboxed without executable") << "Work"
-                                                      << "sandboxed, no executable"
-                                                      << "no executable";
-        QTest::newRow("sandboxed") << "Work"
-                                   << "sandboxed"
-                                   << "sandboxed";
-        QTest::newRow("wrapper exists") << "Work"
-                                        << "exists"
-                                        << "exists";
+        const char *rows[][3] = { { "no Info.plist", "no plist", "unreadable" },
+            { "number as executable", "number executable", "unreadable" },
+            { "executable name leaving MacOS", "escaping executable", "unreadable" },
+            { "executable not executable", "not executable", "no executable" },
+            { "sandboxed without executable", "sandboxed, no executable", "no executable" },
+            { "sandboxed", "sandboxed", "sandboxed" }, { "wrapper exists", "exists", "exists" } };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
     }
     void refusals()
     {
-        QFETCH(QString, name);
         QFETCH(QString, setup);
         QFETCH(QString, reason);
+        const QString name = QStringLiteral("Work");
         static int serial = 0; // sandbox answers are cached per path: a fresh folder per row
         m_apps = isolatedHome() + QStringLiteral("/Apps/%1").arg(++serial);
         FakeBundleOptions options;

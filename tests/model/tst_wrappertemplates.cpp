@@ -37,31 +37,6 @@ private Q_SLOTS:
             QStringLiteral("io.tandrel.space.") + kId);
     }
 
-    void xmlEscape_data()
-    {
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<QString>("escaped");
-        QTest::newRow("ampersand and angles") << "Mail - R&D <2>"
-                                              << "Mail - R&amp;D &lt;2&gt;";
-        QTest::newRow("entity text is escaped again") << "A &amp; B"
-                                                      << "A &amp;amp; B";
-        QTest::newRow("forbidden controls dropped") << QString::fromUtf8("a\x01"
-                                                                         "b\x1f"
-                                                                         "c\x7f"
-                                                                         "d")
-                                                    << QString::fromUtf8("ab"
-                                                                         "c\x7f"
-                                                                         "d");
-        QTest::newRow("lone surrogate dropped")
-            << QString(QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y")) << "xy";
-    }
-    void xmlEscape()
-    {
-        QFETCH(QString, display);
-        QFETCH(QString, escaped);
-        QCOMPARE(xmlEscapeDisplayName(display), escaped);
-    }
-
     void infoPlist_namesReadBackThroughLibplist()
     {
         const QString display = QStringLiteral(R"(R&D <Tools> "Beta" 'x' - Café)");
@@ -71,24 +46,40 @@ private Q_SLOTS:
         QCOMPARE(info->value(QStringLiteral("CFBundleDisplayName")).toString(), display);
     }
 
-    void shellEscape_data()
+    // Display names escaped for XML (controls XML forbids dropped), values for a bash
+    // double-quoted string
+    void escape_data()
     {
+        QTest::addColumn<bool>("shell");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("ordinary") << "/Applications/Ñu & Co's App.app"
-                                  << "/Applications/Ñu & Co's App.app";
-        QTest::newRow("command substitution") << "/Applications/$(touch pwned).app"
-                                              << "/Applications/\\$(touch pwned).app";
-        QTest::newRow("backquote") << "a`id`b"
-                                   << "a\\`id\\`b";
-        QTest::newRow("backslash first") << R"(a\$b)"
-                                         << R"(a\\\$b)";
+        const struct
+        {
+            const char *tag;
+            bool shell;
+            const char16_t *value, *escaped;
+        } rows[] = {
+            { "XML: ampersand and angles", false, u"Mail - R&D <2>", u"Mail - R&amp;D &lt;2&gt;" },
+            { "XML: entity text is escaped again", false, u"A &amp; B", u"A &amp;amp; B" },
+            { "XML: forbidden controls dropped", false, u"a\u0001b\u001fc\u007fd", u"abc\u007fd" },
+            { "XML: lone surrogate dropped", false, u"x\xD800y", u"xy" },
+            { "shell: ordinary", true, u"/Applications/Ñu & Co's App.app",
+                u"/Applications/Ñu & Co's App.app" },
+            { "shell: command substitution", true, u"/Applications/$(touch pwned).app",
+                u"/Applications/\\$(touch pwned).app" },
+            { "shell: backquote", true, u"a`id`b", u"a\\`id\\`b" },
+            { "shell: backslash first", true, uR"(a\$b)", uR"(a\\\$b)" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.tag) << row.shell << QString::fromUtf16(row.value)
+                                   << QString::fromUtf16(row.escaped);
     }
-    void shellEscape()
+    void escape()
     {
+        QFETCH(bool, shell);
         QFETCH(QString, value);
         QFETCH(QString, escaped);
-        QCOMPARE(shellEscapeInDoubleQuotes(value), escaped);
+        QCOMPARE(shell ? shellEscapeInDoubleQuotes(value) : xmlEscapeDisplayName(value), escaped);
     }
 
     // Launcher scripts: the exact text for ordinary values, and every placeholder escaped
