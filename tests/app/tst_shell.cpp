@@ -185,21 +185,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("appImage"); // relative, or absolute as given
         QTest::addColumn<QString>("trashed"); // relative; empty: nothing
         const int mac = int(HostPlatform::MacOS), linux = int(HostPlatform::Linux);
-        QTest::newRow("macOS: its own bundle") << mac << "Tandrel.app/Contents/MacOS/Tandrel"
-                                               << ""
-                                               << "Tandrel.app";
-        QTest::newRow("macOS: a bundle that is not Tandrel") << mac << "Other.app/Contents/MacOS/Tandrel"
-                                                             << ""
-                                                             << "";
-        QTest::newRow("Linux: an installed executable") << linux << "bin/tandrel"
-                                                        << ""
-                                                        << "";
-        QTest::newRow("Linux: its AppImage") << linux << "bin/tandrel"
-                                             << "Tandrel.AppImage"
-                                             << "Tandrel.AppImage";
-        QTest::newRow("Linux: a relative AppImage") << linux << "bin/tandrel"
-                                                    << "/relative"
-                                                    << "";
+        QTest::newRow("macOS: its own bundle")
+            << mac << "Tandrel.app/Contents/MacOS/Tandrel" << QStringLiteral("") << "Tandrel.app";
+        QTest::newRow("macOS: a bundle that is not Tandrel")
+            << mac << "Other.app/Contents/MacOS/Tandrel" << QStringLiteral("") << "";
+        QTest::newRow("Linux: an installed executable") << linux << "bin/tandrel" << QStringLiteral("") << "";
+        QTest::newRow("Linux: its AppImage")
+            << linux << "bin/tandrel" << QStringLiteral("Tandrel.AppImage") << "Tandrel.AppImage";
+        QTest::newRow("Linux: a relative AppImage")
+            << linux << "bin/tandrel" << QStringLiteral("/relative") << "";
     }
     void uninstall_ownCopyToTrash()
     {

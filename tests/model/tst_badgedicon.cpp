@@ -42,17 +42,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("letter");
-        QTest::newRow("word") << "work mail"
-                              << "W";
-        QTest::newRow("digit") << "7 days"
-                               << "7";
+        QTest::newRow("word") << "work mail" << QStringLiteral("W");
+        QTest::newRow("digit") << "7 days" << QStringLiteral("7");
         QTest::newRow("combining accent stays with its letter")
             << QStringLiteral("e\u0301cole") << QStringLiteral("E\u0301");
-        QTest::newRow("sharp s by the full mapping") << "ßeta"
-                                                     << "SS";
+        QTest::newRow("sharp s by the full mapping") << "ßeta" << QStringLiteral("SS");
         QTest::newRow("emoji sequence") << QStringLiteral("👩‍💻 dev") << QStringLiteral("👩‍💻");
-        QTest::newRow("leading blank") << " Work"
-                                       << " ";
+        QTest::newRow("leading blank") << " Work" << QStringLiteral(" ");
     }
     void letter()
     {

@@ -72,8 +72,7 @@ private Q_SLOTS:
         QTest::newRow("complete, name ignored")
             << QByteArray(R"({"id":"x","name":"Other","target":"/Applications/Mail.app","mode":"home",)"
                           R"("dataDir":"/d/x","createdAt":"2025-03-14T09:26:53Z"})")
-            << "/Applications/Mail.app"
-            << "/d/x" << moment;
+            << "/Applications/Mail.app" << QStringLiteral("/d/x") << moment;
         QTest::newRow("number as target")
             << QByteArray(R"({"target":42,"dataDir":"/d/x"})") << QString() << "/d/x" << QDateTime();
         QTest::newRow("date only") << QByteArray(R"({"createdAt":"2025-03-14"})") << QString() << QString()

@@ -238,45 +238,36 @@ private Q_SLOTS:
             "HOME=/d/home XDG_CONFIG_HOME=/d/home/.config XDG_DATA_HOME=/d/home/.local/share "
             "XDG_CACHE_HOME=/d/home/.cache XDG_STATE_HOME=/d/home/.local/state GSETTINGS_BACKEND=keyfile ");
         QTest::newRow("Debian's chromium")
-            << "/usr/bin/chromium %U"
-            << "/d" << udd + "/usr/bin/chromium --user-data-dir=/d/profile --class=tandrel-1 %U";
+            << "/usr/bin/chromium %U" << QStringLiteral("/d")
+            << udd + "/usr/bin/chromium --user-data-dir=/d/profile --class=tandrel-1 %U";
         QTest::newRow("Debian's firefox-esr")
-            << "/usr/lib/firefox-esr/firefox-esr %u"
-            << "/d" << gecko + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 %u";
-        QTest::newRow("env prefix: ours after its own") << "env FOO=1 prog %U"
-                                                        << "/d"
-                                                        << "env FOO=1 " + home + "prog %U";
+            << "/usr/lib/firefox-esr/firefox-esr %u" << QStringLiteral("/d")
+            << gecko + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 %u";
+        QTest::newRow("env prefix: ours after its own")
+            << "env FOO=1 prog %U" << QStringLiteral("/d") << "env FOO=1 " + home + "prog %U";
         QTest::newRow("quoted program with spaces")
-            << "\"/opt/My Apps/brave\" --incognito %U"
-            << "/d"
+            << "\"/opt/My Apps/brave\" --incognito %U" << QStringLiteral("/d")
             << udd + "\"/opt/My Apps/brave\" --user-data-dir=/d/profile --class=tandrel-1 --incognito %U";
         QTest::newRow("literal percent")
-            << "vivaldi --zoom=100%% %U"
-            << "/d" << udd + "vivaldi --user-data-dir=/d/profile --class=tandrel-1 --zoom=100%% %U";
-        QTest::newRow("AppImage") << "/home/u/Chat.AppImage %U"
-                                  << "/d"
+            << "vivaldi --zoom=100%% %U" << QStringLiteral("/d")
+            << udd + "vivaldi --user-data-dir=/d/profile --class=tandrel-1 --zoom=100%% %U";
+        QTest::newRow("AppImage") << "/home/u/Chat.AppImage %U" << QStringLiteral("/d")
                                   << "env " + home + "/home/u/Chat.AppImage %U";
         QTest::newRow("field codes in place")
-            << "thunderbird %f %i %c %k"
-            << "/d" << gecko + "thunderbird --profile /d/profile --class tandrel-1 %f %i %c %k";
+            << "thunderbird %f %i %c %k" << QStringLiteral("/d")
+            << gecko + "thunderbird --profile /d/profile --class tandrel-1 %f %i %c %k";
         QTest::newRow("quotes and escapes kept")
-            << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u"
-            << "/d"
+            << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u" << QStringLiteral("/d")
             << gecko + "firefox --profile /d/profile --class tandrel-1 -P \"my own\" \"a \\\"b\\\" \\$c\" %u";
         QTest::newRow("data folder needing quotes")
-            << "chromium %U"
-            << "/h/a b%c"
+            << "chromium %U" << QStringLiteral("/h/a b%c")
             << "env \"BREAKPAD_DUMP_LOCATION=/h/a b%%c/crash\" \"XDG_CACHE_HOME=/h/a b%%c/cache\" chromium "
                "\"--user-data-dir=/h/a b%%c/profile\" --class=tandrel-1 %U";
         QTest::newRow("flatpak run") << "/usr/bin/flatpak run --branch=stable org.example.App %u"
-                                     << "/d"
-                                     << "refused";
-        QTest::newRow("Snap program") << "env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/chat %U"
-                                      << "/d"
-                                      << "refused";
-        QTest::newRow("unbalanced quote") << "\"prog %U"
-                                          << "/d"
-                                          << "unparsable";
+                                     << QStringLiteral("/d") << "refused";
+        QTest::newRow("Snap program")
+            << "env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/chat %U" << QStringLiteral("/d") << "refused";
+        QTest::newRow("unbalanced quote") << "\"prog %U" << QStringLiteral("/d") << "unparsable";
     }
     void instanceExec()
     {

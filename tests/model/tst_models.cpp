@@ -19,12 +19,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("name");
-        QTest::newRow("dots keep all but the last extension") << "/Applications/Big.Tool.app"
-                                                              << "/Applications/Big.Tool.app"
-                                                              << "Big.Tool";
-        QTest::newRow("trailing separator") << "/Applications/Mail.app/"
-                                            << "/Applications/Mail.app"
-                                            << "Mail";
+        QTest::newRow("dots keep all but the last extension")
+            << "/Applications/Big.Tool.app" << QStringLiteral("/Applications/Big.Tool.app") << "Big.Tool";
+        QTest::newRow("trailing separator")
+            << "/Applications/Mail.app/" << QStringLiteral("/Applications/Mail.app") << "Mail";
     }
     void installedApp_nameAndId()
     {

@@ -149,14 +149,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal"); // the road's
         QTest::addColumn<bool>("strategy");
         QTest::addColumn<QString>("expected"); // a word of the message
-        QTest::newRow("blank name") << " \"\" "
-                                    << "" << true << "name";
-        QTest::newRow("the road refuses") << "Work"
-                                          << "Not this one." << false << "Not this one.";
-        QTest::newRow("no strategy without a word why") << "Work"
-                                                        << "" << false << "read";
-        QTest::newRow("a name the road lists already") << "Taken"
-                                                       << "" << true << "already exists";
+        QTest::newRow("blank name") << " \"\" " << QStringLiteral("") << true << "name";
+        QTest::newRow("the road refuses")
+            << "Work" << QStringLiteral("Not this one.") << false << "Not this one.";
+        QTest::newRow("no strategy without a word why") << "Work" << QStringLiteral("") << false << "read";
+        QTest::newRow("a name the road lists already")
+            << "Taken" << QStringLiteral("") << true << "already exists";
     }
     void create_refusedBeforeTheRoadWrites()
     {

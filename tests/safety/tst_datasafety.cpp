@@ -440,16 +440,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("appName");
         QTest::addColumn<QString>("instanceName");
-        QTest::newRow("command substitution") << "$(touch pwned)"
-                                              << "$(touch pwned2)";
-        QTest::newRow("backquotes") << "`touch pwned`"
-                                    << "a `touch pwned2` b";
-        QTest::newRow("quotes") << "Say \"hi\""
-                                << "it's \"mine\"";
-        QTest::newRow("newline in the app's name") << "two\nlines"
-                                                   << "Work";
-        QTest::newRow("emoji") << "Chat 💬"
-                               << "Trabajo 🚀";
+        QTest::newRow("command substitution") << "$(touch pwned)" << QStringLiteral("$(touch pwned2)");
+        QTest::newRow("backquotes") << "`touch pwned`" << QStringLiteral("a `touch pwned2` b");
+        QTest::newRow("quotes") << "Say \"hi\"" << QStringLiteral("it's \"mine\"");
+        QTest::newRow("newline in the app's name") << "two\nlines" << QStringLiteral("Work");
+        QTest::newRow("emoji") << "Chat 💬" << QStringLiteral("Trabajo 🚀");
     }
     void hostileNames_stayText()
     {
