@@ -149,7 +149,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal"); // the road's
         QTest::addColumn<bool>("strategy");
         QTest::addColumn<QString>("expected"); // a word of the message
-        QTest::newRow("blank name") << " \"\" " << QStringLiteral("") << true << "name";
+        QTest::newRow("empty name") << "" << QStringLiteral("") << true << "name";
+        QTest::newRow("quotes and blanks only") << "\" \"" << QStringLiteral("") << true << "name";
+        QTest::newRow("line break inside") << "Wo\nrk" << QStringLiteral("") << true << "control";
+        QTest::newRow("NUL inside") << QString(QStringLiteral("Wo") + QChar(0) + "rk") << QString() << true
+                                    << "control";
+        // "Mail - " and ".app" take 11 bytes of 255: 122 two-byte letters fit, 123 do not.
+        QTest::newRow("too long for a file name")
+            << QString(123, QChar(0xe9)) << QString() << true << "too long";
         QTest::newRow("the road refuses")
             << "Work" << QStringLiteral("Not this one.") << false << "Not this one.";
         QTest::newRow("no strategy without a word why") << "Work" << QStringLiteral("") << false << "read";
