@@ -3,8 +3,8 @@
 // The target bundle carries a realistic 16-to-1024-pixel ICNS, read by the platform's
 // own workspace, whose icon cache is warm as it is after the grid has shown the app.
 #include "formats/Icns.h"
-#include "model/bundle/BundleIcon.h"
 #include "model/Store.h"
+#include "model/bundle/BundleIcon.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
 #include "support/BenchSupport.h"

@@ -4,19 +4,21 @@
 
 namespace tandrel {
 
-QString plainPath(const QUrl &url)
+QString withoutTrailingSeparators(QString path)
 {
-    QString path = url.toLocalFile();
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path;
 }
 
+QString plainPath(const QUrl &url)
+{
+    return withoutTrailingSeparators(url.toLocalFile());
+}
+
 QString baseNameWithoutExtension(const QString &path)
 {
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
+    const QString trimmed = withoutTrailingSeparators(path);
     const QString fileName = trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? fileName.left(dot) : fileName;

@@ -52,6 +52,9 @@ inline size_t qHash(const InstalledApp &app, size_t seed = 0) noexcept
     return qHash(app.url(), seed);
 }
 
+// The path without trailing separators ("/" stays "/").
+QString withoutTrailingSeparators(QString path);
+
 // Plain file-system path of a file URL, without a trailing separator.
 QString plainPath(const QUrl &url);
 

@@ -53,6 +53,22 @@ bool removeReporting(const QString &path, RemovalReport &report)
     }
 }
 
+bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report)
+{
+    const fs::ItemKind kind = fs::itemKind(path);
+    if (kind == fs::ItemKind::Missing)
+        return true;
+    if (kind == fs::ItemKind::Link) {
+        report.leftovers.append({ path, LeftoverReason::Link, {} });
+        return false;
+    }
+    if (!isOurs()) {
+        report.leftovers.append({ path, LeftoverReason::NotMadeByTandrel, {} });
+        return false;
+    }
+    return removeReporting(path, report);
+}
+
 QString RemovalReport::message() const
 {
     if (leftovers.isEmpty())

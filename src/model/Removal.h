@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tandrel {
@@ -49,6 +50,11 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
 // .DS_Store files go, anything else stays and is reported; then the root itself goes when
 // it is left empty or is a link (removed as a link).
 void removeDataRoot(const QString &dataRoot, RemovalReport &report);
+
+// Removes the launcher at the path (a wrapper bundle, a desktop entry) when `isOurs()` says
+// it is Tandrel's; one already gone counts as removed, a link is reported and never
+// followed, anything else stays and is reported. Returns whether nothing is left there.
+bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report);
 
 // Helpers of the removals above, for the roads' own.
 bool removeReporting(const QString &path, RemovalReport &report);

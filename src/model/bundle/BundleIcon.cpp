@@ -11,20 +11,9 @@
 #include <QBuffer>
 
 namespace tandrel {
-namespace {
-
-QString withoutTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
-} // namespace
-
 QImage bundleIcon(const QString &path)
 {
-    const QString bundle = withoutTrailingSlashes(path);
+    const QString bundle = withoutTrailingSeparators(path);
     if (!bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive)
         || fs::itemKind(fs::resolvedPath(bundle)) != fs::ItemKind::Directory)
         return {};

@@ -27,20 +27,15 @@ bool sameFolder(const QString &a, const QString &b)
 bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
     const std::optional<QString> &instanceId, RemovalReport &report)
 {
-    const fs::ItemKind kind = fs::itemKind(wrapperPath);
-    if (kind == fs::ItemKind::Missing)
-        return true;
-    if (kind == fs::ItemKind::Link) {
-        report.leftovers.append({ wrapperPath, LeftoverReason::Link, {} });
-        return false;
-    }
-    const std::optional<QString> carried = wrapperInstanceId(wrapperPath);
-    const bool ours = carried ? (!instanceId || *carried == *instanceId) : isWrapperSkeleton(wrapperPath);
-    if (!ours || !sameFolder(parentOf(wrapperPath), spacesDir) || !hasAppExtension(wrapperPath)) {
-        report.leftovers.append({ wrapperPath, LeftoverReason::NotMadeByTandrel, {} });
-        return false;
-    }
-    return removeReporting(wrapperPath, report);
+    return removeLauncherWhenOurs(
+        wrapperPath,
+        [&] {
+            const std::optional<QString> carried = wrapperInstanceId(wrapperPath);
+            const bool ours
+                = carried ? (!instanceId || *carried == *instanceId) : isWrapperSkeleton(wrapperPath);
+            return ours && sameFolder(parentOf(wrapperPath), spacesDir) && hasAppExtension(wrapperPath);
+        },
+        report);
 }
 
 } // namespace tandrel

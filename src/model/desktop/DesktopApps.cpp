@@ -23,13 +23,6 @@ constexpr int maxEntriesPerFolder = 10000;
 
 const QString ownDesktopId = QStringLiteral("io.tandrel.Tandrel.desktop");
 
-QString withoutTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
 QString environmentPath(const char *variable)
 {
     const QString value = qEnvironmentVariable(variable);
@@ -100,7 +93,7 @@ QStringList desktopApplicationFolders()
         if (!QDir::isAbsolutePath(share))
             return;
         const QString folder
-            = withoutTrailingSlashes(QDir::cleanPath(share)) + QStringLiteral("/applications");
+            = withoutTrailingSeparators(QDir::cleanPath(share)) + QStringLiteral("/applications");
         if (!folders.contains(folder))
             folders << folder;
     };
@@ -153,7 +146,7 @@ QList<DesktopApp> discoverDesktopApps(const QStringList &folders)
     QList<std::pair<QString, QString>> entries; // path, desktop id
     for (const QString &folder : folders) {
         int budget = maxEntriesPerFolder;
-        collectEntries(withoutTrailingSlashes(folder), QString(), 0, entries, budget);
+        collectEntries(withoutTrailingSeparators(folder), QString(), 0, entries, budget);
     }
     QSet<QString> seen;
     QList<DesktopApp> apps;

@@ -273,24 +273,8 @@ QList<DesktopInstanceEntry> scanDesktopInstances(const QString &entriesFolder)
 
 bool removeDesktopInstanceEntry(const QString &path, const QString &entriesFolder, RemovalReport &report)
 {
-    const fs::ItemKind kind = fs::itemKind(path);
-    if (kind == fs::ItemKind::Missing)
-        return true;
-    if (kind == fs::ItemKind::Link) {
-        report.leftovers.append({ path, LeftoverReason::Link, {} });
-        return false;
-    }
-    if (!isDesktopInstanceEntry(path, entriesFolder)) {
-        report.leftovers.append({ path, LeftoverReason::NotMadeByTandrel, {} });
-        return false;
-    }
-    try {
-        fs::removeItem(path);
-    } catch (const FileSystemError &error) {
-        report.leftovers.append({ path, LeftoverReason::Failed, error.errorDescription() });
-        return false;
-    }
-    return true;
+    return removeLauncherWhenOurs(
+        path, [&] { return isDesktopInstanceEntry(path, entriesFolder); }, report);
 }
 
 } // namespace tandrel
