@@ -17,12 +17,11 @@ namespace {
 
 const QLatin1StringView exe("CFBundleExecutable");
 const QLatin1StringView ident("CFBundleIdentifier");
-const QLatin1StringView copyright("NSHumanReadableCopyright");
-const QLatin1StringView types("CFBundleDocumentTypes");
-const QLatin1StringView flag("NSHighResolutionCapable");
-const QLatin1StringView absent("NoSuchKey");
 const QLatin1StringView sandboxKey("com.apple.security.app-sandbox");
-const std::initializer_list<QLatin1StringView> asked { exe, ident, copyright, types, flag, absent };
+// Strings, an array, a Boolean and a key no app has.
+const std::initializer_list<QLatin1StringView> asked { exe, ident,
+    QLatin1StringView("NSHumanReadableCopyright"), QLatin1StringView("CFBundleDocumentTypes"),
+    QLatin1StringView("NSHighResolutionCapable"), QLatin1StringView("NoSuchKey") };
 const QByteArray exeKey("<key>CFBundleExecutable</key>");
 const QByteArray identKey("<key>CFBundleIdentifier</key>");
 
@@ -220,9 +219,8 @@ private Q_SLOTS:
         QFETCH(int, error);
         QTemporaryDir dir;
         const QByteArray small("sixteen bytes ok");
-        for (const auto &[name, bytes] :
-            { std::pair("small", small), std::pair("large", small + 'x'), std::pair("empty", QByteArray()) })
-            QVERIFY(writeFile(dir.filePath(QLatin1String(name)), bytes));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("small")), small));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("large")), small + 'x'));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
         QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
         QByteArray buffer(64, 'z'); // a reused buffer holds what was read, nothing more

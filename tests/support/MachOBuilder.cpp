@@ -1,7 +1,8 @@
 #include "support/MachOBuilder.h"
 
 #include <QFile>
-#include <QtEndian>
+
+#include <array>
 
 namespace tandrel::test {
 namespace {
@@ -24,26 +25,23 @@ public:
         : m_bigEndian(bigEndian)
     {
     }
-    qint64 u32(quint32 value)
-    {
-        const qint64 at = m_bytes.size();
-        m_bytes.resize(at + 4);
-        put32(m_bytes, at, value, m_bigEndian);
-        return at;
-    }
-    qint64 u64(quint64 value)
-    {
-        const qint64 at = m_bytes.size();
-        m_bytes.resize(at + 8);
-        put64(m_bytes, at, value, m_bigEndian);
-        return at;
-    }
+    // Each gives where the value went.
+    qint64 u32(quint32 value) { return add(value); }
+    qint64 u64(quint64 value) { return add(value); }
     void raw(const QByteArray &bytes) { m_bytes.append(bytes); }
     void padTo(qint64 size) { m_bytes.append(size - m_bytes.size(), '\0'); }
     qint64 size() const { return m_bytes.size(); }
     QByteArray &bytes() { return m_bytes; }
 
 private:
+    template <typename T> qint64 add(T value)
+    {
+        const qint64 at = m_bytes.size();
+        m_bytes.resize(at + qint64(sizeof value));
+        put(m_bytes, at, value, m_bigEndian);
+        return at;
+    }
+
     bool m_bigEndian;
     QByteArray m_bytes;
 };
@@ -85,36 +83,17 @@ QByteArray buildSignature(const ThinOptions &options, ThinLayout &layout)
             layout.entitlementsIndexOffset = field;
             layout.entitlementsBlob = offset;
             layout.entitlementsLength = offset + 4;
-            layout.entitlementsEnd = offset + entry.blob.size();
         }
         offset += entry.blob.size();
     }
     for (const Entry &entry : entries)
         w.raw(entry.blob);
-    put32(w.bytes(), layout.superBlobLength, quint32(w.size()), true);
+    put(w.bytes(), layout.superBlobLength, quint32(w.size()), true);
     w.padTo(alignUp(w.size(), 16));
     return w.bytes();
 }
 
 } // namespace
-
-void put32(QByteArray &bytes, qint64 at, quint32 value, bool bigEndian)
-{
-    Q_ASSERT(at >= 0 && at + 4 <= bytes.size());
-    if (bigEndian)
-        qToBigEndian(value, bytes.data() + at);
-    else
-        qToLittleEndian(value, bytes.data() + at);
-}
-
-void put64(QByteArray &bytes, qint64 at, quint64 value, bool bigEndian)
-{
-    Q_ASSERT(at >= 0 && at + 8 <= bytes.size());
-    if (bigEndian)
-        qToBigEndian(value, bytes.data() + at);
-    else
-        qToLittleEndian(value, bytes.data() + at);
-}
 
 QByteArray buildThin(const ThinOptions &options, ThinLayout *layoutOut)
 {
@@ -156,23 +135,20 @@ QByteArray buildThin(const ThinOptions &options, ThinLayout *layoutOut)
         layout.dataoff = w.u32(0);
         layout.datasize = w.u32(0);
     }
-    put32(w.bytes(), layout.sizeofcmds, quint32(w.size() - commandsStart), options.bigEndian);
+    put(w.bytes(), layout.sizeofcmds, quint32(w.size() - commandsStart), options.bigEndian);
 
     if (signedFile) {
         // Some "code" between the load commands and the signature, as in a real file.
         w.padTo(alignUp(w.size(), 16) + 64);
         layout.superBlob = w.size();
         signature = buildSignature(options, layout);
-        for (qint64 *field :
-            { &layout.superBlobLength, &layout.superBlobCount, &layout.entitlementsIndexOffset,
-                &layout.entitlementsBlob, &layout.entitlementsLength, &layout.entitlementsEnd }) {
+        for (qint64 *field : { &layout.superBlobLength, &layout.superBlobCount,
+                 &layout.entitlementsIndexOffset, &layout.entitlementsBlob, &layout.entitlementsLength }) {
             if (*field >= 0)
                 *field += layout.superBlob;
         }
-        layout.dataoffValue = layout.superBlob;
-        layout.datasizeValue = signature.size();
-        put32(w.bytes(), layout.dataoff, quint32(layout.dataoffValue), options.bigEndian);
-        put32(w.bytes(), layout.datasize, quint32(layout.datasizeValue), options.bigEndian);
+        put(w.bytes(), layout.dataoff, quint32(layout.superBlob), options.bigEndian);
+        put(w.bytes(), layout.datasize, quint32(signature.size()), options.bigEndian);
         w.raw(signature);
     } else {
         w.padTo(alignUp(w.size(), 16) + 64);
@@ -182,33 +158,27 @@ QByteArray buildThin(const ThinOptions &options, ThinLayout *layoutOut)
     return w.bytes();
 }
 
-QByteArray buildFat(const QList<FatSlice> &slices, const FatOptions &options, FatLayout *layoutOut)
+QByteArray buildFat(const QList<FatSlice> &slices, const FatOptions &options)
 {
-    FatLayout layout;
     const qint64 alignment = qint64(1) << options.alignPower;
     Writer w(!options.littleEndian);
     w.u32(options.is64 ? 0xcafebabf : 0xcafebabe);
     w.u32(quint32(slices.size()));
-    qint64 offset = alignUp(8 + slices.size() * (options.is64 ? 32 : 20), alignment);
+    QList<qint64> offsets { alignUp(8 + slices.size() * (options.is64 ? 32 : 20), alignment) };
     for (const FatSlice &slice : slices) {
         w.u32(slice.cpuType);
         w.u32(slice.cpuType == cpuX86_64 || slice.cpuType == cpuI386 ? 3 : 0);
-        layout.sliceOffsets.append(offset);
-        layout.sliceSizes.append(slice.bytes.size());
-        layout.archOffsetFields.append(options.is64 ? w.u64(quint64(offset)) : w.u32(quint32(offset)));
-        layout.archSizeFields.append(
-            options.is64 ? w.u64(quint64(slice.bytes.size())) : w.u32(quint32(slice.bytes.size())));
+        options.is64 ? w.u64(quint64(offsets.last())) : w.u32(quint32(offsets.last()));
+        options.is64 ? w.u64(quint64(slice.bytes.size())) : w.u32(quint32(slice.bytes.size()));
         w.u32(quint32(options.alignPower));
         if (options.is64)
             w.u32(0); // reserved
-        offset = alignUp(offset + slice.bytes.size(), alignment);
+        offsets.append(alignUp(offsets.last() + slice.bytes.size(), alignment));
     }
     for (int i = 0; i < slices.size(); ++i) {
-        w.padTo(layout.sliceOffsets[i]);
+        w.padTo(offsets[i]);
         w.raw(slices[i].bytes);
     }
-    if (layoutOut)
-        *layoutOut = layout;
     return w.bytes();
 }
 
@@ -233,7 +203,7 @@ bool writeSparseFat(const QString &path, const QList<ThinOptions> &thins, qint64
         const QByteArray signature = bytes.mid(layout.superBlob);
         const qint64 signatureOffset = (region - signature.size()) / 16 * 16;
         bytes.truncate(layout.superBlob);
-        put32(bytes, layout.dataoff, quint32(signatureOffset), options.bigEndian);
+        put(bytes, layout.dataoff, quint32(signatureOffset), options.bigEndian);
         heads.append(bytes);
         signatures.append(signature);
         signatureOffsets.append(signatureOffset);
@@ -270,26 +240,9 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QByteArray entitlementsXml(SandboxValue sandbox)
 {
-    QByteArray value;
-    switch (sandbox) {
-    case SandboxValue::True:
-        value = "<true/>";
-        break;
-    case SandboxValue::False:
-        value = "<false/>";
-        break;
-    case SandboxValue::IntegerZero:
-        value = "<integer>0</integer>";
-        break;
-    case SandboxValue::IntegerOne:
-        value = "<integer>1</integer>";
-        break;
-    case SandboxValue::StringTrue:
-        value = "<string>true</string>";
-        break;
-    case SandboxValue::Absent:
-        break;
-    }
+    // In the order of SandboxValue.
+    const QByteArray value = std::array { "<true/>", "<false/>", "<integer>0</integer>",
+        "<integer>1</integer>", "<string>true</string>", "" }[size_t(sandbox)];
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QtEndian>
 
 namespace tandrel::test {
 
@@ -47,9 +48,6 @@ struct ThinLayout
     qint64 entitlementsIndexOffset = -1; // offset field of the index entry of slot 5
     qint64 entitlementsBlob = -1; // magic, then length
     qint64 entitlementsLength = -1;
-    qint64 entitlementsEnd = -1;
-    qint64 dataoffValue = 0;
-    qint64 datasizeValue = 0;
 };
 
 QByteArray buildThin(const ThinOptions &options, ThinLayout *layout = nullptr);
@@ -67,21 +65,14 @@ struct FatOptions
     int alignPower = 12; // slices start at multiples of 2^alignPower
 };
 
-// Where each slice is, and where each fat_arch entry's offset and size fields are.
-struct FatLayout
+QByteArray buildFat(const QList<FatSlice> &slices, const FatOptions &options = {});
+
+// Overwrites a field (quint32 or quint64) in place.
+template <typename T> void put(QByteArray &bytes, qint64 at, T value, bool bigEndian)
 {
-    QList<qint64> sliceOffsets;
-    QList<qint64> sliceSizes;
-    QList<qint64> archOffsetFields;
-    QList<qint64> archSizeFields;
-};
-
-QByteArray buildFat(
-    const QList<FatSlice> &slices, const FatOptions &options = {}, FatLayout *layout = nullptr);
-
-// Overwrites a field in place.
-void put32(QByteArray &bytes, qint64 at, quint32 value, bool bigEndian);
-void put64(QByteArray &bytes, qint64 at, quint64 value, bool bigEndian);
+    Q_ASSERT(at >= 0 && at + qint64(sizeof value) <= bytes.size());
+    bigEndian ? qToBigEndian(value, bytes.data() + at) : qToLittleEndian(value, bytes.data() + at);
+}
 
 // Writes a fat file of exactly `totalSize` bytes whose slices are mostly holes:
 // each slice holds its header and load commands at the start and its signature at
