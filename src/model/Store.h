@@ -37,7 +37,7 @@ public:
     enum class Start { Refresh, Idle };
 
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones);
-    // without it, "/Applications" and then "<home>/Applications", with home asked at each use.
+    // without it, every road's default folders (defaultApplicationFolders), asked at each use.
     explicit Store(std::optional<QStringList> applicationFolders = std::nullopt, QObject *parent = nullptr,
         Start start = Start::Refresh);
 
