@@ -36,7 +36,7 @@ struct UninstallPlace
 {
     enum class Holds { Instances, Data };
     Holds holds = Holds::Instances;
-    QString path; // absolute; may end in a file-name pattern ("…/tandrel-*.desktop")
+    QString path; // absolute; may end in a file-name pattern, as in …/tandrel-*.desktop
 };
 
 // One kind of app and its instances: application bundles (every platform) or the desktop
