@@ -82,6 +82,7 @@ const Program programs[] = {
     { "Electron behind a link", "usr/bin/chat", "usr/lib/chat/chat", "usr/lib/chat/resources/app.asar",
         "udd" },
     { "versioned system Electron", "usr/bin/electron25", "", "", "udd" },
+    { "Gecko wins over Electron's files", "opt/Odd/firefox", "", "opt/Odd/resources/app.asar", "gecko" },
     { "AppImage", "Apps/Chat.AppImage", "", "Apps/resources/app.asar", "home" },
     { "other app", "usr/bin/gedit", "", "", "home" },
     { "Home mode on Chromium", "usr/bin/chromium", "", "", "home", true },
