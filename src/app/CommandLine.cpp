@@ -303,6 +303,14 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
 {
     if (command == QLatin1String("apps"))
         return apps(parser);
+    // Scripts run several at once: wait for the others, and say so when it takes a while.
+    Store::setPatience(std::chrono::minutes(2), [] {
+        write(stderr,
+            QStringLiteral("tandrel: ")
+                + tandrel::tr(QStringLiteral("esperando a que termine otro proceso de Tandrel…"),
+                    QStringLiteral("waiting for another Tandrel process to finish…"))
+                + QLatin1Char('\n'));
+    });
     Store store(std::nullopt, nullptr, Store::Start::Idle);
     Store::spacesDir(); // a clear error when there is no home to work in
     store.scanSpaces();

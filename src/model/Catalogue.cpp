@@ -1,18 +1,103 @@
 #include "model/Store.h"
 
+#include "model/FaultPoint.h"
+#include "model/InstanceId.h"
 #include "model/NameOrder.h"
+#include "model/OperationLock.h"
 #include "model/Roads.h"
+#include "model/Staging.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
 
 namespace tandrel {
+namespace {
 
-void Store::scanSpaces()
+struct Patience
+{
+    std::chrono::milliseconds wait { 3000 };
+    std::function<void()> waiting;
+};
+
+Patience &patienceSetting()
+{
+    static Patience setting;
+    return setting;
+}
+
+QList<SpaceInfo> everyInstance()
 {
     QList<SpaceInfo> spaces;
     for (const Road *road : roads())
         spaces.append(road->scanInstances());
+    return spaces;
+}
+
+void keptWithInstance(const SpaceInfo &space, RemovalReport &report)
+{
+    if (space.dataDir && fs::itemKind(*space.dataDir) != fs::ItemKind::Missing)
+        report.leftovers.append({ *space.dataDir, LeftoverReason::KeptWithInstance, {} });
+}
+
+// Under the lock. The instance is looked up again: another Tandrel may have deleted it.
+void deleteLocked(const SpaceInfo &asked, RemovalReport &report)
+{
+    const QList<SpaceInfo> all = everyInstance();
+    const auto current = std::find_if(
+        all.cbegin(), all.cend(), [&asked](const SpaceInfo &space) { return space.url == asked.url; });
+    if (current == all.cend()) {
+        // Gone meanwhile is done; anything else there is not an instance Tandrel lists.
+        const fs::ItemKind kind = fs::itemKind(asked.id());
+        if (kind != fs::ItemKind::Missing)
+            report.leftovers.append({ asked.id(),
+                kind == fs::ItemKind::Link ? LeftoverReason::Link : LeftoverReason::NotMadeByTandrel, {} });
+        return;
+    }
+    const SpaceInfo &space = *current;
+    const Road &road = roadFor(space.id());
+    // An id belongs to one launcher. A second one carrying it (a copied wrapper, an entry
+    // made by hand) means neither may take the data with it.
+    const auto carriers = space.instanceId
+        ? std::count_if(all.cbegin(), all.cend(),
+            [&space](const SpaceInfo &other) { return other.instanceId == space.instanceId; })
+        : 0;
+    const QString staged = stagedPath(space.id().left(space.id().lastIndexOf(QLatin1Char('/'))),
+        space.instanceId.value_or(newInstanceId()), Stage::Gone);
+    if (!road.withdrawLauncher(space, staged, report)) {
+        keptWithInstance(space, report);
+        return;
+    }
+    faultPoint("delete-withdrawn");
+    if (space.dataDir) {
+        if (carriers == 1)
+            removeDataFolder(*space.dataDir, space.instanceId, road.dataRoots(), report);
+        else if (fs::itemKind(*space.dataDir) != fs::ItemKind::Missing)
+            report.leftovers.append({ *space.dataDir, LeftoverReason::NotItsDataFolder, {} });
+    }
+    if (fs::itemKind(staged) != fs::ItemKind::Missing)
+        removeReporting(staged, report);
+}
+
+} // namespace
+
+void Store::setPatience(std::chrono::milliseconds patience, std::function<void()> waiting)
+{
+    patienceSetting() = { patience, std::move(waiting) };
+}
+
+std::chrono::milliseconds Store::patience()
+{
+    return patienceSetting().wait;
+}
+
+std::function<void()> Store::lockWaiting()
+{
+    return patienceSetting().waiting;
+}
+
+void Store::scanSpaces()
+{
+    QList<SpaceInfo> spaces = everyInstance();
     sortByName(spaces, [](const SpaceInfo &space) { return space.name; });
     setSpaces(std::move(spaces));
 }
@@ -20,17 +105,16 @@ void Store::scanSpaces()
 RemovalReport Store::deleteSpace(const SpaceInfo &space)
 {
     RemovalReport report;
-    const Road &road = roadFor(space.id());
     try {
-        const bool launcherGone = road.removeLauncher(space, report);
-        if (space.dataDir) {
-            if (launcherGone)
-                removeDataFolder(*space.dataDir, space.instanceId, road.dataRoots(), report);
-            else if (fs::itemKind(*space.dataDir) != fs::ItemKind::Missing)
-                report.leftovers.append({ *space.dataDir, LeftoverReason::KeptWithInstance, {} });
-        }
+        const OperationLock lock(patience(), lockWaiting());
+        recoverInterrupted();
+        deleteLocked(space, report);
     } catch (const TandrelError &error) {
         report.leftovers.append({ space.id(), LeftoverReason::Failed, error.errorDescription() });
+        keptWithInstance(space, report);
+    } catch (const FileSystemError &error) {
+        report.leftovers.append({ space.id(), LeftoverReason::Failed, error.errorDescription() });
+        keptWithInstance(space, report);
     }
     scanSpaces();
     return report;
@@ -57,8 +141,16 @@ QList<UninstallPlace> Store::uninstallPlaces()
 RemovalReport Store::removeEverything()
 {
     RemovalReport report;
-    for (const Road *road : roads())
-        road->removeAll(report);
+    try {
+        const OperationLock lock(patience(), lockWaiting());
+        recoverInterrupted();
+        for (const Road *road : roads())
+            road->removeAll(report);
+    } catch (const TandrelError &error) {
+        report.leftovers.append({ home(), LeftoverReason::Failed, error.errorDescription() });
+    } catch (const FileSystemError &error) {
+        report.leftovers.append({ home(), LeftoverReason::Failed, error.errorDescription() });
+    }
     return report;
 }
 

@@ -7,5 +7,9 @@ namespace tandrel {
 // The refusals both roads of creation give, in the language in force.
 TandrelError unreadableAppError();
 TandrelError existingNameError();
+// Where Tandrel must write into a folder and finds a file, or a link to nothing.
+TandrelError notAFolderError(const QString &path, bool danglingLink);
+// Makes the folder and its missing parents; one that is in the way is refused by name.
+void requireFolder(const QString &path);
 
 } // namespace tandrel

@@ -1,7 +1,9 @@
 #include "model/Removal.h"
 
 #include "l10n/Tr.h"
+#include "model/FaultPoint.h"
 #include "model/InstanceId.h"
+#include "model/Staging.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -53,7 +55,8 @@ bool removeReporting(const QString &path, RemovalReport &report)
     }
 }
 
-bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report)
+bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report,
+    const QString &withdrawTo)
 {
     const fs::ItemKind kind = fs::itemKind(path);
     if (kind == fs::ItemKind::Missing)
@@ -66,7 +69,15 @@ bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &is
         report.leftovers.append({ path, LeftoverReason::NotMadeByTandrel, {} });
         return false;
     }
-    return removeReporting(path, report);
+    if (withdrawTo.isEmpty())
+        return removeReporting(path, report);
+    try {
+        fs::renameItem(path, withdrawTo);
+        return true;
+    } catch (const FileSystemError &error) {
+        report.leftovers.append({ path, LeftoverReason::Failed, error.errorDescription() });
+        return false;
+    }
 }
 
 QString RemovalReport::message() const
@@ -105,9 +116,19 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
     switch (fs::itemKind(folder)) {
     case fs::ItemKind::Missing:
         return;
-    case fs::ItemKind::Directory:
-        removeReporting(folder, report);
+    case fs::ItemKind::Directory: {
+        // Out of its name first: a removal cut short leaves a folder recovery recognises.
+        const QString gone = stagedPath(realRoot, *instanceId, Stage::Gone);
+        try {
+            fs::renameItem(folder, gone);
+        } catch (const FileSystemError &error) {
+            report.leftovers.append({ folder, LeftoverReason::Failed, error.errorDescription() });
+            return;
+        }
+        faultPoint("delete-data-renamed");
+        removeReporting(gone, report);
         return;
+    }
     case fs::ItemKind::Link:
         report.leftovers.append({ recordedDataDir, LeftoverReason::Link, {} });
         return;
@@ -153,6 +174,8 @@ void removeDataRoot(const QString &dataRoot, RemovalReport &report)
         if (isFinderMetadata(entry))
             removeReporting(entry, report);
         else if (kind == fs::ItemKind::Directory && isInstanceId(fileNameOf(entry)))
+            removeReporting(entry, report);
+        else if (isStagedName(fileNameOf(entry)))
             removeReporting(entry, report);
         else
             report.leftovers.append({ entry,

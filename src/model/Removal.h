@@ -52,9 +52,11 @@ void removeDataFolder(const QString &recordedDataDir, const std::optional<QStrin
 void removeDataRoot(const QString &dataRoot, RemovalReport &report);
 
 // Removes the launcher at the path (a wrapper bundle, a desktop entry) when `isOurs()` says
-// it is Tandrel's; one already gone counts as removed, a link is reported and never
-// followed, anything else stays and is reported. Returns whether nothing is left there.
-bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report);
+// it is Tandrel's, or with `withdrawTo` renames it there instead; one already gone counts
+// as removed, a link is reported and never followed, anything else stays and is reported.
+// Returns whether nothing is left there.
+bool removeLauncherWhenOurs(const QString &path, const std::function<bool()> &isOurs, RemovalReport &report,
+    const QString &withdrawTo = {});
 
 // Helpers of the removals above, for the roads' own.
 bool removeReporting(const QString &path, RemovalReport &report);

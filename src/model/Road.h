@@ -82,22 +82,33 @@ public:
     // first, then any an earlier release used.
     virtual QStringList dataRoots() const { return { dataRoot() }; }
 
-    // Writes the instance the record describes: its launcher (a wrapper bundle, a desktop
-    // entry), the record and its data folder, record.dataDir. Refuses with TandrelError
-    // when the name is taken; file-system failures throw FileSystemError. Returns the
-    // launcher's path. Main thread.
-    virtual QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const = 0;
+    // The folder holding this road's launchers. Throws TandrelError without a home.
+    virtual QString instancesFolder() const = 0;
+    // Where the launcher of the instance the record describes goes, in instancesFolder().
+    virtual QString launcherPath(const InstalledApp &target, const SpaceRecord &record) const = 0;
+    // Writes the instance the record describes under temporary names: its launcher (a
+    // wrapper bundle, a desktop entry) at stagedLauncher, its data folder with everything
+    // it starts with at stagedData. What they say names the final places (launcherPath(),
+    // record.dataDir), where the Store then puts them. Refusals throw TandrelError,
+    // file-system failures FileSystemError; the Store removes what was staged. Any thread.
+    virtual void writeInstance(const InstalledApp &target, const SpaceRecord &record,
+        const QString &stagedLauncher, const QString &stagedData) const = 0;
     // What follows the writing and may take long (signing a bundle), off the main thread;
     // never fails.
     virtual void finishInstance(const QString &launcher) const = 0;
     // The instances whose launchers this road wrote, in any order. Never fails.
     virtual QList<SpaceInfo> scanInstances() const = 0;
-    // Removes the instance's launcher when it is Tandrel's (never through a link); true
-    // when nothing is left at its path. What stays is reported.
-    virtual bool removeLauncher(const SpaceInfo &space, RemovalReport &report) const = 0;
+    // The instance id the launcher at the path carries (whatever its file name), if any.
+    virtual std::optional<QString> carriedId(const QString &launcher) const = 0;
+    // Takes the instance's launcher out of the listing by renaming it to `staged`, in its
+    // own folder, when it is Tandrel's (never through a link). True when nothing is left at
+    // the launcher's path (one already gone included); what stays is reported.
+    virtual bool withdrawLauncher(
+        const SpaceInfo &space, const QString &staged, RemovalReport &report) const = 0;
     // Everything of this road that Tandrel made, for uninstalling.
     virtual void removeAll(RemovalReport &report) const = 0;
-    // Starts the instance and returns at once. Main thread.
+    // Starts the instance and returns at once; throws TandrelError when it cannot be
+    // started. Main thread.
     virtual void launch(const SpaceInfo &space) const = 0;
 
     // The places uninstalling empties, as the confirmation names them.

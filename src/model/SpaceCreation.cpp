@@ -1,19 +1,56 @@
 #include "model/Store.h"
 
+#include "model/FaultPoint.h"
 #include "model/InstanceId.h"
 #include "model/InstanceName.h"
+#include "model/OperationLock.h"
 #include "model/Refusals.h"
 #include "model/Roads.h"
 #include "model/SpaceRecord.h"
+#include "model/Staging.h"
 #include "model/TandrelError.h"
+#include "platform/FileSystem.h"
 
 #include <QDateTime>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace tandrel {
+namespace {
 
-QString Store::writeSpace(
+QString displayNameOf(const InstalledApp &target, const SpaceRecord &record)
+{
+    return target.name() + QStringLiteral(" - ") + record.name;
+}
+
+void checkNameFree(const Road &road, const QString &displayName)
+{
+    for (const SpaceInfo &space : road.scanInstances()) {
+        if (space.name == displayName)
+            throw existingNameError();
+    }
+}
+
+void discard(const QString &path)
+{
+    try {
+        if (fs::itemKind(path) != fs::ItemKind::Missing)
+            fs::removeItem(path);
+    } catch (const FileSystemError &) {
+        // Staged under a name recovery recognises: the next operation removes it.
+    }
+}
+
+// A creation's result, carried from the background to the main thread.
+struct Outcome
+{
+    QString launcher;
+    QString error;
+};
+
+} // namespace
+
+SpaceRecord Store::planSpace(
     const InstalledApp &target, const QString &name, Mode mode, std::optional<LaunchStrategy> forced)
 {
     const QString instanceName = cleanedInstanceName(name);
@@ -25,11 +62,6 @@ QString Store::writeSpace(
         throw TandrelError::msg(facts.refusal);
     if (!facts.strategy)
         throw unreadableAppError();
-    const QString displayName = target.name() + QStringLiteral(" - ") + instanceName;
-    for (const SpaceInfo &space : road.scanInstances()) {
-        if (space.name == displayName)
-            throw existingNameError();
-    }
 
     SpaceRecord record;
     record.id = newInstanceId();
@@ -38,12 +70,49 @@ QString Store::writeSpace(
     record.mode = forced.value_or(*facts.strategy);
     record.dataDir = road.dataRoot() + QLatin1Char('/') + record.id;
     record.createdAt = QDateTime::currentDateTimeUtc();
-    return road.writeInstance(target, record);
+    checkNameFree(road, displayNameOf(target, record));
+    return record;
+}
+
+QString Store::buildSpace(
+    const InstalledApp &target, const SpaceRecord &record, std::chrono::milliseconds patience)
+{
+    const Road &road = roadFor(target.id());
+    const OperationLock lock(patience, lockWaiting());
+    recoverInterrupted();
+    checkNameFree(road, displayNameOf(target, record)); // another process may have taken it meanwhile
+
+    const QString launcher = road.launcherPath(target, record);
+    requireFolder(road.instancesFolder());
+    const QString stagedLauncher = stagedPath(road.instancesFolder(), record.id, Stage::New);
+    const QString dataRoot = record.dataDir.left(record.dataDir.lastIndexOf(QLatin1Char('/')));
+    requireFolder(dataRoot);
+    const QString stagedData = stagedPath(dataRoot, record.id, Stage::New);
+    try {
+        road.writeInstance(target, record, stagedLauncher, stagedData);
+        faultPoint("create-written");
+        // The one step that makes the instance appear; it fails when the name is taken.
+        if (!fs::renameNoReplace(stagedLauncher, launcher))
+            throw existingNameError();
+    } catch (...) {
+        discard(stagedLauncher);
+        discard(stagedData);
+        throw;
+    }
+    faultPoint("create-placed");
+    try {
+        fs::renameItem(stagedData, record.dataDir);
+    } catch (...) {
+        discard(launcher);
+        discard(stagedData);
+        throw;
+    }
+    return launcher;
 }
 
 QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mode)
 {
-    const QString launcher = writeSpace(target, name, mode);
+    const QString launcher = buildSpace(target, planSpace(target, name, mode), patience());
     roadFor(target.id()).finishInstance(launcher);
     scanSpaces();
     return QUrl::fromLocalFile(launcher);
@@ -51,7 +120,7 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, Mode mo
 
 QUrl Store::createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy)
 {
-    const QString launcher = writeSpace(target, name, Mode::Auto, strategy);
+    const QString launcher = buildSpace(target, planSpace(target, name, Mode::Auto, strategy), patience());
     roadFor(target.id()).finishInstance(launcher);
     scanSpaces();
     return QUrl::fromLocalFile(launcher);
@@ -59,17 +128,35 @@ QUrl Store::createSpace(const InstalledApp &target, const QString &name, LaunchS
 
 QUrl Store::beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode)
 {
-    const QString launcher = writeSpace(target, name, mode);
-    const QUrl url = QUrl::fromLocalFile(launcher);
+    const SpaceRecord record = planSpace(target, name, mode);
+    const QUrl url = QUrl::fromLocalFile(roadFor(target.id()).launcherPath(target, record));
     // The watcher goes with the Store: a Store closed meanwhile is not touched.
-    auto *watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher, url] {
+    auto *watcher = new QFutureWatcher<Outcome>(this);
+    connect(watcher, &QFutureWatcher<Outcome>::finished, this, [this, watcher, url] {
+        const Outcome outcome = watcher->result();
         watcher->deleteLater();
         scanSpaces();
-        Q_EMIT spaceCreated(url);
+        if (outcome.error.isEmpty())
+            Q_EMIT spaceCreated(url);
+        else
+            Q_EMIT spaceCreationFailed(url, outcome.error);
     });
-    watcher->setFuture(
-        QtConcurrent::run([road = &roadFor(target.id()), launcher] { road->finishInstance(launcher); }));
+    // Writing, its icon and the signing tools all run away from the window, which may also
+    // wait here for another Tandrel's operation.
+    watcher->setFuture(QtConcurrent::run([target, record] {
+        Outcome outcome;
+        try {
+            outcome.launcher = buildSpace(target, record, std::max(patience(), backgroundPatience));
+            roadFor(target.id()).finishInstance(outcome.launcher);
+        } catch (const TandrelError &error) {
+            outcome.error = error.errorDescription();
+        } catch (const FileSystemError &error) {
+            outcome.error = error.errorDescription();
+        } catch (const std::exception &error) {
+            outcome.error = QString::fromUtf8(error.what());
+        }
+        return outcome;
+    }));
     return url;
 }
 

@@ -6,6 +6,7 @@
 #include "model/Removal.h"
 #include "model/Road.h"
 #include "model/SpaceInfo.h"
+#include "model/SpaceRecord.h"
 
 #include <QColor>
 #include <QList>
@@ -15,6 +16,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -79,15 +81,17 @@ public:
     void revealSpace(const SpaceInfo &space);
 
     // Writes a new instance of target, signs it where its road signs, rescans and returns
-    // the launcher's URL. Refusals throw TandrelError; file-system failures throw
-    // FileSystemError and leave what was written. Blocks while the signing tools run.
+    // the launcher's URL. All or nothing: the instance is built under temporary names and
+    // its launcher put in place in one step that fails when the name is taken; a failure
+    // removes what was written. Refusals throw TandrelError; file-system failures throw
+    // FileSystemError. Blocks while the signing tools run.
     QUrl createSpace(const InstalledApp &target, const QString &name, Mode mode);
     // The same with the launch strategy chosen by the caller (the command line's --mode).
     QUrl createSpace(const InstalledApp &target, const QString &name, LaunchStrategy strategy);
-    // The same, with the signing tools run in the background so the window keeps
-    // answering: refusals and file-system failures are thrown at once, and the launcher's
-    // URL is returned; spaceCreated(launcher) follows on the main thread once it is signed
-    // and the instances are rescanned.
+    // The same in the background, so the window keeps answering: the refusals found without
+    // writing are thrown at once and the launcher's URL to be is returned; once the instance
+    // is written, signed and the instances rescanned, spaceCreated(launcher) follows on the
+    // main thread, or spaceCreationFailed(launcher, message) with what went wrong.
     QUrl beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode);
 
     // The badge colour for an instance name; stable within one run.
@@ -117,17 +121,35 @@ public:
     static QList<UninstallPlace> uninstallPlaces();
     static RemovalReport removeEverything();
 
+    // How long create, delete and uninstall wait for another Tandrel's operation (see
+    // OperationLock) before giving up with a message, and what is called once a wait passes
+    // a few seconds. The window's default is short, as it waits on its main thread; the
+    // command line waits longer and says that it waits. Creating from the window waits at
+    // least backgroundPatience.
+    static void setPatience(std::chrono::milliseconds patience, std::function<void()> waiting = {});
+    static constexpr std::chrono::milliseconds backgroundPatience { 60000 };
+
 Q_SIGNALS:
     void appsChanged();
     void spacesChanged();
     void sandboxedPathsChanged();
     void spaceCreated(const QUrl &wrapper);
+    void spaceCreationFailed(const QUrl &wrapper, const QString &message);
 
 private:
-    // The shared steps and the road's writing: refusals and file-system errors are thrown.
-    // Returns the launcher's path.
-    QString writeSpace(const InstalledApp &target, const QString &name, Mode mode,
+    // The shared steps that write nothing: the name's and the road's refusals, the id and
+    // the record.
+    static SpaceRecord planSpace(const InstalledApp &target, const QString &name, Mode mode,
         std::optional<LaunchStrategy> forced = std::nullopt);
+    // Under the operation lock: the road writes the instance under temporary names, which
+    // are then put in place. Returns the launcher's path. Any thread.
+    static QString buildSpace(
+        const InstalledApp &target, const SpaceRecord &record, std::chrono::milliseconds patience);
+    // Under the lock, before an operation: finishes or removes what an interrupted one left
+    // (Staging.h). Never fails.
+    static void recoverInterrupted();
+    static std::chrono::milliseconds patience();
+    static std::function<void()> lockWaiting();
     void setApps(QList<InstalledApp> apps);
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +36,13 @@ namespace stdfs = std::filesystem;
 [[noreturn]] void throwErrno(int error)
 {
     throwCode(std::error_code(error, std::generic_category()));
+}
+
+// The system's description after the path it concerns, so a message names both.
+[[noreturn]] void throwAt(const QString &path, int error)
+{
+    throw FileSystemError(path + QStringLiteral(": ")
+        + QString::fromLocal8Bit(std::error_code(error, std::generic_category()).message()));
 }
 
 QByteArray nativePath(const QString &path)
@@ -104,7 +112,11 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 std::optional<QString> homeDirectory()
 {
-    const QString home = QDir::cleanPath(qEnvironmentVariable("HOME"));
+    // A HOME that is not text in the system's encoding would turn into another path.
+    const QByteArray raw = qgetenv("HOME");
+    if (QFile::encodeName(QFile::decodeName(raw)) != raw)
+        return std::nullopt;
+    const QString home = QDir::cleanPath(QFile::decodeName(raw));
     if (home.isEmpty() || home == QLatin1String(".") || !home.startsWith(QLatin1Char('/'))
         || home == QLatin1String("/"))
         return std::nullopt;
@@ -170,8 +182,18 @@ void createDirectory(const QString &folder)
 {
     std::error_code code;
     stdfs::create_directories(stdPath(folder), code);
-    if (code)
-        throwCode(code);
+    if (!code)
+        return;
+    // Name the part of the path that is in the way rather than the folder asked for.
+    QString blocker = QDir::cleanPath(folder);
+    while (blocker.size() > 1 && itemKind(blocker) == ItemKind::Missing)
+        blocker = blocker.left(qMax<qsizetype>(blocker.lastIndexOf(QLatin1Char('/')), 1));
+    struct stat info = {};
+    if (::stat(nativePath(blocker).constData(), &info) != 0)
+        throwAt(blocker, errno); // a link to nothing
+    if (!S_ISDIR(info.st_mode))
+        throwAt(blocker, ENOTDIR);
+    throwAt(folder, code.value());
 }
 
 void setPosixPermissions(const QString &path, int mode)
@@ -287,14 +309,14 @@ void writeTextAtomically(const QString &path, const QString &text)
             + QByteArray::number(QRandomGenerator::global()->generate());
         fd = openRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd < 0 && errno != EEXIST)
-            throwErrno(errno);
+            throwAt(path, errno);
     }
     if (fd < 0)
-        throwErrno(EEXIST);
+        throwAt(path, EEXIST);
     Descriptor descriptor(fd);
-    const auto fail = [&temporary](int error) {
+    const auto fail = [&temporary, &path](int error) {
         ::unlink(temporary.constData());
-        throwErrno(error);
+        throwAt(path, error);
     };
     const QByteArray utf8 = text.toUtf8();
     if (!writeAll(fd, utf8) || ::fsync(fd) != 0)
@@ -309,12 +331,53 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 {
     const int fd = openRetrying(nativePath(path), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0)
-        throwErrno(errno);
+        throwAt(path, errno);
     Descriptor descriptor(fd);
     if (!writeAll(fd, bytes))
-        throwErrno(errno);
+        throwAt(path, errno);
     if (descriptor.release() != 0)
-        throwErrno(errno);
+        throwAt(path, errno);
+}
+
+void renameItem(const QString &from, const QString &to)
+{
+    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+        throwAt(to, errno);
+}
+
+bool renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = nativePath(from);
+    const QByteArray target = nativePath(to);
+#if defined(Q_OS_DARWIN)
+    if (::renamex_np(source.constData(), target.constData(), RENAME_EXCL) == 0)
+        return true;
+#else
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+#endif
+    if (errno == EEXIST)
+        return false;
+    if (errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
+        throwAt(to, errno);
+    // A file system without the exclusive rename: a hard link is exclusive for files;
+    // folders are checked first, which the operation lock makes safe between Tandrels.
+    struct stat info = {};
+    if (::lstat(source.constData(), &info) != 0)
+        throwAt(from, errno);
+    if (!S_ISDIR(info.st_mode)) {
+        if (::link(source.constData(), target.constData()) != 0) {
+            if (errno == EEXIST)
+                return false;
+            throwAt(to, errno);
+        }
+        ::unlink(source.constData());
+        return true;
+    }
+    if (fileExists(to))
+        return false;
+    renameItem(from, to);
+    return true;
 }
 
 } // namespace fs

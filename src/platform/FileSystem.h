@@ -24,11 +24,13 @@ private:
 };
 
 // Synchronous file services. Paths are plain absolute paths. Failures throw
-// FileSystemError unless the function says otherwise.
+// FileSystemError unless the function says otherwise; the creating, writing and renaming
+// ones name the path before the system's description.
 namespace fs {
 
 // The user's home folder from HOME: absolute, cleaned, never the file-system root.
-// Nothing when HOME is unset, empty, relative or "/": callers must not guess a home.
+// Nothing when HOME is unset, empty, relative, "/" or not text in the system's encoding:
+// callers must not guess a home.
 std::optional<QString> homeDirectory();
 
 // What is at a path, without following a final symbolic link.
@@ -66,6 +68,12 @@ QByteArray readFile(const QString &path, qint64 maxSize);
 void writeTextAtomically(const QString &path, const QString &text);
 // Writes exactly the bytes.
 void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Renames the item (a link moves as a link), replacing what is at `to` when the system
+// allows it.
+void renameItem(const QString &from, const QString &to);
+// Renames the item only when nothing is at `to`, in one step: false when something is.
+bool renameNoReplace(const QString &from, const QString &to);
 
 } // namespace fs
 } // namespace tandrel

@@ -23,8 +23,13 @@ public:
     // platforms without a launch service start it directly.
     virtual void openApplication(const QUrl &bundle, const QString &executable) = 0;
     // Starts the desktop entry at the path the way the desktop starts it, detached, and
-    // returns at once. Platforms without desktop entries do nothing.
-    virtual void openDesktopEntry(const QString &path) { Q_UNUSED(path) }
+    // returns at once. False when it could not be started (its program is missing, the
+    // system refused); platforms without desktop entries do nothing and say false.
+    virtual bool openDesktopEntry(const QString &path)
+    {
+        Q_UNUSED(path)
+        return false;
+    }
     // Brings the file manager forward with the items selected.
     virtual void activateFileViewerSelecting(const QList<QUrl> &items) = 0;
 

@@ -192,6 +192,14 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
             { wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc() });
         accept();
     });
+    connect(m_store, &Store::spaceCreationFailed, this, [this](const QUrl &wrapper, const QString &message) {
+        if (!m_creating || wrapper != m_pending)
+            return;
+        m_creating = false;
+        m_errorMessage = message;
+        updateState();
+        m_alert->announce(message);
+    });
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &CreateSheet::retranslate);
 
     m_name->selectAll();
@@ -283,9 +291,8 @@ void CreateSheet::create()
     m_creating = true;
     m_errorMessage.reset();
     updateState();
-    m_create->repaint(); // writing the wrapper takes a moment: show "Creating…" first
     try {
-        // Refusals come at once; signing runs in the background while the window answers.
+        // Refusals found without writing come at once; the rest comes back as a signal.
         m_pending = m_store->beginCreateSpace(m_app, m_name->text(), m_mode);
     } catch (const std::exception &error) {
         m_errorMessage = describe(error);

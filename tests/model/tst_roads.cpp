@@ -9,6 +9,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 
 using namespace tandrel;
 
@@ -26,7 +27,10 @@ public:
     {
     }
 
-    QString path(const QString &name) const { return m_home + name + QLatin1Char('.') + m_kind; }
+    QString path(const QString &name) const
+    {
+        return instancesFolder() + QLatin1Char('/') + name + QLatin1Char('.') + m_kind;
+    }
     QString root(const char *suffix) const { return m_home + m_kind + QLatin1String(suffix); }
 
     bool owns(const QString &path) const override { return path.endsWith(QLatin1Char('.') + m_kind); }
@@ -44,21 +48,50 @@ public:
     QImage icon(const QString &) const override { return {}; }
     QString dataRoot() const override { return root("-data"); }
     QStringList dataRoots() const override { return { dataRoot(), root("-old") }; }
-    QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const override
+    QString instancesFolder() const override { return m_home + m_kind; }
+    QString launcherPath(const InstalledApp &target, const SpaceRecord &record) const override
+    {
+        return path(target.name() + QStringLiteral(" - ") + record.name);
+    }
+    // A launcher is a file holding its id.
+    void writeInstance(const InstalledApp &, const SpaceRecord &record, const QString &stagedLauncher,
+        const QString &stagedData) const override
     {
         written.append(record);
-        const QString launcher = path(target.name() + QStringLiteral(" - ") + record.name);
-        instances.append({ QUrl::fromLocalFile(launcher), baseNameWithoutExtension(launcher), {}, {}, {} });
-        return launcher;
+        fs::createDirectory(stagedData);
+        if (failWriting)
+            throw FileSystemError(QStringLiteral("disk full"));
+        fs::writeBytes(stagedLauncher, record.id.toUtf8());
     }
     void finishInstance(const QString &launcher) const override
     {
         asked << QStringLiteral("finish ") + launcher;
     }
-    QList<SpaceInfo> scanInstances() const override { return instances; }
-    bool removeLauncher(const SpaceInfo &space, RemovalReport &) const override
+    QList<SpaceInfo> scanInstances() const override
+    {
+        QList<SpaceInfo> spaces = instances;
+        const QString folder = instancesFolder() + QLatin1Char('/');
+        for (const QString &entry : QDir(folder).entryList({ QStringLiteral("*.") + m_kind }, QDir::Files)) {
+            SpaceInfo space { QUrl::fromLocalFile(folder + entry), baseNameWithoutExtension(entry), {}, {},
+                {} };
+            space.instanceId = carriedId(folder + entry);
+            spaces.append(space);
+        }
+        return spaces;
+    }
+    std::optional<QString> carriedId(const QString &launcher) const override
+    {
+        QFile file(launcher);
+        const QString id = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return isInstanceId(id) ? std::optional(id) : std::nullopt;
+    }
+    bool withdrawLauncher(const SpaceInfo &space, const QString &staged, RemovalReport &) const override
     {
         asked << QStringLiteral("remove ") + space.name;
+        if (launcherGoes) {
+            instances.removeIf([&space](const SpaceInfo &other) { return other.url == space.url; });
+            QFile::rename(space.id(), staged);
+        }
         return launcherGoes;
     }
     void removeAll(RemovalReport &) const override { asked << QStringLiteral("remove all ") + m_kind; }
@@ -70,6 +103,7 @@ public:
 
     AppFacts facts_;
     bool launcherGoes = true;
+    bool failWriting = false;
     mutable QList<SpaceRecord> written;
     mutable QList<SpaceInfo> instances;
     mutable QStringList asked;
@@ -98,11 +132,24 @@ private Q_SLOTS:
     {
         for (FakeRoad *road : { &m_one, &m_two }) {
             road->facts_ = { QStringLiteral("id"), false, LaunchStrategy::UserDataDir, {}, {} };
+            road->failWriting = false;
             road->launcherGoes = true;
             road->written.clear();
             road->instances.clear();
             road->asked.clear();
         }
+        QDir(test::isolatedHome()).removeRecursively();
+        QDir().mkpath(test::isolatedHome());
+    }
+    QStringList homeContents() const
+    {
+        QStringList found;
+        QDirIterator it(test::isolatedHome(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+            QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next().mid(test::isolatedHome().size() + 1);
+        found.sort();
+        return found;
     }
 
     // Every road is asked, in order; each app and instance goes to the road that owns it
@@ -186,6 +233,76 @@ private Q_SLOTS:
         QVERIFY(m_one.written.isEmpty() && m_one.asked.isEmpty());
     }
 
+    // A creation that fails after writing leaves nothing behind, and never replaces a
+    // launcher that appeared meanwhile under its name
+    void create_failureRemovesWhatItWrote_data()
+    {
+        QTest::addColumn<bool>("failWriting");
+        QTest::newRow("the disk refuses") << true;
+        QTest::newRow("the name taken as it goes in place") << false;
+    }
+    void create_failureRemovesWhatItWrote()
+    {
+        QFETCH(bool, failWriting);
+        m_two.failWriting = failWriting;
+        if (!failWriting) // not a launcher the road lists, so only the placing finds it
+            QDir().mkpath(m_two.path("Mail - Work") + QStringLiteral("/kept"));
+        const QStringList before = homeContents();
+        QVERIFY_THROWS_EXCEPTION(
+            std::exception, m_store.createSpace(app(m_two), QStringLiteral("Work"), Mode::Auto));
+        QCOMPARE(m_two.written.size(), 1);
+        QStringList expected = before + QStringList { QStringLiteral("two"), QStringLiteral("two-data") };
+        expected.removeDuplicates(); // the instances' folder and the lock's stay
+        expected.sort();
+        QCOMPARE(homeContents(), expected);
+    }
+
+    // Leftovers of an interrupted operation, found by the next one under the lock
+    void recovery_data()
+    {
+        QTest::addColumn<QStringList>("planted"); // "path=content": a file, or a folder without "="
+        QTest::addColumn<QStringList>("after");
+        const QString x = QStringLiteral("0f0e0d0c-0b0a-4908-8706-050403020100");
+        const QString dataX = QStringLiteral("two-data/") + x;
+        const QString stagedX = QStringLiteral("two-data/.tandrel-") + x;
+        QTest::newRow("a creation's data, its launcher in place") << QStringList { "two/Mail - A.two=" + x,
+            stagedX + ".new" } << QStringList { "two/Mail - A.two", dataX };
+        QTest::newRow("a creation's data, no launcher") << QStringList { stagedX + ".new" } << QStringList {};
+        QTest::newRow("a creation's launcher")
+            << QStringList { "two/.tandrel-" + x + ".new=" + x } << QStringList {};
+        QTest::newRow("a deletion's launcher and its data")
+            << QStringList { "two/.tandrel-" + x + ".gone=" + x, dataX } << QStringList {};
+        QTest::newRow("a deletion's data") << QStringList { stagedX + ".gone" } << QStringList {};
+        QTest::newRow("a deletion's launcher, the id listed by another")
+            << QStringList { "two/.tandrel-" + x + ".gone=" + x, "one/Mail - B.one=" + x, dataX }
+            << QStringList { "one/Mail - B.one", dataX };
+        QTest::newRow("a launcher staged under an id it does not carry")
+            << QStringList { "two/.tandrel-" + x + ".gone=", dataX } << QStringList { dataX };
+        QTest::newRow("the writer's temporary files and others' look-alikes") << QStringList {
+            "two/tandrel-a.desktop.tandrel-12-34=", "two/notes.tandrel-12-34=", "two-data/notes"
+        } << QStringList { "two/notes.tandrel-12-34", "two-data/notes" };
+    }
+    void recovery()
+    {
+        QFETCH(QStringList, planted);
+        QFETCH(QStringList, after);
+        for (const QString &item : planted) {
+            const QString path
+                = test::isolatedHome() + QLatin1Char('/') + item.section(QLatin1Char('='), 0, 0);
+            QDir().mkpath(item.contains(QLatin1Char('=')) ? path.section(QLatin1Char('/'), 0, -2) : path);
+            if (item.contains(QLatin1Char('=')))
+                fs::writeBytes(path, item.section(QLatin1Char('='), 1).toUtf8());
+        }
+        m_store.deleteSpace({ QUrl::fromLocalFile(m_two.path("Nothing")), "Nothing", {}, {}, {} });
+        QStringList expected = after + QStringList { QStringLiteral("two-data") };
+        for (const QString &item : planted + after) // the folders that held them stay
+            if (item.count(QLatin1Char('/')) == 1)
+                expected << item.section(QLatin1Char('/'), 0, 0);
+        expected.removeDuplicates();
+        expected.sort();
+        QCOMPARE(homeContents(), expected);
+    }
+
     // Deletion: the road removes its launcher; the Store removes the data folder only after
     // that, and only at "<root>/<id>" for one of the road's roots
     void delete_dataFolderUnderTheRoadsRoots_data()
@@ -193,27 +310,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("root"); // relative to the home
         QTest::addColumn<bool>("launcherGoes");
         QTest::addColumn<bool>("dataGoes");
-        QTest::newRow("its root") << "two-data" << true << true;
-        QTest::newRow("an earlier release's root") << "two-old" << true << true;
-        QTest::newRow("another road's root") << "one-data" << true << false;
-        QTest::newRow("launcher kept") << "two-data" << false << false;
+        QTest::addColumn<bool>("idShared"); // another launcher carries the same id
+        QTest::newRow("its root") << "two-data" << true << true << false;
+        QTest::newRow("an earlier release's root") << "two-old" << true << true << false;
+        QTest::newRow("another road's root") << "one-data" << true << false << false;
+        QTest::newRow("launcher kept") << "two-data" << false << false << false;
+        QTest::newRow("its id carried by another road's launcher") << "two-data" << true << false << true;
     }
     void delete_dataFolderUnderTheRoadsRoots()
     {
         QFETCH(QString, root);
         QFETCH(bool, launcherGoes);
         QFETCH(bool, dataGoes);
+        QFETCH(bool, idShared);
         m_two.launcherGoes = launcherGoes;
         const QString id = newInstanceId(), data = test::isolatedHome() + QLatin1Char('/') + root + '/' + id;
         fs::createDirectory(data + QStringLiteral("/profile"));
         const SpaceInfo space { QUrl::fromLocalFile(m_two.path("Work")), "Work", {}, data, {}, id };
+        m_two.instances.append(space);
+        if (idShared)
+            m_one.instances.append({ QUrl::fromLocalFile(m_one.path("Copy")), "Copy", {}, data, {}, id });
         const RemovalReport report = m_store.deleteSpace(space);
         QCOMPARE(fs::fileExists(data), !dataGoes);
         QCOMPARE(report.isComplete(), dataGoes);
         QVERIFY(launcherGoes || report.leftovers.first().reason == LeftoverReason::KeptWithInstance);
         m_store.launchSpace(space);
         QCOMPARE(m_one.asked + m_two.asked, QStringList({ "remove Work", "launch Work" }));
-        QDir(test::isolatedHome() + QLatin1Char('/') + root).removeRecursively();
     }
 };
 

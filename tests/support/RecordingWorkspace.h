@@ -43,7 +43,11 @@ public:
         opened.append(bundle);
         executables.append(executable);
     }
-    void openDesktopEntry(const QString &path) override { openApplication(QUrl::fromLocalFile(path), {}); }
+    bool openDesktopEntry(const QString &path) override
+    {
+        openApplication(QUrl::fromLocalFile(path), {});
+        return true;
+    }
     void activateFileViewerSelecting(const QList<QUrl> &items) override { revealed.append(items); }
 
     QImage icon() const { return m_icon; }

@@ -99,10 +99,10 @@ private Q_SLOTS:
         QTest::keyClicks(sheet->nameField(), QStringLiteral("Work"));
         QTest::keyClick(sheet->nameField(), Qt::Key_Return);
         const QString wrapper = Store::spacesDir() + QStringLiteral("/Mail - Work.app");
-        QVERIFY(QFileInfo::exists(wrapper));
-        // Signing runs in the background: the sheet shows it is busy and the window answers.
+        // Writing and signing run in the background: the sheet shows it is busy meanwhile.
         QVERIFY(sheet->isCreating());
         QVERIFY(!sheet->createButton()->isEnabled());
+        QTRY_VERIFY(QFileInfo::exists(wrapper));
         QTRY_COMPARE(m_workspace.opened, QList<QUrl> { QUrl::fromLocalFile(wrapper) });
         QTRY_VERIFY(!view.createSheet());
         QVERIFY(!view.selectedApp());

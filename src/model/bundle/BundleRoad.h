@@ -24,10 +24,15 @@ public:
     QString sandboxExplanation() const override;
     QImage icon(const QString &path) const override;
     QString dataRoot() const override;
-    QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const override;
+    QString instancesFolder() const override;
+    QString launcherPath(const InstalledApp &target, const SpaceRecord &record) const override;
+    void writeInstance(const InstalledApp &target, const SpaceRecord &record, const QString &stagedLauncher,
+        const QString &stagedData) const override;
     void finishInstance(const QString &launcher) const override;
     QList<SpaceInfo> scanInstances() const override;
-    bool removeLauncher(const SpaceInfo &space, RemovalReport &report) const override;
+    std::optional<QString> carriedId(const QString &launcher) const override;
+    bool withdrawLauncher(
+        const SpaceInfo &space, const QString &staged, RemovalReport &report) const override;
     void removeAll(RemovalReport &report) const override;
     void launch(const SpaceInfo &space) const override;
     QList<UninstallPlace> uninstallPlaces() const override;

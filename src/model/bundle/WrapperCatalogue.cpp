@@ -51,9 +51,14 @@ QList<SpaceInfo> BundleRoad::scanInstances() const
     return spaces;
 }
 
-bool BundleRoad::removeLauncher(const SpaceInfo &space, RemovalReport &report) const
+std::optional<QString> BundleRoad::carriedId(const QString &launcher) const
 {
-    return removeWrapper(space.id(), Store::spacesDir(), space.instanceId, report);
+    return wrapperInstanceId(launcher);
+}
+
+bool BundleRoad::withdrawLauncher(const SpaceInfo &space, const QString &staged, RemovalReport &report) const
+{
+    return removeWrapper(space.id(), Store::spacesDir(), space.instanceId, report, staged);
 }
 
 void BundleRoad::removeAll(RemovalReport &report) const

@@ -10,22 +10,31 @@
 
 namespace tandrel {
 
-QString BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord &record) const
+QString BundleRoad::instancesFolder() const
+{
+    return Store::spacesDir();
+}
+
+QString BundleRoad::launcherPath(const InstalledApp &target, const SpaceRecord &record) const
+{
+    return Store::spacesDir() + QLatin1Char('/') + target.name() + QStringLiteral(" - ") + record.name
+        + QStringLiteral(".app");
+}
+
+void BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord &record,
+    const QString &stagedLauncher, const QString &stagedData) const
 {
     const std::optional<BundleInfo> info = readBundleInfo(target.id());
     if (!info || info->executable.isEmpty())
         throw unreadableAppError();
-    const QString displayName = target.name() + QStringLiteral(" - ") + record.name;
-    const QString wrapper = Store::spacesDir() + QLatin1Char('/') + displayName + QStringLiteral(".app");
-    if (fs::fileExists(wrapper))
+    if (fs::fileExists(launcherPath(target, record)))
         throw existingNameError();
 
-    // From here on failures are the file system's own and nothing is rolled back.
-    const QString macOS = wrapper + QStringLiteral("/Contents/MacOS");
-    const QString resources = wrapper + QStringLiteral("/Contents/Resources");
+    const QString macOS = stagedLauncher + QStringLiteral("/Contents/MacOS");
+    const QString resources = stagedLauncher + QStringLiteral("/Contents/Resources");
     fs::createDirectory(macOS);
     fs::createDirectory(resources);
-    fs::createDirectory(record.dataDir);
+    fs::createDirectory(stagedData);
 
     try {
         writeBadgedIcon(target, record.name, resources + QStringLiteral("/app.icns"));
@@ -33,16 +42,15 @@ QString BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord 
         // The wrapper works without its own icon.
     }
 
-    fs::writeTextAtomically(
-        wrapper + QStringLiteral("/Contents/Info.plist"), infoPlistText(displayName, record.id));
-
+    const QString displayName = target.name() + QStringLiteral(" - ") + record.name;
+    fs::writeBytes(stagedLauncher + QStringLiteral("/Contents/Info.plist"),
+        infoPlistText(displayName, record.id).toUtf8());
     const QString launcher = macOS + QStringLiteral("/launcher");
-    fs::writeTextAtomically(launcher,
-        launcherScript(record.mode, { record.dataDir, Store::home(), target.id(), info->executable }));
+    fs::writeBytes(launcher,
+        launcherScript(record.mode, { record.dataDir, Store::home(), target.id(), info->executable })
+            .toUtf8());
     fs::setPosixPermissions(launcher, 0755);
-
     fs::writeBytes(resources + QStringLiteral("/space.json"), record.toJson());
-    return wrapper;
 }
 
 void BundleRoad::finishInstance(const QString &launcher) const

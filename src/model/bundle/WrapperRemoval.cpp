@@ -25,7 +25,7 @@ bool sameFolder(const QString &a, const QString &b)
 } // namespace
 
 bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
-    const std::optional<QString> &instanceId, RemovalReport &report)
+    const std::optional<QString> &instanceId, RemovalReport &report, const QString &withdrawTo)
 {
     return removeLauncherWhenOurs(
         wrapperPath,
@@ -35,7 +35,7 @@ bool removeWrapper(const QString &wrapperPath, const QString &spacesDir,
                 = carried ? (!instanceId || *carried == *instanceId) : isWrapperSkeleton(wrapperPath);
             return ours && sameFolder(parentOf(wrapperPath), spacesDir) && hasAppExtension(wrapperPath);
         },
-        report);
+        report, withdrawTo);
 }
 
 } // namespace tandrel

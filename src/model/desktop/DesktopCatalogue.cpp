@@ -3,10 +3,13 @@
 #include "model/AppIcons.h"
 #include "model/BadgedIcon.h"
 #include "model/Refusals.h"
+#include "model/Store.h"
 #include "model/desktop/DesktopApps.h"
 #include "model/desktop/DesktopIcon.h"
 #include "model/desktop/DesktopInstance.h"
 #include "platform/FileSystem.h"
+
+#include <QBuffer>
 
 namespace tandrel {
 namespace {
@@ -18,11 +21,25 @@ QString fileNameOf(const QString &path)
 
 } // namespace
 
-QString DesktopRoad::writeInstance(const InstalledApp &target, const SpaceRecord &record) const
+QString DesktopRoad::instancesFolder() const
+{
+    Store::home(); // the same clear error as everywhere else without a home
+    const std::optional<QString> entries = instanceEntriesFolder();
+    if (!entries)
+        throw unreadableAppError();
+    return *entries;
+}
+
+QString DesktopRoad::launcherPath(const InstalledApp &, const SpaceRecord &record) const
+{
+    return instancesFolder() + QLatin1Char('/') + instanceEntryFileName(record.id);
+}
+
+void DesktopRoad::writeInstance(const InstalledApp &target, const SpaceRecord &record,
+    const QString &stagedLauncher, const QString &stagedData) const
 {
     const std::optional<DesktopApp> app = readDesktopApp(target.id(), fileNameOf(target.id()));
-    const std::optional<QString> entries = instanceEntriesFolder();
-    if (!app || !entries)
+    if (!app)
         throw unreadableAppError();
 
     DesktopInstancePlan plan;
@@ -33,15 +50,20 @@ QString DesktopRoad::writeInstance(const InstalledApp &target, const SpaceRecord
     plan.strategy = record.mode;
 
     // The data folder first, with the badged icon the entry shows and the record.
-    fs::createDirectory(plan.dataDir);
+    fs::createDirectory(stagedData);
     const QImage source = desktopIcon(target.id());
-    const QString iconPath = plan.dataDir + QStringLiteral("/icon.png");
-    if (renderBadgedIcon(source.isNull() ? genericApplicationIcon() : source, record.name)
-            .scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-            .save(iconPath, "PNG"))
-        plan.iconPath = iconPath;
-    fs::writeBytes(plan.dataDir + QStringLiteral("/space.json"), record.toJson());
-    return writeDesktopInstance(*app, plan, *entries);
+    QByteArray png;
+    QBuffer buffer(&png);
+    // Encoded in memory: the disk's refusal is then ours to report, not the PNG library's.
+    if (buffer.open(QIODevice::WriteOnly)
+        && renderBadgedIcon(source.isNull() ? genericApplicationIcon() : source, record.name)
+               .scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+               .save(&buffer, "PNG")) {
+        fs::writeBytes(stagedData + QStringLiteral("/icon.png"), png);
+        plan.iconPath = record.dataDir + QStringLiteral("/icon.png");
+    }
+    fs::writeBytes(stagedData + QStringLiteral("/space.json"), record.toJson());
+    writeDesktopInstance(*app, plan, instancesFolder(), stagedLauncher, stagedData);
 }
 
 QList<SpaceInfo> DesktopRoad::scanInstances() const
@@ -64,14 +86,19 @@ QList<SpaceInfo> DesktopRoad::scanInstances() const
     return spaces;
 }
 
-bool DesktopRoad::removeLauncher(const SpaceInfo &space, RemovalReport &report) const
+std::optional<QString> DesktopRoad::carriedId(const QString &launcher) const
+{
+    return desktopInstanceMarker(launcher);
+}
+
+bool DesktopRoad::withdrawLauncher(const SpaceInfo &space, const QString &staged, RemovalReport &report) const
 {
     const std::optional<QString> entries = instanceEntriesFolder();
     if (!entries) {
         report.leftovers.append({ space.id(), LeftoverReason::NotMadeByTandrel, {} });
         return false;
     }
-    return removeDesktopInstanceEntry(space.id(), *entries, report);
+    return removeDesktopInstanceEntry(space.id(), *entries, report, staged);
 }
 
 void DesktopRoad::removeAll(RemovalReport &report) const

@@ -4,10 +4,32 @@
 #include "model/desktop/DesktopKeyFile.h"
 #include "platform/FileSystem.h"
 
+#include <QBuffer>
 #include <QImageReader>
 
 namespace tandrel {
 namespace {
+
+// Icons of a few hundred kilobytes are large; a bigger file is refused before decoding,
+// and so is an image whose header claims more pixels than any icon has.
+constexpr qint64 maxIconFileSize = 4 * 1024 * 1024;
+constexpr int maxIconSide = 4096;
+
+QImage readIcon(const QString &path)
+{
+    QByteArray bytes;
+    try {
+        bytes = fs::readFile(path, maxIconFileSize);
+    } catch (const FileSystemError &) {
+        return {};
+    }
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.width() > maxIconSide || size.height() > maxIconSide)
+        return {};
+    return reader.read();
+}
 
 // Icon themes are looked up by hand, because QIcon::fromTheme belongs to the main thread
 // and the icons are read in the background: the hicolor theme at its larger sizes, then
@@ -36,8 +58,7 @@ QImage themeIcon(const QString &name)
     for (const QString &candidate : std::as_const(candidates)) {
         if (fs::itemKind(fs::resolvedPath(candidate)) != fs::ItemKind::File)
             continue;
-        QImageReader reader(candidate);
-        const QImage image = reader.read();
+        const QImage image = readIcon(candidate);
         if (!image.isNull())
             return image;
     }
@@ -55,8 +76,7 @@ QImage desktopIcon(const QString &entryPath)
     if (name.startsWith(QLatin1Char('/'))) {
         if (fs::itemKind(fs::resolvedPath(name)) != fs::ItemKind::File)
             return {};
-        QImageReader reader(name);
-        return reader.read();
+        return readIcon(name);
     }
     for (const char *extension : { ".png", ".xpm", ".svg" }) {
         if (name.endsWith(QLatin1String(extension)))

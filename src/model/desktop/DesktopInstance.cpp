@@ -161,6 +161,11 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
         for (const auto &[variable, value] : additions.environment)
             result << literalExecWord(variable + QLatin1Char('=') + value);
     }
+    // env takes any word with "=" for one more variable, so such a program is started by
+    // a shell whose fixed script runs its first argument with the rest.
+    if (!result.isEmpty() && words->at(*program).contains(QLatin1Char('=')))
+        result << QStringLiteral("/bin/sh") << QStringLiteral("-c")
+               << literalExecWord(QStringLiteral("exec \"$0\" \"$@\""));
     result << quotedExecWord(words->at(*program));
     for (const QString &argument : additions.arguments)
         result << literalExecWord(argument);
@@ -169,8 +174,8 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
     return result.join(QLatin1Char(' '));
 }
 
-QString writeDesktopInstance(
-    const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder)
+QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &plan,
+    const QString &entriesFolder, const QString &stagedEntry, const QString &stagedData)
 {
     if (app.sandbox != SandboxKind::None)
         throw TandrelError::msg(sandboxedRefusal(app));
@@ -181,17 +186,21 @@ QString writeDesktopInstance(
     if (!original || !exec)
         throw unreadableAppError();
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);
-    if (fs::itemKind(path) != fs::ItemKind::Missing)
-        refuse(path, EEXIST);
+    const QString entryPath = stagedEntry.isEmpty() ? path : stagedEntry;
+    const QString data = stagedData.isEmpty() ? plan.dataDir : stagedData;
+    for (const QString &place : { path, entryPath }) {
+        if (fs::itemKind(place) != fs::ItemKind::Missing)
+            refuse(place, EEXIST);
+    }
 
     // The data folder first: an entry never points to a profile that is not there.
-    makeRealFolder(plan.dataDir);
-    for (const QString &folder : foldersToCreate(plan.strategy, plan.dataDir))
+    makeRealFolder(data);
+    for (const QString &folder : foldersToCreate(plan.strategy, data))
         makeRealFolder(folder);
     if (plan.strategy == LaunchStrategy::IsolatedHome)
-        linkUserFolders(plan.dataDir + QStringLiteral("/home"));
+        linkUserFolders(data + QStringLiteral("/home"));
     if (plan.strategy == LaunchStrategy::GeckoProfile)
-        linkUserDirsSettings(plan.dataDir + QStringLiteral("/config"));
+        linkUserDirsSettings(data + QStringLiteral("/config"));
 
     const KeyFile entry = newKeyFile();
     GKeyFile *file = entry.get();
@@ -215,9 +224,21 @@ QString writeDesktopInstance(
     setKeyString(file, QStringLiteral("X-Tandrel-Target-Id"), app.desktopId);
     setKeyString(
         file, QStringLiteral("X-Tandrel-Created"), formatIsoDateTime(QDateTime::currentDateTimeUtc()));
-    fs::createDirectory(entriesFolder); // may be a link to the user's folder elsewhere
-    fs::writeTextAtomically(path, keyFileText(file));
+    requireFolder(entriesFolder); // may be a link to the user's folder elsewhere
+    if (stagedEntry.isEmpty())
+        fs::writeTextAtomically(path, keyFileText(file));
+    else
+        fs::writeBytes(stagedEntry, keyFileText(file).toUtf8()); // staged: never read half-written
     return path;
+}
+
+std::optional<QString> desktopInstanceMarker(const QString &path)
+{
+    if (fs::itemKind(path) != fs::ItemKind::File)
+        return std::nullopt;
+    const KeyFile file = loadDesktopKeyFile(path);
+    const QString id = file ? keyString(file.get(), QLatin1String(instanceMarkerKey)) : QString();
+    return isInstanceId(id) ? std::optional(id) : std::nullopt;
 }
 
 std::optional<DesktopInstanceEntry> readDesktopInstance(const QString &path, const QString &entriesFolder)
@@ -271,10 +292,11 @@ QList<DesktopInstanceEntry> scanDesktopInstances(const QString &entriesFolder)
     return entries;
 }
 
-bool removeDesktopInstanceEntry(const QString &path, const QString &entriesFolder, RemovalReport &report)
+bool removeDesktopInstanceEntry(
+    const QString &path, const QString &entriesFolder, RemovalReport &report, const QString &withdrawTo)
 {
     return removeLauncherWhenOurs(
-        path, [&] { return isDesktopInstanceEntry(path, entriesFolder); }, report);
+        path, [&] { return isDesktopInstanceEntry(path, entriesFolder); }, report, withdrawTo);
 }
 
 } // namespace tandrel

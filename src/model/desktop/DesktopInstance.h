@@ -53,12 +53,16 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
 // points to the icon, and keeps the app's Categories, Terminal, StartupNotify and Path;
 // its MimeType and Actions are left out, so that the instance never opens the user's
 // files or links in place of the app, and no action starts the app outside the instance.
-// Returns the entry's path. Throws TandrelError for a Flatpak or Snap app (see
+// With `stagedEntry` and `stagedData` the entry and the data folder are written there
+// instead, still naming the final places, for the caller to move into place.
+// Returns the entry's final path. Throws TandrelError for a Flatpak or Snap app (see
 // sandboxedRefusal) or an entry it cannot read, FileSystemError when the disk refuses or
 // something is already where the instance goes (nothing is replaced or followed), and
 // std::invalid_argument for a plan whose id or paths are not what they must be.
-QString writeDesktopInstance(
-    const DesktopApp &app, const DesktopInstancePlan &plan, const QString &entriesFolder);
+QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &plan,
+    const QString &entriesFolder, const QString &stagedEntry = {}, const QString &stagedData = {});
+// The id in the entry's marker, whatever the file is called; nothing for any other file.
+std::optional<QString> desktopInstanceMarker(const QString &path);
 
 // An instance as read back from its entry.
 struct DesktopInstanceEntry
@@ -85,7 +89,8 @@ QList<DesktopInstanceEntry> scanDesktopInstances(const QString &entriesFolder);
 
 // Removes the entry when isDesktopInstanceEntry; an entry already gone counts as removed.
 // Anything else at the path stays and is reported. Returns whether nothing is left there.
-// Remove the data folder after it, with removeDataFolder(entry.dataDir, entry.id, ...).
-bool removeDesktopInstanceEntry(const QString &path, const QString &entriesFolder, RemovalReport &report);
+// With `withdrawTo` the entry is renamed there instead of removed.
+bool removeDesktopInstanceEntry(
+    const QString &path, const QString &entriesFolder, RemovalReport &report, const QString &withdrawTo = {});
 
 } // namespace tandrel

@@ -117,7 +117,8 @@ void DesktopRoad::finishInstance(const QString &) const
 
 void DesktopRoad::launch(const SpaceInfo &space) const
 {
-    Workspace::shared().openDesktopEntry(space.id());
+    if (!Workspace::shared().openDesktopEntry(space.id()))
+        throw TandrelError::msg(notStartedMessage(space.name));
 }
 
 QList<UninstallPlace> DesktopRoad::uninstallPlaces() const

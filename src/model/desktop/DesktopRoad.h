@@ -27,10 +27,15 @@ public:
     QString dataRoot() const override;
     // dataRoot(), then the root of earlier releases.
     QStringList dataRoots() const override;
-    QString writeInstance(const InstalledApp &target, const SpaceRecord &record) const override;
+    QString instancesFolder() const override;
+    QString launcherPath(const InstalledApp &target, const SpaceRecord &record) const override;
+    void writeInstance(const InstalledApp &target, const SpaceRecord &record, const QString &stagedLauncher,
+        const QString &stagedData) const override;
     void finishInstance(const QString &launcher) const override;
     QList<SpaceInfo> scanInstances() const override;
-    bool removeLauncher(const SpaceInfo &space, RemovalReport &report) const override;
+    std::optional<QString> carriedId(const QString &launcher) const override;
+    bool withdrawLauncher(
+        const SpaceInfo &space, const QString &staged, RemovalReport &report) const override;
     // Every instance entry, Tandrel's own entry and icons where an install for this user
     // put them (at their exact paths, real files only), and the data root's instances.
     void removeAll(RemovalReport &report) const override;

@@ -62,4 +62,13 @@ QString sandboxedExplanation()
             "direct download, that version is usually duplicable."));
 }
 
+QString notStartedMessage(const QString &instanceName)
+{
+    const QString name = QLatin1Char('"') + instanceName + QLatin1Char('"');
+    return tandrel::tr(QStringLiteral("No se pudo abrir ") + name
+            + QStringLiteral(": su programa no está instalado o no se puede ejecutar."),
+        QStringLiteral("Couldn't open ") + name
+            + QStringLiteral(": its program isn't installed or can't be run."));
+}
+
 } // namespace tandrel

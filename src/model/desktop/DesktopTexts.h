@@ -16,5 +16,7 @@ QString sandboxedTooltip(const QString &appName);
 QString sandboxedExplanation();
 // The notice for an app that handsOffToRunningCopy (DesktopRecipes.h).
 QString handOffNotice(const DesktopApp &app);
+// Why opening the instance did nothing: its entry cannot be started.
+QString notStartedMessage(const QString &instanceName);
 
 } // namespace tandrel

@@ -60,9 +60,9 @@ void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executab
     QProcess::startDetached(executable, {});
 }
 
-void LinuxWorkspace::openDesktopEntry(const QString &path)
+bool LinuxWorkspace::openDesktopEntry(const QString &path)
 {
-    launchDesktopFile(path);
+    return launchDesktopFile(path);
 }
 
 void LinuxWorkspace::activateFileViewerSelecting(const QList<QUrl> &items)
