@@ -64,7 +64,8 @@ OperationLock::OperationLock(std::chrono::milliseconds patience, const std::func
             }
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 ::close(fd);
-                throw TandrelError::msg(path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+                throw TandrelError::msg(
+                    path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
             }
             const auto waited = Clock::now() - start;
             if (!told && waited >= noticeAfter && waiting) {

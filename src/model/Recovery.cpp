@@ -31,7 +31,8 @@ void recoverRoot(const QString &root, const QSet<QString> &listed, const QSet<QS
             continue;
         const QString final = real + QLatin1Char('/') + item.id;
         if (item.stage == Stage::New && listed.contains(item.id)) {
-            if (fs::itemKind(item.path) == fs::ItemKind::Directory && fs::itemKind(final) == fs::ItemKind::Missing) {
+            if (fs::itemKind(item.path) == fs::ItemKind::Directory
+                && fs::itemKind(final) == fs::ItemKind::Missing) {
                 try {
                     fs::renameItem(item.path, final);
                 } catch (const FileSystemError &) {

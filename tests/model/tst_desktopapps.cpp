@@ -2,6 +2,7 @@
 // of an instance, what its entry holds, and which entries count as Tandrel's.
 #include "model/Store.h"
 #include "model/TandrelError.h"
+#include "model/desktop/DesktopIcon.h"
 #include "model/desktop/DesktopInstance.h"
 #include "model/desktop/DesktopKeyFile.h"
 #include "platform/FileSystem.h"
@@ -283,6 +284,58 @@ private Q_SLOTS:
             ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1")))
             : QStringLiteral("refused");
         QCOMPARE(result.value_or(QStringLiteral("unparsable")), expected);
+    }
+
+    // An icon file is refused from its size before anything decodes it
+    void icons_boundedBeforeDecoding_data()
+    {
+        QTest::addColumn<qint64>("padding"); // zeros after a valid 1×1 PNG, as a sparse file
+        QTest::addColumn<bool>("read");
+        QTest::newRow("an icon") << qint64(0) << true;
+        QTest::newRow("padded to 2 GB") << (qint64(2) << 30) << false;
+    }
+    void icons_boundedBeforeDecoding()
+    {
+        QFETCH(qint64, padding);
+        QFETCH(bool, read);
+        const QString icon = in(QStringLiteral("icons/big.png"));
+        QImage pixel(1, 1, QImage::Format_ARGB32);
+        pixel.fill(Qt::red);
+        QDir().mkpath(in(QStringLiteral("icons")));
+        QVERIFY(pixel.save(icon, "PNG"));
+        QFile file(icon);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() + padding));
+        write(in(QStringLiteral("big/big.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Big\nExec=big\nIcon=" + icon.toUtf8() + "\n");
+        QCOMPARE(!desktopIcon(in(QStringLiteral("big/big.desktop"))).isNull(), read);
+    }
+
+    // Programs env would misread start all the same, through the desktop's own launching
+    void oddPrograms_startFromTheInstanceEntry_data()
+    {
+        QTest::addColumn<QString>("program"); // under bin/, which is on PATH
+        QTest::addColumn<bool>("byPath"); // or by name, found on PATH
+        QTest::newRow("an \"=\" in its path") << "odd=dir/app" << true;
+        QTest::newRow("a name starting with \"-\"") << "-odd" << false;
+    }
+    void oddPrograms_startFromTheInstanceEntry()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, byPath);
+        const QString path = in(QStringLiteral("bin/") + program);
+        write(path, "#!/bin/sh\ntouch \"$0.ran\"\n", true);
+        write(in(QStringLiteral("odd/odd.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Odd\nExec="
+                + (byPath ? '"' + path.toUtf8() + '"' : program.toUtf8()) + " %U\n");
+        const DesktopApp app
+            = readDesktopApp(in(QStringLiteral("odd/odd.desktop")), QStringLiteral("odd.desktop")).value();
+        const QString id = test::newInstanceId();
+        const QString entry = writeDesktopInstance(app,
+            { id, QStringLiteral("W"), in(QStringLiteral("data/")) + id, {}, instanceWindowClass(id),
+                LaunchStrategy::IsolatedHome },
+            m_entries);
+        QVERIFY(launchDesktopFile(entry));
+        QTRY_VERIFY(QFileInfo::exists(path + QStringLiteral(".ran")));
     }
 
     void writing()

@@ -280,6 +280,19 @@ private Q_SLOTS:
                          put(w + QStringLiteral("/Contents/Resources/app.icns"), "icns");
                      },
                    w, { w } };
+        QTest::newRow("half-made wrapper of an earlier release, its Info.plist not yet renamed")
+            << Trap { [w] {
+                         fs::createDirectory(at(w + QStringLiteral("/Contents/MacOS")));
+                         put(w + QStringLiteral("/Contents/Info.plist.tandrel-4242-17"), "<?xml");
+                     },
+                   w, { w } };
+        QTest::newRow("a wrapper copied beside its original keeps their data")
+            << Trap { [] {
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
+                         wrapper(QStringLiteral("Mail - Copy"), id1, D1);
+                         put(D1 + QStringLiteral("/Cookies"));
+                     },
+                   S + QStringLiteral("/Mail - Copy.app"), { S + QStringLiteral("/Mail - Copy.app") }, true };
 
         const QString entries = QStringLiteral(".local/share/applications/");
         const QString entry = entries + QStringLiteral("tandrel-") + id1 + QStringLiteral(".desktop");
@@ -303,6 +316,13 @@ private Q_SLOTS:
                          put(D1 + QStringLiteral("/Cookies"));
                      },
                    entry, {}, true, id1, D1 };
+        QTest::newRow("an entry made by hand carrying a bundle instance's id never reaches its data")
+            << Trap { [desktopEntry, entry] {
+                         wrapper(QStringLiteral("Mail - Work"), id1, D1);
+                         put(D1 + QStringLiteral("/home/mail.mbox"));
+                         desktopEntry(entry, id1);
+                     },
+                   entry, { entry }, true };
         QTest::newRow("desktop instance entry that is a link to the user's own entry")
             << Trap { [desktopEntry, entry, entries] {
                          desktopEntry(entries + QStringLiteral("mine.desktop"), id1);
@@ -388,6 +408,7 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray("");
         QTest::newRow("relative") << QByteArray("relative/home");
         QTest::newRow("the root") << QByteArray("/");
+        QTest::newRow("not text") << QFile::encodeName(at(QStringLiteral("nu"))) + "\xffhome";
     }
     void unusableHome_isAClearErrorAndWritesNothing()
     {

@@ -4,6 +4,8 @@
 #include "model/bundle/BundleInfo.h"
 #include "platform/FileSystem.h"
 
+#include <QRegularExpression>
+
 namespace tandrel {
 namespace {
 
@@ -75,8 +77,12 @@ bool isWrapperSkeleton(const QString &wrapperPath)
         return false;
     static const QStringList allowed { QStringLiteral("/Contents/"), QStringLiteral("/Contents/MacOS/"),
         QStringLiteral("/Contents/Resources/"), QStringLiteral("/Contents/Resources/app.icns") };
-    return std::all_of(
-        tree->cbegin(), tree->cend(), [](const QString &entry) { return allowed.contains(entry); });
+    // Earlier releases wrote in place; a crash could leave the Info.plist under the
+    // temporary name of the atomic writer.
+    static const QRegularExpression unrenamed(
+        QStringLiteral("^/Contents/Info\\.plist\\.tandrel-[0-9]{1,10}-[0-9]{1,10}$"));
+    return std::all_of(tree->cbegin(), tree->cend(),
+        [](const QString &entry) { return allowed.contains(entry) || unrenamed.match(entry).hasMatch(); });
 }
 
 } // namespace tandrel

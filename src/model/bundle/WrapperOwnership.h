@@ -17,8 +17,9 @@ std::optional<QString> instanceIdFromIdentifier(const QString &identifier);
 // (not a link) with Tandrel's identifier.
 std::optional<QString> wrapperInstanceId(const QString &wrapperPath);
 
-// A wrapper that creation left half-made before writing its Info.plist: real folders
-// holding nothing but Contents/MacOS, Contents/Resources and the icon.
+// A wrapper that an earlier release's creation left half-made before writing its
+// Info.plist: real folders holding nothing but Contents/MacOS, Contents/Resources, the
+// icon and the Info.plist under the atomic writer's temporary name.
 bool isWrapperSkeleton(const QString &wrapperPath);
 
 } // namespace tandrel
