@@ -5,6 +5,7 @@
 #include "model/AppIcons.h"
 #include "model/Store.h"
 #include "ui/Accessibility.h"
+#include "ui/Confirmation.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
@@ -188,9 +189,16 @@ CreateSheet::CreateSheet(InstalledApp app, Store *store, QWidget *parent)
         if (!m_creating || wrapper != m_pending)
             return;
         m_creating = false;
-        m_store->launchSpace(
-            { wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc() });
         accept();
+        try {
+            m_store->launchSpace(
+                { wrapper, QString(), std::nullopt, std::nullopt, QDateTime::currentDateTimeUtc() });
+        } catch (const std::exception &error) {
+            inform({ QMessageBox::Warning,
+                tandrel::tr(QStringLiteral("No se pudo abrir la instancia"),
+                    QStringLiteral("Couldn't open the instance")),
+                QString::fromUtf8(error.what()), parentWidget() });
+        }
     });
     connect(m_store, &Store::spaceCreationFailed, this, [this](const QUrl &wrapper, const QString &message) {
         if (!m_creating || wrapper != m_pending)

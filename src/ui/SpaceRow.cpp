@@ -173,7 +173,14 @@ void SpaceRow::retranslate()
 
 void SpaceRow::open()
 {
-    m_store->launchSpace(m_space);
+    try {
+        m_store->launchSpace(m_space);
+    } catch (const std::exception &error) {
+        inform({ QMessageBox::Warning,
+            tandrel::tr(QStringLiteral("No se pudo abrir la instancia"),
+                QStringLiteral("Couldn't open the instance")),
+            QString::fromUtf8(error.what()), window() });
+    }
 }
 
 void SpaceRow::reveal()
