@@ -21,11 +21,11 @@ QString Store::home()
 {
     const std::optional<QString> home = fs::homeDirectory();
     if (!home)
-        throw TandrelError::msg(tandrel::tr(
-            QStringLiteral(
-                "No encuentro tu carpeta personal: la variable HOME está vacía o no es una ruta absoluta."),
-            QStringLiteral(
-                "Can't find your home folder: the HOME variable is empty or not an absolute path.")));
+        throw TandrelError::msg(
+            tandrel::tr(QStringLiteral("No encuentro tu carpeta personal: la variable HOME está vacía, no es "
+                                       "una ruta absoluta o no es texto válido."),
+                QStringLiteral("Can't find your home folder: the HOME variable is empty, not an absolute "
+                               "path, or not valid text.")));
     return *home;
 }
 

@@ -110,6 +110,27 @@ private Q_SLOTS:
         QCOMPARE(view.spacesSection()->rows().first()->space().name, QStringLiteral("Mail - Work"));
     }
 
+    // What goes wrong while writing, in the background, comes back to the open sheet
+    void create_failureWhileWritingIsShown()
+    {
+        makeApps();
+        ContentView view(QStringList { m_apps });
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QDir().mkpath(isolatedHome() + QStringLiteral("/Applications"));
+        QFile blocker(Store::spacesDir());
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the instances go
+        blocker.close();
+        CreateSheet *sheet = clickCard(view);
+        QTRY_VERIFY(sheet->isVisible());
+        QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+        QTRY_VERIFY(!sheet->isCreating());
+        QVERIFY(sheet->isVisible() && sheet->createButton()->isEnabled());
+        QCOMPARE(sheet->errorMessage().value_or(QString()),
+            QLatin1Char('"') + Store::spacesDir() + QStringLiteral("\" isn't a folder."));
+        QVERIFY(sheet->errorLabel()->isVisible());
+    }
+
     void returnWithBlankNameDoesNothing_escapeCloses()
     {
         makeApps();
