@@ -16,7 +16,8 @@ public:
     virtual ~Workspace() = default;
 
     // The icon the platform's file browser shows for the item, or a null image where the
-    // platform draws none of its own (on Linux bundles are plain folders).
+    // platform draws none of its own (on Linux bundles are plain folders), or off the main
+    // thread, where the platform's drawing cannot run.
     virtual QImage iconForFile(const QString &path) = 0;
     // Starts the bundle as a new, independent process and returns at once. `executable`
     // is the bundle's own executable as its Info.plist names it (empty when unusable);

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QProcess>
 #include <QStringList>
+#include <QThread>
 
 #include <memory>
 
@@ -26,7 +27,10 @@ public:
         // the pixmaps it renders, so no cache of our own is needed here.
         // Pixmaps need the GUI application; without one (a command-line test) there is no
         // system icon to ask for.
-        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        // Pixmaps belong to the main thread too: elsewhere (creating an instance in the
+        // background) the caller reads the bundle's own icon instead.
+        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+            || QThread::currentThread() != QCoreApplication::instance()->thread())
             return {};
         if (!m_provider)
             m_provider = std::make_unique<QAbstractFileIconProvider>();
