@@ -71,16 +71,18 @@ done
 for i in $(seq "$kills"); do
     app="${apps[$((RANDOM % 2))]}"
     name="Random $((RANDOM % 4))"
+    # The executable itself, not the shell function, so that the kill reaches it.
     if ((RANDOM % 2)); then
-        tandrel create "$app" "$name" >/dev/null 2>&1 &
+        "$tandrel" create "$app" "$name" >/dev/null 2>&1 &
     else
-        tandrel delete "$(shown "$app" "$name")" --yes >/dev/null 2>&1 &
+        "$tandrel" delete "$(shown "$app" "$name")" --yes >/dev/null 2>&1 &
     fi
     pid=$!
     sleep "0.0$((RANDOM % 10))$((RANDOM % 10))"
     kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
 done
+wait
 
 # 4. Everything listed deletes; every name is free again; nothing is left.
 while IFS= read -r launcher; do
