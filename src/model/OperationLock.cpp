@@ -4,6 +4,7 @@
 #include "model/Refusals.h"
 #include "model/Roads.h"
 #include "model/TandrelError.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QThread>
@@ -52,8 +53,10 @@ OperationLock::OperationLock(std::chrono::milliseconds patience, const std::func
         do {
             fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         } while (fd < 0 && errno == EINTR);
-        if (fd < 0)
+        if (fd < 0 && errno == ENOENT)
             continue; // removed between the two steps: made again above
+        if (fd < 0)
+            throw FileSystemError(path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
         for (;;) {
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
                 if (stillAtPath(fd, native)) {
@@ -64,8 +67,7 @@ OperationLock::OperationLock(std::chrono::milliseconds patience, const std::func
             }
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 ::close(fd);
-                throw TandrelError::msg(
-                    path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+                throw FileSystemError(path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
             }
             const auto waited = Clock::now() - start;
             if (!told && waited >= noticeAfter && waiting) {
