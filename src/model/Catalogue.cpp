@@ -147,9 +147,11 @@ RemovalReport Store::removeEverything()
         for (const Road *road : roads())
             road->removeAll(report);
     } catch (const TandrelError &error) {
-        report.leftovers.append({ home(), LeftoverReason::Failed, error.errorDescription() });
+        report.leftovers.append(
+            { qEnvironmentVariable("HOME"), LeftoverReason::Failed, error.errorDescription() });
     } catch (const FileSystemError &error) {
-        report.leftovers.append({ home(), LeftoverReason::Failed, error.errorDescription() });
+        report.leftovers.append(
+            { qEnvironmentVariable("HOME"), LeftoverReason::Failed, error.errorDescription() });
     }
     return report;
 }
