@@ -214,6 +214,7 @@ private Q_SLOTS:
         QTest::newRow("two-part id") << "org.gedit.desktop" << 0 << false;
         QTest::newRow("a browser keeps one copy per profile")
             << "org.chromium.Chromium.desktop" << 5 << false;
+        QTest::newRow("a recipe makes it a copy of its own") << "org.xfce.mousepad.desktop" << 0 << false;
     }
     void handOff()
     {
@@ -222,6 +223,8 @@ private Q_SLOTS:
         QFETCH(bool, expected);
         DesktopApp app;
         app.desktopId = id;
+        app.program
+            = id.contains(QLatin1String("mousepad")) ? QStringLiteral("/usr/bin/mousepad") : QString();
         app.dbusActivatable = flags & 1;
         app.singleMainWindow = flags & 2;
         QCOMPARE(handsOffToRunningCopy(
@@ -270,6 +273,14 @@ private Q_SLOTS:
         QTest::newRow("Snap program")
             << "env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/chat %U" << QStringLiteral("/d") << "refused";
         QTest::newRow("unbalanced quote") << "\"prog %U" << QStringLiteral("/d") << "unparsable";
+        // Known apps, made copies of their own with the class their toolkit takes.
+        QTest::newRow("GTK 3, unique on the bus")
+            << "mousepad %U" << QStringLiteral("/d")
+            << "env " + home + "mousepad --disable-server --class=tandrel-1 %U";
+        QTest::newRow("GTK 4: no class option") << "gnome-text-editor %U" << QStringLiteral("/d")
+                                                << "env " + home + "gnome-text-editor --standalone %U";
+        QTest::newRow("an X toolkit app")
+            << "xterm" << QStringLiteral("/d") << "env " + home + "xterm -class tandrel-1";
     }
     void instanceExec()
     {
@@ -281,7 +292,8 @@ private Q_SLOTS:
         app.sandbox = execSandboxKind(exec);
         const std::optional<LaunchStrategy> strategy = desktopStrategy(app, Mode::Auto);
         const std::optional<QString> result = strategy
-            ? tandrel::instanceExec(exec, launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1")))
+            ? tandrel::instanceExec(exec,
+                launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"), separateCopyRecipe(app)))
             : QStringLiteral("refused");
         QCOMPARE(result.value_or(QStringLiteral("unparsable")), expected);
     }

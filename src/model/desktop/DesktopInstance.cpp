@@ -181,8 +181,8 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
         throw TandrelError::msg(sandboxedRefusal(app));
     checkPlan(plan, entriesFolder);
     const KeyFile original = loadDesktopKeyFile(app.filePath);
-    const std::optional<QString> exec
-        = instanceExec(app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass));
+    const std::optional<QString> exec = instanceExec(
+        app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass, separateCopyRecipe(app)));
     if (!original || !exec)
         throw unreadableAppError();
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);

@@ -65,9 +65,45 @@ std::optional<LaunchStrategy> desktopStrategy(const DesktopApp &app, Mode mode)
     return LaunchStrategy::IsolatedHome;
 }
 
+const QList<SeparateCopyRecipe> &separateCopyRecipes()
+{
+    using Class = SeparateCopyRecipe::ClassOption;
+    static const QList<SeparateCopyRecipe> recipes {
+        { { QStringLiteral("mousepad") }, { QStringLiteral("--disable-server") }, Class::Gtk },
+        { { QStringLiteral("gnome-text-editor") }, { QStringLiteral("--standalone") }, Class::None },
+        { { QStringLiteral("gedit") }, { QStringLiteral("--standalone") }, Class::Gtk },
+        { { QStringLiteral("xfce4-terminal") }, { QStringLiteral("--disable-server") }, Class::None },
+        { { QStringLiteral("konsole") }, { QStringLiteral("--separate") }, Class::None },
+        { { QStringLiteral("eog") }, { QStringLiteral("--new-instance") }, Class::Gtk },
+        { { QStringLiteral("gimp"), QStringLiteral("gimp-2.10") }, { QStringLiteral("--new-instance") },
+            Class::Gtk },
+        { { QStringLiteral("geany") }, { QStringLiteral("--new-instance") }, Class::Gtk },
+        { { QStringLiteral("rhythmbox") }, { QStringLiteral("--no-registration") }, Class::Gtk },
+        // Already a copy of their own: only the class.
+        { { QStringLiteral("evince"), QStringLiteral("ristretto"), QStringLiteral("pluma") }, {},
+            Class::Gtk },
+        { { QStringLiteral("xterm"), QStringLiteral("uxterm") }, {}, Class::X },
+    };
+    return recipes;
+}
+
+const SeparateCopyRecipe *separateCopyRecipe(const DesktopApp &app)
+{
+    const QString real = fs::resolvedPath(app.program);
+    const QStringList names = programNames(app.program, real.isEmpty() ? app.program : real);
+    for (const SeparateCopyRecipe &recipe : separateCopyRecipes()) {
+        if (std::any_of(names.cbegin(), names.cend(),
+                [&](const QString &name) { return recipe.programs.contains(name); }))
+            return &recipe;
+    }
+    return nullptr;
+}
+
 bool handsOffToRunningCopy(const DesktopApp &app, LaunchStrategy strategy)
 {
     if (strategy != LaunchStrategy::IsolatedHome)
+        return false;
+    if (const SeparateCopyRecipe *recipe = separateCopyRecipe(app); recipe && !recipe->arguments.isEmpty())
         return false;
     // org.example.App.desktop: at least three dot-separated elements before the suffix.
     static const QRegularExpression busName(
@@ -75,7 +111,8 @@ bool handsOffToRunningCopy(const DesktopApp &app, LaunchStrategy strategy)
     return app.dbusActivatable || app.singleMainWindow || busName.match(app.desktopId).hasMatch();
 }
 
-LaunchAdditions launchAdditions(LaunchStrategy strategy, const QString &dataDir, const QString &windowClass)
+LaunchAdditions launchAdditions(LaunchStrategy strategy, const QString &dataDir, const QString &windowClass,
+    const SeparateCopyRecipe *recipe)
 {
     const auto in
         = [&dataDir](const char *relative) { return dataDir + QLatin1Char('/') + QLatin1String(relative); };
@@ -95,8 +132,16 @@ LaunchAdditions launchAdditions(LaunchStrategy strategy, const QString &dataDir,
     case LaunchStrategy::IsolatedHome:
         break;
     }
+    QStringList arguments;
+    if (recipe) {
+        arguments = recipe->arguments;
+        if (recipe->classOption == SeparateCopyRecipe::ClassOption::Gtk)
+            arguments << QStringLiteral("--class=") + windowClass;
+        else if (recipe->classOption == SeparateCopyRecipe::ClassOption::X)
+            arguments << QStringLiteral("-class") << windowClass;
+    }
     // The XDG folders are set too: a session that exports them would point past HOME.
-    return { {},
+    return { arguments,
         { { QStringLiteral("HOME"), in("home") }, { QStringLiteral("XDG_CONFIG_HOME"), in("home/.config") },
             { QStringLiteral("XDG_DATA_HOME"), in("home/.local/share") },
             { QStringLiteral("XDG_CACHE_HOME"), in("home/.cache") },
