@@ -212,7 +212,8 @@ int apps(const QCommandLineParser &parser)
         const QString mode = facts.strategy ? strategyText(*facts.strategy) : QString();
         json.append({ { "name", app.name() }, { "path", app.id() }, { "bundleId", facts.identifier },
             { "sandboxed", std::nullopt, facts.sandboxed },
-            { "mode", mode.isEmpty() ? std::nullopt : std::optional(mode) } });
+            { "mode", mode.isEmpty() ? std::nullopt : std::optional(mode) },
+            { "notice", facts.notice.isEmpty() ? std::nullopt : std::optional(facts.notice) } });
         rows.append({ app.name(),
             facts.sandboxed ? tandrel::tr(QStringLiteral("sandboxeada"), QStringLiteral("sandboxed"))
                             : (mode.isEmpty() ? QStringLiteral("-") : mode),
@@ -283,6 +284,11 @@ int create(const QCommandLineParser &parser, Store &store, const QStringList &ar
     else
         wrapper = store.createSpace(*app, arguments[1], *strategyFromText(mode));
     out(plainPath(wrapper));
+    // What the window's sheet says before creating, said once it is made.
+    const QString notice
+        = Store::factsOf(*app, mode == QLatin1String("home") ? Mode::Home : Mode::Auto).notice;
+    if (!notice.isEmpty() && (mode.isEmpty() || mode == QLatin1String("home")))
+        write(stderr, notice + QLatin1Char('\n'));
     return 0;
 }
 

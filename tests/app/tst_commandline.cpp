@@ -164,6 +164,7 @@ private Q_SLOTS:
         };
         entry(flatpak + QStringLiteral("/org.example.Boxed.desktop"), "X-Flatpak=org.example.Boxed\n");
         entry(user + QStringLiteral("/snapped.desktop"), "X-SnapInstanceName=snapped\n");
+        entry(user + QStringLiteral("/org.example.Unique.desktop"), "DBusActivatable=true\n");
         QHash<QString, QJsonObject> byId;
         for (const QJsonValue &app : QJsonDocument::fromJson(run({ "apps", "--json" }).out.toUtf8()).array())
             byId.insert(app.toObject().value(QStringLiteral("bundleId")).toString(), app.toObject());
@@ -172,6 +173,16 @@ private Q_SLOTS:
                     .value(QStringLiteral("sandboxed"))
                     .toBool());
         QVERIFY(byId.value(QStringLiteral("snapped.desktop")).value(QStringLiteral("sandboxed")).toBool());
+        // An app that hands over to its running copy: the sheet's notice, as a field and on creating.
+        const QString notice = byId.value(QStringLiteral("org.example.Unique.desktop"))
+                                   .value(QStringLiteral("notice"))
+                                   .toString();
+        QVERIFY(!notice.isEmpty());
+        QVERIFY(byId.value(QStringLiteral("snapped.desktop")).value(QStringLiteral("notice")).isNull());
+        const Run created = run({ "create", user + QStringLiteral("/org.example.Unique.desktop"), "Work" });
+        QCOMPARE(created.status, 0);
+        QCOMPARE(created.err.trimmed(), notice);
+        QCOMPARE(run({ "delete", created.out.trimmed(), "--yes" }).status, 0);
         if (QFileInfo::exists(QStringLiteral("/usr/share/applications/chromium.desktop")))
             QCOMPARE(byId.value(QStringLiteral("chromium.desktop")).value(QStringLiteral("mode")).toString(),
                 QStringLiteral("udd"));
