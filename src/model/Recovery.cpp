@@ -9,15 +9,6 @@
 namespace tandrel {
 namespace {
 
-void removeQuietly(const QString &path)
-{
-    try {
-        fs::removeItem(path);
-    } catch (const FileSystemError &) {
-        // Left for the next operation to try again.
-    }
-}
-
 // The data folders of one root: a creation's, put in place once its launcher is listed
 // (the crash came between the two renames) and removed otherwise; a deletion's, removed,
 // with the data of a launcher withdrawn before the crash when no listed one carries its id.
@@ -39,7 +30,7 @@ void recoverRoot(const QString &root, const QSet<QString> &listed, const QSet<QS
                 }
             }
         } else {
-            removeQuietly(item.path);
+            removeStaged(item.path);
         }
     }
     for (const QString &id : withdrawn) {
@@ -78,7 +69,7 @@ void Store::recoverInterrupted()
         for (const QString &root : std::as_const(roots))
             recoverRoot(root, listed, withdrawn);
         for (const StagedItem &item : std::as_const(launchers))
-            removeQuietly(item.path);
+            removeStaged(item.path);
     }
 }
 

@@ -31,16 +31,6 @@ void checkNameFree(const Road &road, const QString &displayName)
     }
 }
 
-void discard(const QString &path)
-{
-    try {
-        if (fs::itemKind(path) != fs::ItemKind::Missing)
-            fs::removeItem(path);
-    } catch (const FileSystemError &) {
-        // Staged under a name recovery recognises: the next operation removes it.
-    }
-}
-
 // A creation's result, carried from the background to the main thread.
 struct Outcome
 {
@@ -95,16 +85,16 @@ QString Store::buildSpace(
         if (!fs::renameNoReplace(stagedLauncher, launcher))
             throw existingNameError();
     } catch (...) {
-        discard(stagedLauncher);
-        discard(stagedData);
+        removeStaged(stagedLauncher);
+        removeStaged(stagedData);
         throw;
     }
     faultPoint("create-placed");
     try {
         fs::renameItem(stagedData, record.dataDir);
     } catch (...) {
-        discard(launcher);
-        discard(stagedData);
+        removeStaged(launcher);
+        removeStaged(stagedData);
         throw;
     }
     return launcher;

@@ -47,6 +47,16 @@ QList<StagedItem> stagedItems(const QString &folder)
     return items;
 }
 
+void removeStaged(const QString &path)
+{
+    try {
+        if (fs::itemKind(path) != fs::ItemKind::Missing)
+            fs::removeItem(path);
+    } catch (const FileSystemError &) {
+        // Its name is one recovery recognises.
+    }
+}
+
 bool isStagedName(const QString &fileName)
 {
     const QRegularExpressionMatch match = stagedPattern().match(fileName);

@@ -25,6 +25,10 @@ struct StagedItem
 // without an id. Links are
 // listed too: removing one removes the link alone. Nothing when the folder cannot be read.
 QList<StagedItem> stagedItems(const QString &folder);
+// Removes a staged item (a link as a link) when it is there; a failure leaves it for the
+// next operation's recovery.
+void removeStaged(const QString &path);
+
 // Whether the name is that of a staged item (".tandrel-<id>.new" or ".gone").
 bool isStagedName(const QString &fileName);
 
