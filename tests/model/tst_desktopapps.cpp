@@ -203,32 +203,57 @@ private Q_SLOTS:
             QLatin1String(row_.expected));
     }
 
-    void handOff_data()
+    // Which instances get a bus of their own; no false alarms for apps that never hand over
+    void copyPlans_data()
     {
         QTest::addColumn<QString>("id");
-        QTest::addColumn<int>("flags"); // 1 DBusActivatable, 2 SingleMainWindow, 4 a browser's instance
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("bus name as id") << "org.gnome.TextEditor.desktop" << 0 << true;
-        QTest::newRow("DBusActivatable") << "editor.desktop" << 1 << true;
-        QTest::newRow("SingleMainWindow") << "editor.desktop" << 2 << true;
-        QTest::newRow("two-part id") << "org.gedit.desktop" << 0 << false;
-        QTest::newRow("a browser keeps one copy per profile")
-            << "org.chromium.Chromium.desktop" << 5 << false;
-        QTest::newRow("a recipe makes it a copy of its own") << "org.xfce.mousepad.desktop" << 0 << false;
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>(
+            "flags"); // 1 DBusActivatable, 2 its service file, 4 a browser, 8 no dbus-daemon
+        QTest::addColumn<QString>("expected"); // own bus, hands off, named windows
+        QTest::newRow("GApplication with its service") << "org.example.Unique.desktop"
+                                                       << "unique" << 2 << "100";
+        QTest::newRow("DBusActivatable") << "unique.desktop"
+                                         << "unique" << 1 << "100";
+        QTest::newRow("a bus name as id, no service") << "org.gnome.Calculator.desktop"
+                                                      << "calc" << 0 << "000";
+        QTest::newRow("a recipe's own option") << "org.xfce.mousepad.desktop"
+                                               << "mousepad" << 2 << "001";
+        QTest::newRow("Kate hands files to any copy") << "org.kde.kate.desktop"
+                                                      << "kate" << 0 << "101";
+        QTest::newRow("a known app that keeps its class") << "x.desktop"
+                                                          << "nautilus" << 1 << "100";
+        QTest::newRow("no dbus-daemon here") << "unique.desktop"
+                                             << "unique" << 9 << "010";
+        QTest::newRow("a browser keeps one copy per profile") << "org.chromium.Chromium.desktop"
+                                                              << "chromium" << 5 << "001";
     }
-    void handOff()
+    void copyPlans()
     {
         QFETCH(QString, id);
+        QFETCH(QString, program);
         QFETCH(int, flags);
-        QFETCH(bool, expected);
+        QFETCH(QString, expected);
+        const QString share = in(QStringLiteral("share-%1")
+                                     .arg(QTest::currentDataTag())
+                                     .replace(QLatin1Char(' '), QLatin1Char('-')));
+        if (flags & 2)
+            write(
+                share + QStringLiteral("/dbus-1/services/") + id.chopped(8) + QStringLiteral(".service"), "");
+        const QByteArray dirs = qgetenv("XDG_DATA_DIRS"), path = qgetenv("PATH");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(share));
+        if (flags & 8)
+            qputenv("PATH", QFile::encodeName(in(QStringLiteral("bin"))));
         DesktopApp app;
         app.desktopId = id;
-        app.program
-            = id.contains(QLatin1String("mousepad")) ? QStringLiteral("/usr/bin/mousepad") : QString();
+        app.program = QStringLiteral("/usr/bin/") + program;
         app.dbusActivatable = flags & 1;
-        app.singleMainWindow = flags & 2;
-        QCOMPARE(handsOffToRunningCopy(
-                     app, flags & 4 ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome),
+        const CopyPlan plan
+            = copyPlan(app, flags & 4 ? LaunchStrategy::UserDataDir : LaunchStrategy::IsolatedHome);
+        qputenv("XDG_DATA_DIRS", dirs);
+        qputenv("PATH", path);
+        QCOMPARE(QString::number(plan.ownBus) + QString::number(plan.handsOff)
+                + QString::number(plan.namedWindows),
             expected);
     }
 
@@ -259,8 +284,11 @@ private Q_SLOTS:
         QTest::newRow("AppImage") << "/home/u/Chat.AppImage %U" << QStringLiteral("/d")
                                   << "env " + home + "/home/u/Chat.AppImage %U";
         QTest::newRow("field codes in place")
-            << "thunderbird %f %i %c %k" << QStringLiteral("/d")
-            << gecko + "thunderbird --profile /d/profile --class tandrel-1 %f %i %c %k";
+            << "firefox %f %i %c %k" << QStringLiteral("/d")
+            << gecko + "firefox --profile /d/profile --class tandrel-1 %f %i %c %k";
+        QTest::newRow("Gecko that ignores the XDG folders: a home too")
+            << "thunderbird %u" << QStringLiteral("/d")
+            << "env HOME=/d/home " + gecko.mid(4) + "thunderbird --profile /d/profile --class tandrel-1 %u";
         QTest::newRow("quotes and escapes kept")
             << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u" << QStringLiteral("/d")
             << gecko + "firefox --profile /d/profile --class tandrel-1 -P \"my own\" \"a \\\"b\\\" \\$c\" %u";
@@ -277,8 +305,17 @@ private Q_SLOTS:
         QTest::newRow("GTK 3, unique on the bus")
             << "mousepad %U" << QStringLiteral("/d")
             << "env " + home + "mousepad --disable-server --class=tandrel-1 %U";
-        QTest::newRow("GTK 4: no class option") << "gnome-text-editor %U" << QStringLiteral("/d")
-                                                << "env " + home + "gnome-text-editor --standalone %U";
+        QTest::newRow("GTK 4: named by its program name") << "gnome-text-editor %U" << QStringLiteral("/d")
+                                                          << "env " + home
+                + "/bin/bash -c \"exec -a \\\"\\$0\\\" \\\"\\$@\\\"\" tandrel-1 gnome-text-editor "
+                  "--standalone %U";
+        QTest::newRow("Qt: the instance part of the class, on a bus of its own")
+            << "kate -b %U" << QStringLiteral("/d")
+            << "env " + home + "/bin/sh -c " + literalExecWord(privateBusScript())
+                + " /d/bus kate -name tandrel-1 -b %U";
+        QTest::newRow("a lock in the temporary folder")
+            << "pluma %U" << QStringLiteral("/d")
+            << "env " + home + "TMPDIR=/d/tmp pluma --class=tandrel-1 %U";
         QTest::newRow("an X toolkit app")
             << "xterm" << QStringLiteral("/d") << "env " + home + "xterm -class tandrel-1";
     }
@@ -293,7 +330,7 @@ private Q_SLOTS:
         const std::optional<LaunchStrategy> strategy = desktopStrategy(app, Mode::Auto);
         const std::optional<QString> result = strategy
             ? tandrel::instanceExec(exec,
-                launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"), separateCopyRecipe(app)))
+                launchAdditions(*strategy, dataDir, QStringLiteral("tandrel-1"), copyPlan(app, *strategy)))
             : QStringLiteral("refused");
         QCOMPARE(result.value_or(QStringLiteral("unparsable")), expected);
     }
@@ -360,10 +397,11 @@ private Q_SLOTS:
         const QString path = instance(id);
         QCOMPARE(path, m_entries + QLatin1Char('/') + instanceEntryFileName(id));
         const DesktopInstanceEntry read = readDesktopInstance(path, m_entries).value();
+        // An app whose windows Tandrel cannot name gets no class that would never match.
         QCOMPARE(QStringList({ read.name, read.instanceName, read.dataDir, read.windowClass, read.targetId,
                      strategyText(read.strategy.value()) }),
-            QStringList({ QStringLiteral("Editor - Work"), QStringLiteral("Work"), data,
-                instanceWindowClass(id), QStringLiteral("editor.desktop"), QStringLiteral("home") }));
+            QStringList({ QStringLiteral("Editor - Work"), QStringLiteral("Work"), data, QString(),
+                QStringLiteral("editor.desktop"), QStringLiteral("home") }));
         QVERIFY(read.createdAt);
         const KeyFile file = loadDesktopKeyFile(path);
         QCOMPARE(keyString(file.get(), QStringLiteral("Name[es]"))

@@ -135,8 +135,6 @@ std::optional<DesktopApp> readDesktopApp(const QString &path, const QString &des
     app.icon = keyString(file.get(), QStringLiteral("Icon"));
     app.startupWmClass = keyString(file.get(), QStringLiteral("StartupWMClass"));
     app.dbusActivatable = keyBoolean(file.get(), QStringLiteral("DBusActivatable"));
-    app.singleMainWindow = keyBoolean(file.get(), QStringLiteral("SingleMainWindow"))
-        || keyBoolean(file.get(), QStringLiteral("X-GNOME-SingleWindow"));
     app.sandbox = sandboxKind(file.get(), app.exec, app.program);
     return app;
 }

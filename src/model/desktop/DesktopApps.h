@@ -20,7 +20,6 @@ struct DesktopApp
     QString exec; // Exec as written (unescaped), field codes included
     QString startupWmClass; // may be empty
     bool dbusActivatable = false;
-    bool singleMainWindow = false; // SingleMainWindow or X-GNOME-SingleWindow
     QString program; // what Exec starts (after an `env` prefix), found on PATH: absolute
     SandboxKind sandbox = SandboxKind::None;
 };

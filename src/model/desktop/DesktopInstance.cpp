@@ -161,9 +161,11 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
         for (const auto &[variable, value] : additions.environment)
             result << literalExecWord(variable + QLatin1Char('=') + value);
     }
+    for (const QString &word : additions.wrapper)
+        result << literalExecWord(word);
     // env takes any word with "=" for one more variable, so such a program is started by
     // a shell whose fixed script runs its first argument with the rest.
-    if (!result.isEmpty() && words->at(*program).contains(QLatin1Char('=')))
+    if (additions.wrapper.isEmpty() && !result.isEmpty() && words->at(*program).contains(QLatin1Char('=')))
         result << QStringLiteral("/bin/sh") << QStringLiteral("-c")
                << literalExecWord(QStringLiteral("exec \"$0\" \"$@\""));
     result << quotedExecWord(words->at(*program));
@@ -181,8 +183,9 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
         throw TandrelError::msg(sandboxedRefusal(app));
     checkPlan(plan, entriesFolder);
     const KeyFile original = loadDesktopKeyFile(app.filePath);
-    const std::optional<QString> exec = instanceExec(
-        app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass, separateCopyRecipe(app)));
+    const CopyPlan copy = copyPlan(app, plan.strategy);
+    const std::optional<QString> exec
+        = instanceExec(app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass, copy));
     if (!original || !exec)
         throw unreadableAppError();
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);
@@ -195,9 +198,9 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
 
     // The data folder first: an entry never points to a profile that is not there.
     makeRealFolder(data);
-    for (const QString &folder : foldersToCreate(plan.strategy, data))
+    for (const QString &folder : foldersToCreate(plan.strategy, data, copy))
         makeRealFolder(folder);
-    if (plan.strategy == LaunchStrategy::IsolatedHome)
+    if (fs::itemKind(data + QStringLiteral("/home")) == fs::ItemKind::Directory)
         linkUserFolders(data + QStringLiteral("/home"));
     if (plan.strategy == LaunchStrategy::GeckoProfile)
         linkUserDirsSettings(data + QStringLiteral("/config"));
@@ -210,7 +213,9 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     setKeyString(file, QStringLiteral("Exec"), *exec);
     // With the app uninstalled, menus stop listing the instance; Tandrel still lists it.
     setKeyString(file, QStringLiteral("TryExec"), app.program);
-    setKeyString(file, QStringLiteral("StartupWMClass"), plan.windowClass);
+    // Only a class the windows will carry: one that never matches is worse than none.
+    if (copy.namedWindows)
+        setKeyString(file, QStringLiteral("StartupWMClass"), plan.windowClass);
     for (const char *key : { "Categories", "Terminal", "StartupNotify", "Path" }) {
         const QString value = keyString(original.get(), QLatin1String(key));
         if (!value.isEmpty())

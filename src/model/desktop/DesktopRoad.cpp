@@ -69,8 +69,8 @@ AppFacts DesktopRoad::factsOf(const InstalledApp &app, Mode mode) const
     facts.strategy = facts.sandboxed ? std::nullopt : desktopStrategy(*entry, mode);
     if (!facts.strategy)
         facts.refusal = sandboxedRefusal(*entry);
-    else if (handsOffToRunningCopy(*entry, *facts.strategy))
-        facts.notice = handOffNotice(*entry);
+    else
+        facts.notice = copyNotice(*entry, copyPlan(*entry, *facts.strategy));
     return facts;
 }
 

@@ -28,18 +28,68 @@ QString sandboxedRefusal(const DesktopApp &app)
                 "duplicable."));
 }
 
-QString handOffNotice(const DesktopApp &app)
+namespace {
+
+QString handOffNotice(const QString &app)
 {
-    return tandrel::tr(app.name
+    return tandrel::tr(app
+            + QStringLiteral(" mantiene una sola copia por sesión y a este sistema le falta dbus-daemon para "
+                             "separarlas: con ")
+            + app
             + QStringLiteral(
-                " suele pasar una segunda apertura a la copia que ya está en marcha: si la original está "
-                "abierta, la instancia puede abrirse como otra ventana suya. Cierra la original antes "
-                "de abrir la instancia."),
-        app.name
+                " abierta, la instancia se abrirá como otra ventana suya, y con la instancia abierta, ")
+            + app + QStringLiteral(" se abrirá dentro de ella. Cierra una antes de abrir la otra."),
+        app
             + QStringLiteral(
-                " usually hands a second launch to the copy that is already open: if the original is "
-                "running, the instance may open as another window of it. Quit the original before "
-                "opening the instance."));
+                " keeps one copy per session, and this system lacks dbus-daemon to keep them apart: while ")
+            + app
+            + QStringLiteral(
+                " is open, the instance opens as another window of it, and while the instance is open, ")
+            + app + QStringLiteral(" opens inside it. Quit one before opening the other."));
+}
+
+QString ownBusNotice(const QString &app)
+{
+    return tandrel::tr(QStringLiteral("Para no mezclarse con ") + app
+            + QStringLiteral(
+                ", la instancia usa un bus de sesión propio: sus notificaciones y su icono en la bandeja no "
+                "llegarán a tu escritorio, y guarda sus contraseñas en un llavero propio (puede pedirte una "
+                "contraseña la primera vez). La accesibilidad y los diálogos de archivos siguen "
+                "funcionando."),
+        QStringLiteral("To stay apart from ") + app
+            + QStringLiteral(
+                ", the instance runs on a session bus of its own: its notifications and tray icon won't "
+                "reach "
+                "your desktop, and it keeps its passwords in a keyring of its own (it may ask you for a "
+                "password the first time). Accessibility and file dialogs keep working."));
+}
+
+QString unnamedWindowsNotice(const QString &app)
+{
+    return tandrel::tr(app
+            + QStringLiteral(
+                " no deja que Tandrel dé nombre propio a sus ventanas: las de la instancia aparecerán "
+                "bajo el icono de ")
+            + app + QStringLiteral(" en docks y barras de tareas."),
+        app
+            + QStringLiteral(
+                " doesn't let Tandrel give its windows a name of their own: the instance's windows "
+                "show under ")
+            + app + QStringLiteral("'s icon in docks and task bars."));
+}
+
+} // namespace
+
+QString copyNotice(const DesktopApp &app, const CopyPlan &plan)
+{
+    QStringList parts;
+    if (plan.handsOff)
+        parts << handOffNotice(app.name);
+    if (plan.ownBus)
+        parts << ownBusNotice(app.name);
+    if (!plan.namedWindows)
+        parts << unnamedWindowsNotice(app.name);
+    return parts.join(QLatin1Char('\n'));
 }
 
 QString sandboxedTooltip(const QString &appName)

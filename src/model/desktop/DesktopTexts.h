@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/desktop/DesktopApps.h"
+#include "model/desktop/DesktopRecipes.h"
 
 #include <QString>
 
@@ -14,8 +15,10 @@ QString sandboxedRefusal(const DesktopApp &app);
 QString sandboxedTooltip(const QString &appName);
 // Why Flatpak and Snap apps are listed apart.
 QString sandboxedExplanation();
-// The notice for an app that handsOffToRunningCopy (DesktopRecipes.h).
-QString handOffNotice(const DesktopApp &app);
+// What the user should know about an instance of the app made as the plan says: that the
+// two copies cannot be kept apart (both orders), what a bus of its own costs, and that its
+// windows keep the app's class. Empty when there is nothing to say.
+QString copyNotice(const DesktopApp &app, const CopyPlan &plan);
 // Why opening the instance did nothing: its entry cannot be started.
 QString notStartedMessage(const QString &instanceName);
 
