@@ -70,11 +70,11 @@ trap cleanup EXIT
 # A desktop session has its accessibility bus running already; instances look it up.
 end_apps
 
-# "<pid> <class words>" for each top-level window with a process behind it.
+# "<pid> <class words> <title>" for each top-level window with a process behind it.
 windows() {
     local id
     for id in $(xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'); do
-        xprop -id "$id" _NET_WM_PID WM_CLASS 2>/dev/null | paste -sd' ' \
+        xprop -id "$id" _NET_WM_PID WM_CLASS WM_NAME 2>/dev/null | paste -sd' ' \
             | sed -n 's/.*_NET_WM_PID(CARDINAL) = \([0-9]*\).*WM_CLASS(STRING) = \(.*\)/\1 \2/p'
     done
 }
@@ -96,6 +96,7 @@ check_two_copies() {
     done
     if [ -z "$original" ] || [ -z "$instance" ]; then
         fail "$app, $label: one copy only (original's windows: ${original:-none}; instance's: ${instance:-none})"
+        ps -o pid=,args= -s $$ | cut -c1-200 | grep -vF "$0"
         return
     fi
     if [ -n "$class" ] && [[ $instance != *"\"$class\""* ]]; then
@@ -133,8 +134,10 @@ for app in "${cases[@]}"; do
     if [ -d "$data/bus" ] && [ -n "$file" ]; then
         gio launch "$entry" "$work/c.txt" >/dev/null 2>&1
         sleep 6
-        owners=$(windows | while read -r pid _; do of_instance "$pid" && echo "$pid"; done | sort -u | wc -l)
-        [ "$owners" -eq 1 ] || fail "$app: a second launch of the instance started $owners copies, not one"
+        seen=$(windows | while read -r pid line; do of_instance "$pid" && echo "$pid $line"; done)
+        if [ "$(cut -d' ' -f1 <<<"$seen" | sort -u | wc -l)" -ne 1 ] || [[ $seen != *c.txt* ]]; then
+            fail "$app: a second launch of the instance did not reach its copy: $seen"
+        fi
     fi
     end_apps
 

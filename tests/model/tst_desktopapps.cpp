@@ -270,9 +270,10 @@ private Q_SLOTS:
         QTest::newRow("Debian's chromium")
             << "/usr/bin/chromium %U" << QStringLiteral("/d")
             << udd + "/usr/bin/chromium --user-data-dir=/d/profile --class=tandrel-1 %U";
-        QTest::newRow("Debian's firefox-esr")
-            << "/usr/lib/firefox-esr/firefox-esr %u" << QStringLiteral("/d")
-            << gecko + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 %u";
+        QTest::newRow("Debian's firefox-esr") << "/usr/lib/firefox-esr/firefox-esr %u" << QStringLiteral("/d")
+                                              << gecko
+                + "/usr/lib/firefox-esr/firefox-esr --profile /d/profile --class tandrel-1 --name tandrel-1 "
+                  "%u";
         QTest::newRow("env prefix: ours after its own")
             << "env FOO=1 prog %U" << QStringLiteral("/d") << "env FOO=1 " + home + "prog %U";
         QTest::newRow("quoted program with spaces")
@@ -285,13 +286,16 @@ private Q_SLOTS:
                                   << "env " + home + "/home/u/Chat.AppImage %U";
         QTest::newRow("field codes in place")
             << "firefox %f %i %c %k" << QStringLiteral("/d")
-            << gecko + "firefox --profile /d/profile --class tandrel-1 %f %i %c %k";
+            << gecko + "firefox --profile /d/profile --class tandrel-1 --name tandrel-1 %f %i %c %k";
         QTest::newRow("Gecko that ignores the XDG folders: a home too")
             << "thunderbird %u" << QStringLiteral("/d")
-            << "env HOME=/d/home " + gecko.mid(4) + "thunderbird --profile /d/profile --class tandrel-1 %u";
+            << "env HOME=/d/home " + gecko.mid(4)
+                + "thunderbird --profile /d/profile --class tandrel-1 --name tandrel-1 %u";
         QTest::newRow("quotes and escapes kept")
             << "firefox -P 'my own' \"a \\\"b\\\" \\$c\" %u" << QStringLiteral("/d")
-            << gecko + "firefox --profile /d/profile --class tandrel-1 -P \"my own\" \"a \\\"b\\\" \\$c\" %u";
+            << gecko
+                + "firefox --profile /d/profile --class tandrel-1 --name tandrel-1 -P \"my own\" \"a "
+                  "\\\"b\\\" \\$c\" %u";
         QTest::newRow("data folder needing quotes")
             << "chromium %U" << QStringLiteral("/h/a b%c")
             << "env \"BREAKPAD_DUMP_LOCATION=/h/a b%%c/crash\" \"XDG_CACHE_HOME=/h/a b%%c/cache\" chromium "
@@ -304,7 +308,7 @@ private Q_SLOTS:
         // Known apps, made copies of their own with the class their toolkit takes.
         QTest::newRow("GTK 3, unique on the bus")
             << "mousepad %U" << QStringLiteral("/d")
-            << "env " + home + "mousepad --disable-server --class=tandrel-1 %U";
+            << "env " + home + "mousepad --disable-server --class=tandrel-1 --name=tandrel-1 %U";
         QTest::newRow("GTK 4: named by its program name") << "gnome-text-editor %U" << QStringLiteral("/d")
                                                           << "env " + home
                 + "/bin/bash -c \"exec -a \\\"\\$0\\\" \\\"\\$@\\\"\" tandrel-1 gnome-text-editor "
@@ -315,7 +319,7 @@ private Q_SLOTS:
                 + " /d/bus kate -name tandrel-1 -b %U";
         QTest::newRow("a lock in the temporary folder")
             << "pluma %U" << QStringLiteral("/d")
-            << "env " + home + "TMPDIR=/d/tmp pluma --class=tandrel-1 %U";
+            << "env " + home + "TMPDIR=/d/tmp pluma --class=tandrel-1 --name=tandrel-1 %U";
         QTest::newRow("an X toolkit app")
             << "xterm" << QStringLiteral("/d") << "env " + home + "xterm -class tandrel-1";
     }

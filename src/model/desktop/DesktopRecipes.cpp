@@ -153,13 +153,17 @@ CopyPlan copyPlan(const DesktopApp &app, LaunchStrategy strategy)
     CopyPlan plan;
     plan.recipe = separateCopyRecipe(app);
     if (strategy != LaunchStrategy::IsolatedHome) {
-        plan.namedWindows = true; // the browsers take --class
+        plan.namedWindows = plan.namedOnWayland = true; // the browsers take --class and --name
         return plan;
     }
     const bool needsBus = plan.recipe ? plan.recipe->ownBus : claimsBusName(app);
     plan.ownBus = needsBus && privateBusAvailable();
     plan.handsOff = needsBus && !plan.ownBus;
-    plan.namedWindows = plan.recipe && plan.recipe->classOption != SeparateCopyRecipe::ClassOption::None;
+    using Class = SeparateCopyRecipe::ClassOption;
+    const Class option = plan.recipe ? plan.recipe->classOption : Class::None;
+    plan.namedWindows = option != Class::None;
+    // GTK 4 and Qt take their Wayland app id from the app's own id, whatever its name.
+    plan.namedOnWayland = option == Class::Gtk || option == Class::X;
     return plan;
 }
 
@@ -207,9 +211,10 @@ LaunchAdditions launchAdditions(
                 { QStringLiteral("XDG_CACHE_HOME"), in("cache") } },
             {} };
     case LaunchStrategy::GeckoProfile: {
-        // Newer releases keep crash reports and caches under the XDG folders as well.
+        // Newer releases keep crash reports and caches under the XDG folders as well. --class
+        // names the windows on X11, --name on Wayland.
         LaunchAdditions gecko { { QStringLiteral("--profile"), in("profile"), QStringLiteral("--class"),
-                                    windowClass },
+                                    windowClass, QStringLiteral("--name"), windowClass },
             { { QStringLiteral("XDG_CONFIG_HOME"), in("config") },
                 { QStringLiteral("XDG_CACHE_HOME"), in("cache") } },
             {} };
@@ -237,7 +242,8 @@ LaunchAdditions launchAdditions(
     home.arguments = recipe->arguments;
     switch (recipe->classOption) {
     case Class::Gtk:
-        home.arguments << QStringLiteral("--class=") + windowClass;
+        // The class on X11; the name is the app id on Wayland and the instance part on X11.
+        home.arguments << QStringLiteral("--class=") + windowClass << QStringLiteral("--name=") + windowClass;
         break;
     case Class::X:
         home.arguments << QStringLiteral("-class") << windowClass;

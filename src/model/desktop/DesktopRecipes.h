@@ -28,7 +28,7 @@ struct SeparateCopyRecipe
 {
     enum class ClassOption {
         None, // none it honours (apps that fix their class, those that refuse GTK's options)
-        Gtk, // --class=<class> (GTK 2 and 3)
+        Gtk, // --class=<class> --name=<class> (GTK 2 and 3)
         X, // -class <class> (X toolkit)
         Qt, // -name <class>: Qt sets only the instance part, the part desktops match first
         ProgramName, // started under the class as its name: GTK 4 takes the class from it
@@ -58,7 +58,8 @@ struct CopyPlan
     const SeparateCopyRecipe *recipe = nullptr;
     bool ownBus = false; // started on a session bus of its own
     bool handsOff = false; // needs a bus of its own that this system cannot give
-    bool namedWindows = false; // its windows carry the instance's class
+    bool namedWindows = false; // its windows carry the instance's class on X11
+    bool namedOnWayland = false; // and its app id on Wayland
 };
 CopyPlan copyPlan(const DesktopApp &app, LaunchStrategy strategy);
 

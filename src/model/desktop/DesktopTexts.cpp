@@ -78,6 +78,15 @@ QString unnamedWindowsNotice(const QString &app)
             + app + QStringLiteral("'s icon in docks and task bars."));
 }
 
+QString unnamedOnWaylandNotice(const QString &app)
+{
+    return tandrel::tr(QStringLiteral("En sesiones Wayland, ") + app
+            + QStringLiteral(" identifica sus ventanas con su propio nombre: las de la instancia aparecerán "
+                             "bajo su icono."),
+        QStringLiteral("In Wayland sessions, ") + app
+            + QStringLiteral(" names its windows after itself: the instance's windows show under its icon."));
+}
+
 } // namespace
 
 QString copyNotice(const DesktopApp &app, const CopyPlan &plan)
@@ -89,6 +98,8 @@ QString copyNotice(const DesktopApp &app, const CopyPlan &plan)
         parts << ownBusNotice(app.name);
     if (!plan.namedWindows)
         parts << unnamedWindowsNotice(app.name);
+    else if (!plan.namedOnWayland)
+        parts << unnamedOnWaylandNotice(app.name);
     return parts.join(QLatin1Char('\n'));
 }
 
