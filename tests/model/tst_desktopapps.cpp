@@ -210,23 +210,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("program");
         QTest::addColumn<int>(
             "flags"); // 1 DBusActivatable, 2 its service file, 4 a browser, 8 no dbus-daemon
-        QTest::addColumn<QString>("expected"); // own bus, hands off, named windows
+        QTest::addColumn<QString>("expected"); // own bus, hands off, named on X11, on Wayland
         QTest::newRow("GApplication with its service") << "org.example.Unique.desktop"
-                                                       << "unique" << 2 << "100";
+                                                       << "unique" << 2 << "1000";
         QTest::newRow("DBusActivatable") << "unique.desktop"
-                                         << "unique" << 1 << "100";
+                                         << "unique" << 1 << "1000";
         QTest::newRow("a bus name as id, no service") << "org.gnome.Calculator.desktop"
-                                                      << "calc" << 0 << "000";
+                                                      << "calc" << 0 << "0000";
         QTest::newRow("a recipe's own option") << "org.xfce.mousepad.desktop"
-                                               << "mousepad" << 2 << "001";
+                                               << "mousepad" << 2 << "0011";
         QTest::newRow("Kate hands files to any copy") << "org.kde.kate.desktop"
-                                                      << "kate" << 0 << "101";
+                                                      << "kate" << 0 << "1010";
         QTest::newRow("a known app that keeps its class") << "x.desktop"
-                                                          << "nautilus" << 1 << "100";
+                                                          << "nautilus" << 1 << "1000";
         QTest::newRow("no dbus-daemon here") << "unique.desktop"
-                                             << "unique" << 9 << "010";
+                                             << "unique" << 9 << "0100";
         QTest::newRow("a browser keeps one copy per profile") << "org.chromium.Chromium.desktop"
-                                                              << "chromium" << 5 << "001";
+                                                              << "chromium" << 5 << "0011";
     }
     void copyPlans()
     {
@@ -253,7 +253,7 @@ private Q_SLOTS:
         qputenv("XDG_DATA_DIRS", dirs);
         qputenv("PATH", path);
         QCOMPARE(QString::number(plan.ownBus) + QString::number(plan.handsOff)
-                + QString::number(plan.namedWindows),
+                + QString::number(plan.namedWindows) + QString::number(plan.namedOnWayland),
             expected);
     }
 

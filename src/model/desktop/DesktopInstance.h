@@ -50,7 +50,8 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
 // the user's folder; for "home", the home with links named Documents, Downloads and
 // Desktop to the user's own folders; no link replaces anything), then the entry.
 // The entry names the instance "<app> - <name>" in every language the app's entry has,
-// points to the icon, and keeps the app's Categories, Terminal, StartupNotify and Path;
+// points to the icon, names the window class where the app's windows will carry it
+// (copyPlan), and keeps the app's Categories, Terminal, StartupNotify and Path;
 // its MimeType and Actions are left out, so that the instance never opens the user's
 // files or links in place of the app, and no action starts the app outside the instance.
 // With `stagedEntry` and `stagedData` the entry and the data folder are written there

@@ -100,7 +100,7 @@ QString copyNotice(const DesktopApp &app, const CopyPlan &plan)
         parts << unnamedWindowsNotice(app.name);
     else if (!plan.namedOnWayland)
         parts << unnamedOnWaylandNotice(app.name);
-    return parts.join(QLatin1Char('\n'));
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 QString sandboxedTooltip(const QString &appName)
