@@ -8,8 +8,17 @@
 # Usage: separate-copies.sh TANDREL [DESKTOP-ID...]
 set -uo pipefail
 # As a user runs them: Chromium, for one, will not start as root inside its sandbox.
+# The script and the program are copied where that user can reach them.
 if [ "$(id -u)" -eq 0 ]; then
-    exec setpriv --reuid=65534 --regid=65534 --clear-groups bash "$0" "$@"
+    stage=$(mktemp -d)
+    chmod 755 "$stage"
+    install -m 755 "$0" "$stage/separate-copies.sh"
+    install -m 755 "$1" "$stage/tandrel"
+    shift
+    setpriv --reuid=65534 --regid=65534 --clear-groups bash "$stage/separate-copies.sh" "$stage/tandrel" "$@"
+    status=$?
+    rm -rf "$stage"
+    exit $status
 fi
 # A session of its own holds whatever the apps start, for ending it all between the steps.
 [ "$(ps -o sid= -p $$ | tr -d ' ')" = "$$" ] || exec setsid --wait bash "$0" "$@"
