@@ -132,8 +132,10 @@ private Q_SLOTS:
         write(in(QStringLiteral("orig/editor.desktop")),
             entry("Editor",
                 "Name[es]=Editor de "
-                "textos\nCategories=Utility;\nMimeType=text/plain;\nActions=new;\n\n[Desktop Action "
-                "new]\nName=New\nExec=sh\n"));
+                "textos\nCategories=Utility;\nMimeType=text/plain;\nGenericName[es]=Editor\nKeywords=text;\n"
+                "Actions=new;bad id;broken;\n\n[Desktop Action new]\nName=New\nName[es]=Nuevo\nExec=sh -c "
+                "'exit "
+                "1'\n\n[Desktop Action broken]\nName=Broken\nExec=\"sh\n"));
     }
 
     void discovery_data()
@@ -412,9 +414,16 @@ private Q_SLOTS:
                 + keyString(file.get(), QStringLiteral("Icon"))
                 + keyString(file.get(), QStringLiteral("Categories")),
             QStringLiteral("Editor de textos - Work/icons/work.pngUtility;"));
-        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType"))
-            && !hasKey(file.get(), QStringLiteral("Actions"))
-            && !keyFileText(file.get()).contains(QLatin1String("Desktop Action")));
+        // What the app is and its actions kept, each action started as the instance is; never
+        // its file types.
+        QVERIFY(!hasKey(file.get(), QStringLiteral("MimeType")));
+        QCOMPARE(keyString(file.get(), QStringLiteral("GenericName[es]"))
+                + keyString(file.get(), QStringLiteral("Keywords"))
+                + keyString(file.get(), QStringLiteral("Actions"))
+                + keyString(file.get(), QStringLiteral("Name[es]"), "Desktop Action new"),
+            QStringLiteral("Editortext;new;Nuevo"));
+        QVERIFY(keyString(file.get(), QStringLiteral("Exec"), "Desktop Action new")
+                    .startsWith(QStringLiteral("env HOME=") + data + QStringLiteral("/home ")));
         // GIO takes the entry; its command is the app's with the instance's variables in front.
         QCOMPARE(desktopFileCommandLine(path).join(QLatin1Char('|')),
             QStringLiteral(

@@ -26,6 +26,8 @@ namespace {
 // An entry has a few dozen translations of its name; more are not copied.
 constexpr int maxKeys = 2000;
 constexpr int maxTranslations = 300;
+// Browsers have two or three actions; a few dozen is already odd.
+constexpr int maxActions = 32;
 
 QString fileNameOf(const QString &path)
 {
@@ -123,6 +125,61 @@ void writeNames(GKeyFile *original, GKeyFile *entry, const QString &instanceName
     }
 }
 
+// GenericName, Comment and Keywords, each with its translations, as the app's entry has
+// them: menus then find the instance by what the app is ("browser"), not only by its name.
+void copyDescriptions(GKeyFile *original, GKeyFile *entry)
+{
+    static const QRegularExpression described(
+        QStringLiteral("^(GenericName|Comment|Keywords)(\\[[A-Za-z0-9_@.-]{1,32}\\])?$"));
+    int count = 0;
+    for (const QString &key : keyNames(original, maxKeys)) {
+        if (count < 3 * maxTranslations && described.match(key).hasMatch()) {
+            const QString value = keyString(original, key);
+            // A comment that only repeats the generic name is one validators warn about.
+            const bool repeats = key.startsWith(QLatin1String("Comment"))
+                && value
+                    == keyString(original,
+                        QString(key).replace(QLatin1String("Comment"), QLatin1String("GenericName")));
+            if (!value.isEmpty() && !repeats) {
+                setKeyString(entry, key, value);
+                ++count;
+            }
+        }
+    }
+}
+
+// The app's actions ("New Private Window"), each started as the instance is: its command
+// made the instance's, its name and icon kept. An action whose command does not parse, or
+// whose id or group is not as the specification writes them, is left out.
+void copyActions(GKeyFile *original, GKeyFile *entry, const LaunchAdditions &additions)
+{
+    static const QRegularExpression actionId(QStringLiteral("^[A-Za-z0-9-]{1,64}$"));
+    static const QRegularExpression named(QStringLiteral("^(Name|Icon)(\\[[A-Za-z0-9_@.-]{1,32}\\])?$"));
+    QStringList kept;
+    const QStringList ids
+        = keyString(original, QStringLiteral("Actions")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        if (kept.size() >= maxActions || !actionId.match(id).hasMatch() || kept.contains(id))
+            continue;
+        const QByteArray group = "Desktop Action " + id.toUtf8();
+        const std::optional<QString> exec
+            = instanceExec(keyString(original, QStringLiteral("Exec"), group.constData()), additions);
+        if (!exec || keyString(original, QStringLiteral("Name"), group.constData()).isEmpty())
+            continue;
+        int count = 0;
+        for (const QString &key : keyNames(original, maxKeys, group.constData())) {
+            if (count < maxTranslations && named.match(key).hasMatch()) {
+                setKeyString(entry, key, keyString(original, key, group.constData()), group.constData());
+                ++count;
+            }
+        }
+        setKeyString(entry, QStringLiteral("Exec"), *exec, group.constData());
+        kept << id;
+    }
+    if (!kept.isEmpty())
+        setKeyString(entry, QStringLiteral("Actions"), kept.join(QLatin1Char(';')) + QLatin1Char(';'));
+}
+
 } // namespace
 
 std::optional<QString> instanceEntriesFolder()
@@ -184,8 +241,8 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     checkPlan(plan, entriesFolder);
     const KeyFile original = loadDesktopKeyFile(app.filePath);
     const CopyPlan copy = copyPlan(app, plan.strategy);
-    const std::optional<QString> exec
-        = instanceExec(app.exec, launchAdditions(plan.strategy, plan.dataDir, plan.windowClass, copy));
+    const LaunchAdditions additions = launchAdditions(plan.strategy, plan.dataDir, plan.windowClass, copy);
+    const std::optional<QString> exec = instanceExec(app.exec, additions);
     if (!original || !exec)
         throw unreadableAppError();
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);
@@ -221,6 +278,7 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
         if (!value.isEmpty())
             setKeyString(file, QLatin1String(key), value);
     }
+    copyDescriptions(original.get(), file);
     setKeyString(file, QLatin1String(instanceMarkerKey), plan.id);
     setKeyString(file, QStringLiteral("X-Tandrel-Name"), plan.instanceName);
     setKeyString(file, QStringLiteral("X-Tandrel-Mode"), strategyText(plan.strategy));
@@ -229,6 +287,7 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     setKeyString(file, QStringLiteral("X-Tandrel-Target-Id"), app.desktopId);
     setKeyString(
         file, QStringLiteral("X-Tandrel-Created"), formatIsoDateTime(QDateTime::currentDateTimeUtc()));
+    copyActions(original.get(), file, additions); // groups after [Desktop Entry]
     requireFolder(entriesFolder); // may be a link to the user's folder elsewhere
     if (stagedEntry.isEmpty())
         fs::writeTextAtomically(path, keyFileText(file));

@@ -51,9 +51,10 @@ std::optional<QString> instanceExec(const QString &exec, const LaunchAdditions &
 // Desktop to the user's own folders; no link replaces anything), then the entry.
 // The entry names the instance "<app> - <name>" in every language the app's entry has,
 // points to the icon, names the window class where the app's windows will carry it
-// (copyPlan), and keeps the app's Categories, Terminal, StartupNotify and Path;
-// its MimeType and Actions are left out, so that the instance never opens the user's
-// files or links in place of the app, and no action starts the app outside the instance.
+// (copyPlan), and keeps the app's Categories, Terminal, StartupNotify and Path, its
+// GenericName, Comment and Keywords with their translations, and its actions, each started
+// as the instance is; its MimeType is left out, so that the instance never opens the user's
+// files or links in place of the app.
 // With `stagedEntry` and `stagedData` the entry and the data folder are written there
 // instead, still naming the final places, for the caller to move into place.
 // Returns the entry's final path. Throws TandrelError for a Flatpak or Snap app (see

@@ -49,9 +49,9 @@ KeyFile parseDesktopKeyFile(const QByteArray &bytes)
     return entry ? std::move(file) : KeyFile();
 }
 
-QString keyString(GKeyFile *file, const QString &key)
+QString keyString(GKeyFile *file, const QString &key, const char *group)
 {
-    return taken(g_key_file_get_string(file, desktopEntryGroup, key.toUtf8().constData(), nullptr));
+    return taken(g_key_file_get_string(file, group, key.toUtf8().constData(), nullptr));
 }
 
 bool keyBoolean(GKeyFile *file, const QString &key)
@@ -64,19 +64,19 @@ bool hasKey(GKeyFile *file, const QString &key)
     return g_key_file_has_key(file, desktopEntryGroup, key.toUtf8().constData(), nullptr);
 }
 
-QStringList keyNames(GKeyFile *file, int limit)
+QStringList keyNames(GKeyFile *file, int limit, const char *group)
 {
     QStringList names;
-    gchar **keys = g_key_file_get_keys(file, desktopEntryGroup, nullptr, nullptr);
+    gchar **keys = g_key_file_get_keys(file, group, nullptr, nullptr);
     for (gchar **key = keys; key && *key && names.size() < limit; ++key)
         names << QString::fromUtf8(*key);
     g_strfreev(keys);
     return names;
 }
 
-void setKeyString(GKeyFile *file, const QString &key, const QString &value)
+void setKeyString(GKeyFile *file, const QString &key, const QString &value, const char *group)
 {
-    g_key_file_set_string(file, desktopEntryGroup, key.toUtf8().constData(), value.toUtf8().constData());
+    g_key_file_set_string(file, group, key.toUtf8().constData(), value.toUtf8().constData());
 }
 
 QString keyFileText(GKeyFile *file)

@@ -32,15 +32,16 @@ KeyFile loadDesktopKeyFile(const QString &path);
 // The same for an entry's bytes.
 KeyFile parseDesktopKeyFile(const QByteArray &bytes);
 
-// The value of a key of [Desktop Entry], unescaped; `key` may carry a locale ("Name[es]").
-// Empty when missing.
-QString keyString(GKeyFile *file, const QString &key);
+// The value of a key of [Desktop Entry] (or of the group), unescaped; `key` may carry a
+// locale ("Name[es]"). Empty when missing.
+QString keyString(GKeyFile *file, const QString &key, const char *group = desktopEntryGroup);
 bool keyBoolean(GKeyFile *file, const QString &key);
 bool hasKey(GKeyFile *file, const QString &key);
-// The key names of [Desktop Entry] in file order, at most `limit` of them.
-QStringList keyNames(GKeyFile *file, int limit);
-// Sets a key of [Desktop Entry] to the text, escaped by GKeyFile.
-void setKeyString(GKeyFile *file, const QString &key, const QString &value);
+// The key names of [Desktop Entry] (or of the group) in file order, at most `limit` of them.
+QStringList keyNames(GKeyFile *file, int limit, const char *group = desktopEntryGroup);
+// Sets a key of [Desktop Entry] (or of the group) to the text, escaped by GKeyFile.
+void setKeyString(
+    GKeyFile *file, const QString &key, const QString &value, const char *group = desktopEntryGroup);
 // The whole file as text.
 QString keyFileText(GKeyFile *file);
 
