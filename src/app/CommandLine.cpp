@@ -36,7 +36,7 @@ void out(const QString &line)
 // A refusal or failure: the same message the window shows.
 int failed(const QString &message)
 {
-    write(stderr, message + QLatin1Char('\n'));
+    write(stderr, QStringLiteral("tandrel: ") + message + QLatin1Char('\n'));
     return 1;
 }
 
@@ -53,6 +53,21 @@ int usageError(const QString &message)
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// An option the parser did not know, as the user wrote it ("-x", "--colour"): the parser
+// gives its name without the dashes.
+QString asWritten(const QString &name, const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        for (const QString &dashes : { QStringLiteral("-"), QStringLiteral("--") }) {
+            if (argument == dashes + name || argument.startsWith(dashes + name + QLatin1Char('=')))
+                return dashes + name;
+        }
+    }
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
 QString helpText()
@@ -80,8 +95,8 @@ QString helpText()
             "Opciones:\n"
             "  --json          un documento JSON (una lista de objetos)\n"
             "  --lang es|en    el idioma de esta ejecución; la elección guardada no cambia\n"
-            "  --help          esta ayuda\n"
-            "  --version       la versión\n"
+            "  -h, --help      esta ayuda\n"
+            "  -V, --version   la versión\n"
             "\n"
             "Estado de salida: 0 hecho, 1 rechazado o fallido, 2 uso incorrecto."),
         QStringLiteral("Usage: tandrel [COMMAND] [OPTIONS]\n"
@@ -105,8 +120,8 @@ QString helpText()
                        "Options:\n"
                        "  --json          one JSON document (a list of objects)\n"
                        "  --lang es|en    the language of this run; the saved choice stays as it is\n"
-                       "  --help          this help\n"
-                       "  --version       the version\n"
+                       "  -h, --help      this help\n"
+                       "  -V, --version   the version\n"
                        "\n"
                        "Exit status: 0 done, 1 refused or failed, 2 wrong usage."));
 }
@@ -392,15 +407,17 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("apps"), QString(), QStringLiteral("folder") },
         { QStringLiteral("mode"), QString(), QStringLiteral("mode") }, { QStringLiteral("yes"), QString() },
         { QStringLiteral("lang"), QString(), QStringLiteral("language") },
-        { QStringLiteral("help"), QString() }, { QStringLiteral("version"), QString() } });
+        { { QStringLiteral("h"), QStringLiteral("help") }, QString() },
+        { { QStringLiteral("V"), QStringLiteral("version") }, QString() } });
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         return usageError(unknown.isEmpty()
                 ? tandrel::tr(QStringLiteral("Falta el valor de una opción."),
                     QStringLiteral("An option lacks its value."))
-                : tandrel::tr(
-                    QStringLiteral("Opción desconocida: ") + quoted(unknown.first()) + QLatin1Char('.'),
-                    QStringLiteral("Unknown option: ") + quoted(unknown.first()) + QLatin1Char('.')));
+                : tandrel::tr(QStringLiteral("Opción desconocida: ")
+                        + quoted(asWritten(unknown.first(), arguments)) + QLatin1Char('.'),
+                    QStringLiteral("Unknown option: ") + quoted(asWritten(unknown.first(), arguments))
+                        + QLatin1Char('.')));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         out(helpText());
@@ -408,6 +425,8 @@ int runCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(QStringLiteral("version"))) {
         out(QStringLiteral("tandrel ") + QStringLiteral(TANDREL_VERSION));
+        out(tandrel::tr(QStringLiteral("Licencia MIT: software libre, sin garantía."),
+            QStringLiteral("MIT License: free software, without warranty.")));
         return 0;
     }
     QStringList positional = parser.positionalArguments();

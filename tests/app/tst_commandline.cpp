@@ -75,7 +75,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("inError"); // a word the message must hold
         QTest::newRow("unknown command") << QStringList { "bogus" } << 2 << "bogus";
-        QTest::newRow("unknown option") << QStringList { "apps", "--colour" } << 2 << "colour";
+        QTest::newRow("unknown option") << QStringList { "apps", "--colour" } << 2 << "\"--colour\"";
+        QTest::newRow("unknown short option") << QStringList { "list", "-x" } << 2 << "\"-x\"";
         QTest::newRow("an option of another command")
             << QStringList { "list", "--apps", "/x" } << 2 << "--apps";
         QTest::newRow("missing operand") << QStringList { "create", "Notes" } << 2 << "create";
@@ -100,6 +101,7 @@ private Q_SLOTS:
         QCOMPARE(spanish.status, status);
         QVERIFY(english.out.isEmpty());
         QVERIFY2(english.err.contains(inError), qPrintable(english.err));
+        QVERIFY2(english.err.startsWith(QLatin1String("tandrel: ")), qPrintable(english.err));
         // One line (and a hint for usage errors), in the language asked for.
         QCOMPARE(english.err.count(QLatin1Char('\n')), status == 2 ? 2 : 1);
         if (!arguments.contains(QStringLiteral("fr")))
@@ -118,7 +120,10 @@ private Q_SLOTS:
                 english.out.contains(QLatin1String(command)) && spanish.out.contains(QLatin1String(command)),
                 command);
         QVERIFY(english.out != spanish.out);
-        QCOMPARE(run({ "--version" }).out.trimmed(), QStringLiteral("tandrel " TANDREL_VERSION));
+        QCOMPARE(run({ "-h", "--lang", "en" }).out, english.out);
+        const Run version = run({ "-V", "--lang", "en" });
+        QCOMPARE(version.out.section(QLatin1Char('\n'), 0, 0), QStringLiteral("tandrel " TANDREL_VERSION));
+        QVERIFY(version.out.contains(QLatin1String("MIT License")));
     }
 
     void apps_json()
