@@ -48,12 +48,13 @@ InstalledApp::InstalledApp(const QUrl &url)
     m_derived.reset(derived);
 }
 
-InstalledApp::InstalledApp(const QUrl &url, const QString &name)
+InstalledApp::InstalledApp(const QUrl &url, const QString &name, const QString &keywords)
 {
     auto *derived = new Derived;
     derived->url = url;
     derived->id = plainPath(url);
     derived->name = name;
+    derived->keywords = keywords;
     m_derived.reset(derived);
 }
 

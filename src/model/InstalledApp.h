@@ -20,8 +20,9 @@ class InstalledApp
 public:
     InstalledApp() = default;
     explicit InstalledApp(const QUrl &url);
-    // An app whose name is not its file's (a desktop entry's own localised Name).
-    InstalledApp(const QUrl &url, const QString &name);
+    // An app whose name is not its file's (a desktop entry's own localised Name), with the
+    // other words it is found by (its generic name and keywords), one per line.
+    InstalledApp(const QUrl &url, const QString &name, const QString &keywords = {});
 
     const QUrl &url() const { return m_derived ? m_derived->url : empty().url; }
     // The plain path, which keys lists of applications.
@@ -29,6 +30,7 @@ public:
     // The file name without its last extension: "Big.Tool.app" gives "Big.Tool"; for a
     // desktop entry, the name it gives itself.
     const QString &name() const { return m_derived ? m_derived->name : empty().name; }
+    const QString &keywords() const { return m_derived ? m_derived->keywords : empty().keywords; }
 
     friend bool operator==(const InstalledApp &a, const InstalledApp &b)
     {
@@ -41,6 +43,7 @@ private:
         QUrl url;
         QString id;
         QString name;
+        QString keywords;
     };
     static const Derived &empty();
 

@@ -9,7 +9,8 @@ QList<InstalledApp> filterApps(const QList<InstalledApp> &apps, const QString &s
     QList<InstalledApp> matching;
     matching.reserve(apps.size()); // one pointer per app; no regrowth while typing
     for (const InstalledApp &app : apps) {
-        if (app.name().contains(search, Qt::CaseInsensitive))
+        if (app.name().contains(search, Qt::CaseInsensitive)
+            || app.keywords().contains(search, Qt::CaseInsensitive))
             matching.append(app);
     }
     return matching;

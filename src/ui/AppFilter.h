@@ -8,8 +8,9 @@
 
 namespace tandrel {
 
-// The apps whose name contains the search, ignoring case (accents count); an empty
-// search keeps all. Blanks are not trimmed: " " keeps the names holding a blank.
+// The apps whose name or keywords (a desktop entry's generic name and keywords) contain
+// the search, ignoring case (accents count); an empty search keeps all. Blanks are not trimmed: " " keeps the
+// names holding a blank.
 QList<InstalledApp> filterApps(const QList<InstalledApp> &apps, const QString &search);
 
 struct AppGroups

@@ -85,6 +85,15 @@ ContentView::ContentView(std::optional<QStringList> applicationFolders, QWidget 
     column->addWidget(m_scrollArea, 1);
 
     connect(m_header->searchField(), &SearchField::textChanged, this, &ContentView::setSearch);
+    connect(m_header->searchField(), &SearchField::accepted, this, [this] {
+        const QList<InstalledApp> apps = duplicables();
+        if (!m_search.isEmpty() && !apps.isEmpty())
+            setSelectedApp(apps.first());
+    });
+    connect(m_header->searchField(), &SearchField::downPressed, this, [this] {
+        if (!duplicables().isEmpty())
+            m_appsSection->duplicableGrid()->setFocus(Qt::TabFocusReason);
+    });
     connect(m_header, &Header::refreshRequested, this, &ContentView::refresh);
     connect(m_store.get(), &Store::appsChanged, this, &ContentView::updateApps);
     connect(m_store.get(), &Store::sandboxedPathsChanged, this, &ContentView::updateApps);
@@ -127,10 +136,14 @@ void ContentView::setSelectedApp(std::optional<InstalledApp> app)
         return;
     // The sheet is tied to the selection: closing it, however, clears the selection.
     m_sheet = new CreateSheet(*m_selectedApp, m_store.get(), this);
-    connect(m_sheet, &QDialog::finished, this, [this] {
-        m_sheet = nullptr;
-        setSelectedApp(std::nullopt);
-    });
+    // The keyboard goes back where it was (the search, a card) when the sheet closes.
+    connect(
+        m_sheet, &QDialog::finished, this, [this, before = QPointer<QWidget>(QApplication::focusWidget())] {
+            m_sheet = nullptr;
+            setSelectedApp(std::nullopt);
+            if (before)
+                before->setFocus(Qt::OtherFocusReason);
+        });
     m_sheet->open();
 }
 

@@ -61,6 +61,17 @@ bool SearchField::eventFilter(QObject *watched, QEvent *event)
             m_edit->clear();
             return true;
         }
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Q_EMIT accepted();
+                return true;
+            }
+            if (key == Qt::Key_Down) {
+                Q_EMIT downPressed();
+                return true;
+            }
+        }
         // The frameless edit shows its focus as a ring around the whole field.
         if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
             update();

@@ -8,7 +8,8 @@ class QLineEdit;
 namespace tandrel {
 
 // A borderless line edit with a magnifying glass, on a faintly tinted rounded background
-// that is ringed while the edit has the focus. Escape clears it.
+// that is ringed while the edit has the focus. Escape clears it; Enter and Down are passed
+// on as signals.
 class SearchField : public QWidget
 {
     Q_OBJECT
@@ -21,6 +22,9 @@ public:
 
 Q_SIGNALS:
     void textChanged(const QString &text);
+    // Enter: the first result is wanted; Down: the results are.
+    void accepted();
+    void downPressed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -61,7 +61,9 @@ const Fixture fixtures[] = {
     { "X-SnapInstanceName", "system/snap.desktop", "Snap", "X-SnapInstanceName=snappy\n", "Snap",
         SandboxKind::Snap },
     { "env prefix", "system/env.desktop", "Env",
-        "Exec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\nDBusActivatable=true\n", "Env" },
+        "Exec=env A=1 sh %U\nIcon=env\nStartupWMClass=envy\nDBusActivatable=true\nGenericName=Shell\n"
+        "GenericName[es]=Intérprete\nKeywords=cli;prompt;\nKeywords[es]=consola;\n",
+        "Env" },
 };
 
 // A program of the classification fixture, with the files beside it and its strategy.
@@ -157,9 +159,10 @@ private Q_SLOTS:
         const DesktopApp *env = listed(QStringLiteral("system/env.desktop"));
         QVERIFY(env
             && listed(QStringLiteral("user/kde/sub.desktop"))->desktopId == QLatin1String("kde-sub.desktop"));
-        QCOMPARE(QStringList({ env->desktopId, env->exec, env->icon, env->startupWmClass }),
+        // The words it is searched by, in the language asked for (LANGUAGE=es here).
+        QCOMPARE(QStringList({ env->desktopId, env->exec, env->icon, env->startupWmClass, env->keywords }),
             QStringList({ QStringLiteral("env.desktop"), QStringLiteral("env A=1 sh %U"),
-                QStringLiteral("env"), QStringLiteral("envy") }));
+                QStringLiteral("env"), QStringLiteral("envy"), QStringLiteral("Intérprete\nconsola") }));
         QVERIFY2(env->program.endsWith(QLatin1String("/sh")) && QFileInfo(env->program).isAbsolute(),
             qPrintable(env->program));
         QVERIFY(env->dbusActivatable);

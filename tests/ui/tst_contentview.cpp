@@ -7,6 +7,7 @@
 #include "support/MachOBuilder.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
+#include "ui/AppFilter.h"
 #include "ui/AppGrid.h"
 #include "ui/AppsSection.h"
 #include "ui/Confirmation.h"
@@ -143,6 +144,28 @@ private Q_SLOTS:
         QCOMPARE(view.spacesSection()->rows().size(), 1);
     }
 
+    // A desktop entry is also found by what it is and its keywords
+    void search_keywords_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("the generic name") << "web" << QStringList { "Firefox ESR" };
+        QTest::newRow("a keyword, any case") << "TEXTO" << QStringList { "Mousepad" };
+        QTest::newRow("the name still") << "pad" << QStringList { "Mousepad" };
+        QTest::newRow("another app's word") << "editor" << QStringList { "Mousepad" };
+    }
+    void search_keywords()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, found);
+        const QList<InstalledApp> apps { { QUrl::fromLocalFile(QStringLiteral("/a/firefox-esr.desktop")),
+                                             QStringLiteral("Firefox ESR"),
+                                             QStringLiteral("Web Browser\nInternet") },
+            { QUrl::fromLocalFile(QStringLiteral("/a/mousepad.desktop")), QStringLiteral("Mousepad"),
+                QStringLiteral("Editor\ntexto") } };
+        QCOMPARE(names(filterApps(apps, search)), found);
+    }
+
     void noInstances_hintInsteadOfRows()
     {
         QDir(Store::spacesDir()).removeRecursively();
@@ -226,6 +249,15 @@ private Q_SLOTS:
         cards->setFocus();
         QTest::keyClick(cards, Qt::Key_Return);
         QVERIFY(view->createSheet());
+        view->createSheet()->reject();
+        // Down moves into the results; Enter opens the sheet for the first of them.
+        QTest::keyClicks(search, QStringLiteral("o"));
+        QTest::keyClick(search, Qt::Key_Down);
+        QVERIFY(cards->hasFocus());
+        search->setFocus();
+        QTest::keyClick(search, Qt::Key_Return);
+        QTRY_VERIFY(view->selectedApp());
+        QCOMPARE(view->selectedApp()->name(), QStringLiteral("Notes"));
         view->createSheet()->reject();
     }
 

@@ -20,6 +20,8 @@ namespace {
 // entries in one folder than any desktop has, are not looked at.
 constexpr int maxFolderDepth = 4;
 constexpr int maxEntriesPerFolder = 10000;
+// Keywords are a handful; a search needs no more.
+constexpr int maxKeywords = 64;
 
 const QString ownDesktopId = QStringLiteral("io.tandrel.Tandrel.desktop");
 
@@ -132,6 +134,12 @@ std::optional<DesktopApp> readDesktopApp(const QString &path, const QString &des
     if (keyString(file.get(), QStringLiteral("Name")).isEmpty() || app.program.isEmpty())
         return std::nullopt;
     app.name = QString::fromUtf8(g_app_info_get_name(G_APP_INFO(info.get())));
+    QStringList words { QString::fromUtf8(g_desktop_app_info_get_generic_name(info.get())) };
+    for (const char *const *keyword = g_desktop_app_info_get_keywords(info.get());
+         keyword && *keyword && words.size() < maxKeywords; ++keyword)
+        words << QString::fromUtf8(*keyword);
+    words.removeAll(QString());
+    app.keywords = words.join(QLatin1Char('\n'));
     app.icon = keyString(file.get(), QStringLiteral("Icon"));
     app.startupWmClass = keyString(file.get(), QStringLiteral("StartupWMClass"));
     app.dbusActivatable = keyBoolean(file.get(), QStringLiteral("DBusActivatable"));

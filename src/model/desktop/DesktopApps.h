@@ -16,6 +16,7 @@ struct DesktopApp
     QString desktopId; // "chromium.desktop"; "kde/foo.desktop" in a folder is "kde-foo.desktop"
     QString filePath; // the entry file
     QString name; // Name in the language of the locale, as GIO picks it
+    QString keywords; // GenericName and Keywords, likewise, one per line
     QString icon; // Icon as written: a theme name or an absolute path
     QString exec; // Exec as written (unescaped), field codes included
     QString startupWmClass; // may be empty

@@ -40,14 +40,15 @@ QList<InstalledApp> DesktopRoad::listApps(const QStringList &folders) const
 {
     QList<InstalledApp> apps;
     for (const DesktopApp &app : discoverDesktopApps(folders))
-        apps.append(InstalledApp { QUrl::fromLocalFile(app.filePath), app.name });
+        apps.append(InstalledApp { QUrl::fromLocalFile(app.filePath), app.name, app.keywords });
     return apps;
 }
 
 std::optional<InstalledApp> DesktopRoad::appAt(const QString &path) const
 {
     const std::optional<DesktopApp> app = readDesktopApp(path, fileNameOf(path));
-    return app ? std::optional(InstalledApp { QUrl::fromLocalFile(app->filePath), app->name }) : std::nullopt;
+    return app ? std::optional(InstalledApp { QUrl::fromLocalFile(app->filePath), app->name, app->keywords })
+               : std::nullopt;
 }
 
 bool DesktopRoad::isSandboxed(const QString &appPath) const
