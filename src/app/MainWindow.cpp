@@ -22,27 +22,43 @@ MainWindow::MainWindow(std::optional<QStringList> applicationFolders, QWidget *p
     resize(900, 680);
 }
 
+namespace {
+
+// The platform's own keys for the action first (the menu shows the first), then the one
+// every user tries, which some themes leave out.
+QList<QKeySequence> keysFor(QKeySequence::StandardKey standard, const QKeySequence &usual)
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+    if (!keys.contains(usual))
+        keys.append(usual);
+    return keys;
+}
+
+} // namespace
+
 void MainWindow::buildMenus()
 {
+    // macOS has the application menu; elsewhere About goes under Help and Uninstall under File.
+#ifdef Q_OS_MACOS
     QMenu *app = menuBar()->addMenu(QStringLiteral("Tandrel"));
     m_about = app->addAction(QString());
-    m_about->setMenuRole(QAction::AboutRole);
-    connect(m_about, &QAction::triggered, this, &MainWindow::aboutRequested);
     app->addSeparator();
     m_uninstall = app->addAction(QString());
-    m_uninstall->setMenuRole(QAction::ApplicationSpecificRole);
-    connect(m_uninstall, &QAction::triggered, this, &MainWindow::uninstallRequested);
-
+#endif
     m_fileMenu = menuBar()->addMenu(QString());
     m_newWindow = m_fileMenu->addAction(QString());
     m_newWindow->setShortcut(QKeySequence::New);
     connect(m_newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
     m_close = m_fileMenu->addAction(QString());
-    m_close->setShortcut(QKeySequence::Close);
+    m_close->setShortcuts(keysFor(QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)));
     connect(m_close, &QAction::triggered, this, &QWidget::close);
     m_fileMenu->addSeparator();
+#ifndef Q_OS_MACOS
+    m_uninstall = m_fileMenu->addAction(QString());
+    m_fileMenu->addSeparator();
+#endif
     m_quit = m_fileMenu->addAction(QString());
-    m_quit->setShortcut(QKeySequence::Quit);
+    m_quit->setShortcuts(keysFor(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
     m_quit->setMenuRole(QAction::QuitRole);
     connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
@@ -51,13 +67,20 @@ void MainWindow::buildMenus()
     m_find->setShortcut(QKeySequence::Find);
     connect(m_find, &QAction::triggered, m_content, &ContentView::focusSearch);
     m_refresh = m_viewMenu->addAction(QString());
-    // The platform's own keys first (the menu shows the first), then the two every user tries.
-    QList<QKeySequence> refreshKeys = QKeySequence::keyBindings(QKeySequence::Refresh);
-    for (const QKeySequence &key : { QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5) })
-        if (!refreshKeys.contains(key))
-            refreshKeys.append(key);
+    QList<QKeySequence> refreshKeys = keysFor(QKeySequence::Refresh, QKeySequence(Qt::CTRL | Qt::Key_R));
+    if (!refreshKeys.contains(QKeySequence(Qt::Key_F5)))
+        refreshKeys.append(QKeySequence(Qt::Key_F5)); // a key bound twice would do nothing
     m_refresh->setShortcuts(refreshKeys);
     connect(m_refresh, &QAction::triggered, m_content, &ContentView::refresh);
+
+#ifndef Q_OS_MACOS
+    m_helpMenu = menuBar()->addMenu(QString());
+    m_about = m_helpMenu->addAction(QString());
+#endif
+    m_about->setMenuRole(QAction::AboutRole);
+    connect(m_about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    m_uninstall->setMenuRole(QAction::ApplicationSpecificRole);
+    connect(m_uninstall, &QAction::triggered, this, &MainWindow::uninstallRequested);
 }
 
 void MainWindow::retranslate()
@@ -65,11 +88,14 @@ void MainWindow::retranslate()
     m_about->setText(tandrel::tr(QStringLiteral("Acerca de Tandrel"), QStringLiteral("About Tandrel")));
     m_uninstall->setText(
         tandrel::tr(QStringLiteral("Desinstalar Tandrel…"), QStringLiteral("Uninstall Tandrel…")));
-    m_fileMenu->setTitle(tandrel::tr(QStringLiteral("Archivo"), QStringLiteral("File")));
+    // Alt and the underlined letter open a menu (macOS shows no underline).
+    m_fileMenu->setTitle(tandrel::tr(QStringLiteral("&Archivo"), QStringLiteral("&File")));
     m_newWindow->setText(tandrel::tr(QStringLiteral("Nueva ventana"), QStringLiteral("New Window")));
     m_close->setText(tandrel::tr(QStringLiteral("Cerrar ventana"), QStringLiteral("Close Window")));
     m_quit->setText(tandrel::tr(QStringLiteral("Salir"), QStringLiteral("Quit")));
-    m_viewMenu->setTitle(tandrel::tr(QStringLiteral("Ver"), QStringLiteral("View")));
+    m_viewMenu->setTitle(tandrel::tr(QStringLiteral("&Ver"), QStringLiteral("&View")));
+    if (m_helpMenu)
+        m_helpMenu->setTitle(tandrel::tr(QStringLiteral("A&yuda"), QStringLiteral("&Help")));
     m_find->setText(tandrel::tr(QStringLiteral("Buscar"), QStringLiteral("Find")));
     m_refresh->setText(
         tandrel::tr(QStringLiteral("Actualizar lista de apps"), QStringLiteral("Refresh App List")));

@@ -34,6 +34,7 @@ private:
     ContentView *m_content = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_viewMenu = nullptr;
+    QMenu *m_helpMenu = nullptr; // not on macOS: About is in the application menu there
     QAction *m_about = nullptr;
     QAction *m_uninstall = nullptr;
     QAction *m_newWindow = nullptr;

@@ -199,8 +199,8 @@ private Q_SLOTS:
         // The check mark moves to the language in force.
         QVERIFY(
             english.contains(QStringLiteral("✓ English")) && spanish.contains(QStringLiteral("✓ Español")));
-        QVERIFY(english.contains(QStringLiteral("View"))
-            && spanish.contains(QStringLiteral("Ver"))); // the menu bar too
+        QVERIFY(english.contains(QStringLiteral("&View"))
+            && spanish.contains(QStringLiteral("&Ver"))); // the menu bar too
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
         QCOMPARE(visibleTexts(&window), spanish);
     }
@@ -212,8 +212,19 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         ContentView *view = window.contentView();
         QTRY_VERIFY(!view->store().sandboxedPaths().isEmpty());
-        QCOMPARE(window.menuBar()->actions().last()->menu()->actions(),
+        const QList<QAction *> menus = window.menuBar()->actions();
+        const auto viewMenu = std::find_if(menus.cbegin(), menus.cend(),
+            [&](QAction *menu) { return menu->menu()->actions().contains(window.findAction()); });
+        QVERIFY(viewMenu != menus.cend());
+        QCOMPARE((*viewMenu)->menu()->actions(),
             (QList<QAction *> { window.findAction(), window.refreshAction() }));
+        // Quit and Close take Ctrl+Q and Ctrl+W whatever the theme's own keys are.
+        for (QAction *action : window.findChildren<QAction *>()) {
+            if (action->menuRole() == QAction::QuitRole)
+                QVERIFY(action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+            if (action->shortcuts().contains(QKeySequence(QKeySequence::Close)))
+                QVERIFY(action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)));
+        }
         QCOMPARE(window.findAction()->shortcut(), QKeySequence(QKeySequence::Find));
         QLineEdit *search = view->header()->searchField()->lineEdit();
         AppGrid *cards = view->appsSection()->duplicableGrid();
