@@ -5,9 +5,17 @@
 #include "ui/ContentView.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
 
 namespace tandrel {
+namespace {
+
+constexpr char geometryKey[] = "window/geometry";
+
+} // namespace
 
 MainWindow::MainWindow(std::optional<QStringList> applicationFolders, QWidget *parent)
     : QMainWindow(parent)
@@ -19,7 +27,19 @@ MainWindow::MainWindow(std::optional<QStringList> applicationFolders, QWidget *p
     buildMenus();
     retranslate();
     connect(&LanguageManager::shared(), &LanguageManager::choiceChanged, this, &MainWindow::retranslate);
-    resize(900, 680);
+    // Where the user left it; the first time, the usual size within the screen's free area
+    // (at 2× a 1080p screen is 960 px high, menus and panels included).
+    if (!restoreGeometry(QSettings().value(QLatin1String(geometryKey)).toByteArray())) {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(900, 680);
+        resize(QSize(900, 680).boundedTo(room));
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QSettings().setValue(QLatin1String(geometryKey), saveGeometry());
+    QMainWindow::closeEvent(event);
 }
 
 namespace {

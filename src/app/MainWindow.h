@@ -27,6 +27,9 @@ Q_SIGNALS:
     void aboutRequested();
     void uninstallRequested();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void buildMenus();
     void retranslate();

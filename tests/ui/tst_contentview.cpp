@@ -26,6 +26,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -203,6 +205,22 @@ private Q_SLOTS:
             && spanish.contains(QStringLiteral("&Ver"))); // the menu bar too
         LanguageManager::shared().setChoice(LanguageManager::Choice::Es);
         QCOMPARE(visibleTexts(&window), spanish);
+    }
+
+    // The window opens where and as large as it was left, and first within the screen
+    void window_sizeRemembered()
+    {
+        QSettings().remove(QStringLiteral("window/geometry"));
+        auto *first = new MainWindow(QStringList { m_apps });
+        const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+        QVERIFY(first->width() <= room.width() && first->height() <= room.height());
+        first->show();
+        first->resize(first->size() + QSize(37, 23));
+        QVERIFY(QTest::qWaitForWindowExposed(first));
+        const QSize left = first->size();
+        first->close(); // deletes itself
+        MainWindow second(QStringList { m_apps });
+        QCOMPARE(second.size(), left);
     }
 
     void keyboard_shortcutsAndTabChain()
