@@ -37,7 +37,8 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_DATA_DIRS=/usr/share LANGUAGE=en NO_AT_BRIDGE=
-unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME WAYLAND_DISPLAY SESSION_MANAGER
+# The tests around it run Qt offscreen; the apps here must draw on the private X server.
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM
 mkdir -p "$HOME"/{Documents,Downloads,Desktop} "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 printf 'one\n' >"$work/a.txt"
 printf 'two\n' >"$work/b.txt"
@@ -185,16 +186,8 @@ check_app() {
     "$tandrel" delete "$id" --yes >/dev/null || fail "$app: delete failed"
 }
 
-# An app that fails is tried once more from the start, so that a machine too busy to start
-# it in time does not fail the run; a real fault fails both times.
 for app in "${cases[@]}"; do
-    before=$failures
     check_app
-    if [ "$failures" -gt "$before" ]; then
-        echo "retry: $app"
-        failures=$before tested=$((tested - 1))
-        check_app
-    fi
 done
 
 echo "$tested apps tested, $failures failures"
