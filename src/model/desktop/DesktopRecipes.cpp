@@ -141,8 +141,9 @@ bool privateBusAvailable()
 {
     for (const char *program : { "dbus-daemon", "flock" }) {
         gchar *found = g_find_program_in_path(program);
+        const bool present = found != nullptr;
         g_free(found);
-        if (!found)
+        if (!present)
             return false;
     }
     return true;
