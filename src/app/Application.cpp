@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "model/AppIcons.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
@@ -22,6 +24,8 @@ void setApplicationIdentity()
     setApplicationNames();
     QGuiApplication::setDesktopFileName(QStringLiteral("io.tandrel.Tandrel"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    // Apps' icons are read in the background, where Qt's own theme lookup may not run.
+    setIconThemeName(QIcon::themeName());
 }
 
 void installQuietMessageHandler(bool always)

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QLinearGradient>
+#include <QMutex>
 #include <QPainter>
 #include <QPointer>
 #include <QThreadPool>
@@ -58,7 +59,22 @@ qsizetype costOf(const QImage &image)
     return qMax<qsizetype>(1, qsizetype(image.width()) * image.height());
 }
 
+QMutex themeMutex;
+QString themeName; // guarded by themeMutex
+
 } // namespace
+
+void setIconThemeName(const QString &name)
+{
+    const QMutexLocker locker(&themeMutex);
+    themeName = name;
+}
+
+QString iconThemeName()
+{
+    const QMutexLocker locker(&themeMutex);
+    return themeName;
+}
 
 QImage genericApplicationIcon()
 {

@@ -12,6 +12,12 @@ namespace tandrel {
 // mark, 512 × 512, drawn here so that no icon theme is needed. Never null.
 QImage genericApplicationIcon();
 
+// The icon theme apps' icons are looked up in, as Qt's platform theme names it: set on
+// the main thread at start (Qt's lookup belongs there), read by the readers on any
+// thread. Empty until set, which leaves the desktop's base theme alone.
+void setIconThemeName(const QString &name);
+QString iconThemeName();
+
 // The icon of an app or instance, read now: the platform's own icon, else the one its road
 // reads from its files (a bundle's ICNS, a desktop entry's Icon), else the generic icon.
 // Never null. Main thread (the platform's icon service lives there).

@@ -120,9 +120,9 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
     return report;
 }
 
-void Store::launchSpace(const SpaceInfo &space)
+void Store::launchSpace(const SpaceInfo &space, const LaunchFailureHandler &onFailure)
 {
-    roadFor(space.id()).launch(space);
+    roadFor(space.id()).launch(space, onFailure);
 }
 
 void Store::revealSpace(const SpaceInfo &space)

@@ -12,11 +12,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tandrel {
 
 // What a road says of one app, for one isolation mode, in the language in force.
+// Told, with the message to show, that an instance that started ended at once with an error.
+using LaunchFailureHandler = std::function<void(const QString &message)>;
+
 struct AppFacts
 {
     // The app's identifier: a bundle identifier or a desktop id; empty when unreadable.
@@ -108,8 +112,9 @@ public:
     // Everything of this road that Tandrel made, for uninstalling.
     virtual void removeAll(RemovalReport &report) const = 0;
     // Starts the instance and returns at once; throws TandrelError when it cannot be
-    // started. Main thread.
-    virtual void launch(const SpaceInfo &space) const = 0;
+    // started. When it ends with an error moments later, onFailure (if any) is told why,
+    // on the main thread. Main thread.
+    virtual void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const = 0;
 
     // The places uninstalling empties, as the confirmation names them.
     virtual QList<UninstallPlace> uninstallPlaces() const = 0;

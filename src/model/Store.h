@@ -75,8 +75,9 @@ public:
     // folder, both under the rules of Removal.h; then rescans. The report lists what was
     // left and why.
     RemovalReport deleteSpace(const SpaceInfo &space);
-    // Starts the instance and returns at once.
-    void launchSpace(const SpaceInfo &space);
+    // Starts the instance and returns at once; throws TandrelError when it cannot be
+    // started. When it ends with an error moments later, onFailure hears why.
+    void launchSpace(const SpaceInfo &space, const LaunchFailureHandler &onFailure = {});
     // Shows the launcher in the file manager.
     void revealSpace(const SpaceInfo &space);
 

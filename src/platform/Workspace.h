@@ -5,7 +5,18 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 namespace tandrel {
+
+// How a program that ended moments after it was started ended, for the message that says so.
+struct EarlyExit
+{
+    int exitCode = 0; // when it exited with an error
+    int signal = 0; // when a signal ended it
+    QString lastLines; // the end of its error output, as text
+};
+using EarlyExitHandler = std::function<void(const EarlyExit &)>;
 
 // The desktop's workspace: the icons it draws, starting a bundle as an application,
 // showing an item in the file manager. Every call happens on the main thread and
@@ -25,10 +36,13 @@ public:
     virtual void openApplication(const QUrl &bundle, const QString &executable) = 0;
     // Starts the desktop entry at the path the way the desktop starts it, detached, and
     // returns at once. False when it could not be started (its program is missing, the
-    // system refused); platforms without desktop entries do nothing and say false.
-    virtual bool openDesktopEntry(const QString &path)
+    // system refused); platforms without desktop entries do nothing and say false. When the
+    // program ends with an error within a few seconds, onEarlyExit (if any) hears of it
+    // later, on the main thread.
+    virtual bool openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit)
     {
         Q_UNUSED(path)
+        Q_UNUSED(onEarlyExit)
         return false;
     }
     // Brings the file manager forward with the items selected.

@@ -1,5 +1,7 @@
 #include "ui/Confirmation.h"
 
+#include <QTextDocument>
+
 #include <QPushButton>
 
 #include <utility>
@@ -58,8 +60,12 @@ void inform(const Notice &notice)
     }
     QMessageBox box(notice.parent);
     box.setIcon(notice.icon);
+    box.setTextFormat(Qt::PlainText);
     box.setText(notice.message);
-    box.setInformativeText(notice.informativeText);
+    // What an app printed is shown as it was written, never as markup.
+    box.setInformativeText(Qt::mightBeRichText(notice.informativeText)
+            ? Qt::convertFromPlainText(notice.informativeText, Qt::WhiteSpacePre)
+            : notice.informativeText);
     box.setWindowModality(notice.parent ? Qt::WindowModal : Qt::ApplicationModal);
     box.addButton(QMessageBox::Ok);
     box.exec();

@@ -10,11 +10,14 @@
 #include "ui/Symbols.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -25,6 +28,8 @@ namespace {
 
 constexpr qreal restingOpacity = style::tint::row;
 constexpr qreal hoverOpacity = style::tint::rowHovered;
+// How long the row says the instance is opening: about as long as an app takes to show.
+constexpr int openingMilliseconds = 3000;
 
 QPushButton *smallButton(QWidget *parent)
 {
@@ -87,7 +92,11 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     , m_reveal(smallButton(this))
     , m_delete(smallButton(this))
     , m_animation(new QVariantAnimation(this))
+    , m_openingTimer(new QTimer(this))
 {
+    m_openingTimer->setSingleShot(true);
+    m_openingTimer->setInterval(openingMilliseconds);
+    connect(m_openingTimer, &QTimer::timeout, this, &SpaceRow::showTarget);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(12);
@@ -100,12 +109,8 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     m_name->setText(m_space.name);
     texts->addWidget(m_name);
     m_target->setFont(style::font(11));
-    if (m_space.targetPath) {
-        m_target->setText(*m_space.targetPath);
-        texts->addWidget(m_target);
-    } else {
-        m_target->hide();
-    }
+    texts->addWidget(m_target);
+    showTarget();
     row->addLayout(texts, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -173,14 +178,34 @@ void SpaceRow::retranslate()
 
 void SpaceRow::open()
 {
+    // The row says it is opening for the moments a start takes; if the app ends with an
+    // error meanwhile, the window says so, with the app's own last words.
+    const QPointer<QWidget> window = this->window();
+    const QString title = tandrel::tr(
+        QStringLiteral("No se pudo abrir la instancia"), QStringLiteral("Couldn't open the instance"));
     try {
-        m_store->launchSpace(m_space);
+        m_store->launchSpace(m_space, [window, title](const QString &message) {
+            QTimer::singleShot(0, qApp, [window, title, message] {
+                if (window)
+                    inform({ QMessageBox::Warning, title, message, window });
+            });
+        });
     } catch (const std::exception &error) {
-        inform({ QMessageBox::Warning,
-            tandrel::tr(QStringLiteral("No se pudo abrir la instancia"),
-                QStringLiteral("Couldn't open the instance")),
-            QString::fromUtf8(error.what()), window() });
+        inform({ QMessageBox::Warning, title, QString::fromUtf8(error.what()), window });
+        return;
     }
+    m_target->setText(tandrel::tr(QStringLiteral("Abriendo ") + m_space.name + QStringLiteral("…"),
+        QStringLiteral("Opening ") + m_space.name + QStringLiteral("…")));
+    m_target->show();
+    m_openingTimer->start();
+}
+
+void SpaceRow::showTarget()
+{
+    if (m_space.targetPath)
+        m_target->setText(*m_space.targetPath);
+    else
+        m_target->hide();
 }
 
 void SpaceRow::reveal()

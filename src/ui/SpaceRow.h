@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QPushButton;
+class QTimer;
 class QVariantAnimation;
 
 namespace tandrel {
@@ -43,6 +44,7 @@ protected:
 
 private:
     void open();
+    void showTarget();
     void reveal();
     void askToDelete();
     void animateBackground(qreal to);
@@ -57,6 +59,7 @@ private:
     QPushButton *m_reveal = nullptr;
     QPushButton *m_delete = nullptr;
     QVariantAnimation *m_animation = nullptr;
+    QTimer *m_openingTimer = nullptr;
     qreal m_backgroundOpacity = 0.04;
 };
 

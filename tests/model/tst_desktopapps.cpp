@@ -1,5 +1,6 @@
 // Desktop apps on Linux: which entries are listed, how each app is started, the exact Exec
 // of an instance, what its entry holds, and which entries count as Tandrel's.
+#include "model/AppIcons.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
 #include "model/desktop/DesktopIcon.h"
@@ -368,6 +369,93 @@ private Q_SLOTS:
         QCOMPARE(!desktopIcon(in(QStringLiteral("big/big.desktop"))).isNull(), read);
     }
 
+    // An icon is found where the desktop finds it, at the size that suits it best
+    void icons_foundAsTheDesktopFindsThem_data()
+    {
+        QTest::addColumn<QString>("theme"); // in use; Testy inherits Parent, which inherits Testy
+        QTest::addColumn<QStringList>("files"); // under share/, each "path:colour"
+        QTest::addColumn<QString>("expected"); // colour@width, empty when none is found
+        QTest::newRow("a drawing in hicolor, drawn at the size asked")
+            << QString() << QStringList { QStringLiteral("icons/hicolor/scalable/apps/x.svg:lime") }
+            << QStringLiteral("#00ff00@256");
+        QTest::newRow("the size asked for first")
+            << QString()
+            << QStringList { QStringLiteral("icons/hicolor/512x512/apps/x.png:red"),
+                   QStringLiteral("icons/hicolor/256x256/apps/x.png:lime"),
+                   QStringLiteral("icons/hicolor/48x48/apps/x.png:red") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("else a larger one")
+            << QString()
+            << QStringList { QStringLiteral("icons/hicolor/48x48/apps/x.png:red"),
+                   QStringLiteral("icons/hicolor/512x512/apps/x.png:lime") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("else the largest smaller one")
+            << QString()
+            << QStringList { QStringLiteral("icons/hicolor/16x16/apps/x.png:red"),
+                   QStringLiteral("icons/hicolor/48x48/apps/x.png:lime") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("the theme in use before hicolor")
+            << QStringLiteral("Testy")
+            << QStringList { QStringLiteral("icons/Testy/apps/64/x.png:lime"),
+                   QStringLiteral("icons/hicolor/256x256/apps/x.png:red") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("then what it inherits")
+            << QStringLiteral("Testy")
+            << QStringList { QStringLiteral("icons/Parent/apps/64/x.png:lime"),
+                   QStringLiteral("icons/hicolor/256x256/apps/x.png:red") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("a theme not in use is not searched")
+            << QString()
+            << QStringList { QStringLiteral("icons/Testy/apps/64/x.png:red"),
+                   QStringLiteral("pixmaps/x.png:lime") }
+            << QStringLiteral("#00ff00@8");
+        QTest::newRow("pixmaps last")
+            << QStringLiteral("Testy") << QStringList { QStringLiteral("pixmaps/x.svg:lime") }
+            << QStringLiteral("#00ff00@256");
+        QTest::newRow("none") << QStringLiteral("Testy")
+                              << QStringList { QStringLiteral("icons/hicolor/48x48/apps/y.png:red") }
+                              << QString();
+    }
+    void icons_foundAsTheDesktopFindsThem()
+    {
+        QFETCH(QString, theme);
+        QFETCH(QStringList, files);
+        QFETCH(QString, expected);
+        const QString share = in(QStringLiteral("icons-%1").arg(QTest::currentDataTag()));
+        write(share + QStringLiteral("/icons/Testy/index.theme"),
+            "[Icon "
+            "Theme]\nInherits=Parent\nDirectories=apps/64,apps/scalable\n[apps/64]\nSize=64\nType=Fixed\n"
+            "[apps/scalable]\nSize=64\nType=Scalable\nMinSize=8\nMaxSize=512\n");
+        write(share + QStringLiteral("/icons/Parent/index.theme"),
+            "[Icon Theme]\nInherits=Testy,hicolor\nDirectories=apps/64\n[apps/64]\nSize=64\n");
+        for (const QString &file : std::as_const(files)) {
+            const QString path = share + QLatin1Char('/') + file.section(QLatin1Char(':'), 0, 0);
+            const QColor colour(file.section(QLatin1Char(':'), 1));
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            if (path.endsWith(QStringLiteral(".svg"))) {
+                write(path,
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\"><rect width=\"16\" "
+                    "height=\"16\" fill=\""
+                        + colour.name().toUtf8() + "\"/></svg>");
+            } else {
+                QImage image(8, 8, QImage::Format_ARGB32);
+                image.fill(colour);
+                QVERIFY(image.save(path, "PNG"));
+            }
+        }
+        write(in(QStringLiteral("themed.desktop")), entry("Themed", "Icon=x\n"));
+        const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(share));
+        setIconThemeName(theme);
+        const QImage icon = desktopIcon(in(QStringLiteral("themed.desktop")));
+        setIconThemeName({});
+        qputenv("XDG_DATA_DIRS", dirs);
+        QCOMPARE(icon.isNull() ? QString()
+                               : icon.pixelColor(icon.width() / 2, icon.height() / 2).name()
+                    + QLatin1Char('@') + QString::number(icon.width()),
+            expected);
+    }
+
     // Programs env would misread start all the same, through the desktop's own launching
     void oddPrograms_startFromTheInstanceEntry_data()
     {
@@ -394,6 +482,50 @@ private Q_SLOTS:
             m_entries);
         QVERIFY(launchDesktopFile(entry));
         QTRY_VERIFY(QFileInfo::exists(path + QStringLiteral(".ran")));
+    }
+
+    // An app that ends with an error right after it starts is reported with its last words
+    void earlyExit_reportedWithTheLastLines_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("expected"); // exit status or signal, then the lines
+        QTest::newRow("an error status") << QByteArray("seq 1 20 >&2; echo 'no display' >&2; exit 3")
+                                         << QStringLiteral("3/0\n14\n15\n16\n17\n18\n19\n20\nno display");
+        QTest::newRow("a crash") << QByteArray("kill -SEGV $$") << QStringLiteral("0/11\n");
+        QTest::newRow("a clean exit") << QByteArray("echo fine >&2") << QString();
+    }
+    void earlyExit_reportedWithTheLastLines()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, expected);
+        const QString entry = in(QStringLiteral("early/%1.desktop").arg(QTest::currentDataTag()));
+        write(entry, "[Desktop Entry]\nType=Application\nName=Early\nExec=sh -c \"" + script + "\"\n");
+        QString heard;
+        bool ended = false;
+        QVERIFY(launchDesktopFile(entry, [&](const EarlyExit &exit) {
+            heard = QString::number(exit.exitCode) + QLatin1Char('/') + QString::number(exit.signal)
+                + QLatin1Char('\n') + exit.lastLines;
+        }));
+        // A marker started after it tells when a clean exit has had time to be heard.
+        write(in(QStringLiteral("early/marker.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Marker\nExec=sh -c \"exit 9\"\n");
+        QTest::qWait(500);
+        QVERIFY(launchDesktopFile(
+            in(QStringLiteral("early/marker.desktop")), [&](const EarlyExit &) { ended = true; }));
+        QTRY_VERIFY(ended);
+        QCOMPARE(heard, expected);
+    }
+
+    // Once the watch is over the app's error output still goes somewhere: it is never
+    // killed for writing into a pipe nobody reads
+    void earlyExit_outputOutlivesTheWatch()
+    {
+        const QString marker = in(QStringLiteral("late.ran"));
+        write(in(QStringLiteral("late.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Late\nExec=sh -c \"sleep 6; echo late >&2; touch '"
+                + marker.toUtf8() + "'\"\n");
+        QVERIFY(launchDesktopFile(in(QStringLiteral("late.desktop")), [](const EarlyExit &) {}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 15000);
     }
 
     void writing()

@@ -95,7 +95,10 @@ public:
         return launcherGoes;
     }
     void removeAll(RemovalReport &) const override { asked << QStringLiteral("remove all ") + m_kind; }
-    void launch(const SpaceInfo &space) const override { asked << QStringLiteral("launch ") + space.name; }
+    void launch(const SpaceInfo &space, const LaunchFailureHandler &) const override
+    {
+        asked << QStringLiteral("launch ") + space.name;
+    }
     QList<UninstallPlace> uninstallPlaces() const override
     {
         return { { UninstallPlace::Holds::Data, dataRoot() } };

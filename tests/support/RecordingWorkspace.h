@@ -43,7 +43,7 @@ public:
         opened.append(bundle);
         executables.append(executable);
     }
-    bool openDesktopEntry(const QString &path) override
+    bool openDesktopEntry(const QString &path, const EarlyExitHandler &) override
     {
         openApplication(QUrl::fromLocalFile(path), {});
         return true;

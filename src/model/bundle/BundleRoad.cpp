@@ -181,7 +181,7 @@ QString BundleRoad::dataRoot() const
     return Store::dataRoot();
 }
 
-void BundleRoad::launch(const SpaceInfo &space) const
+void BundleRoad::launch(const SpaceInfo &space, const LaunchFailureHandler &) const
 {
     const QString path = space.id();
     const std::optional<BundleInfo> info = readBundleInfo(path);

@@ -34,7 +34,7 @@ public:
     bool withdrawLauncher(
         const SpaceInfo &space, const QString &staged, RemovalReport &report) const override;
     void removeAll(RemovalReport &report) const override;
-    void launch(const SpaceInfo &space) const override;
+    void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const override;
     QList<UninstallPlace> uninstallPlaces() const override;
 };
 

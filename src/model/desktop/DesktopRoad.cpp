@@ -116,9 +116,14 @@ void DesktopRoad::finishInstance(const QString &) const
     // Desktop entries are not signed.
 }
 
-void DesktopRoad::launch(const SpaceInfo &space) const
+void DesktopRoad::launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const
 {
-    if (!Workspace::shared().openDesktopEntry(space.id()))
+    EarlyExitHandler onEarlyExit;
+    if (onFailure) {
+        onEarlyExit = [onFailure, name = space.name](
+                          const EarlyExit &exit) { onFailure(earlyExitMessage(name, exit)); };
+    }
+    if (!Workspace::shared().openDesktopEntry(space.id(), onEarlyExit))
         throw TandrelError::msg(notStartedMessage(space.name));
 }
 

@@ -39,7 +39,7 @@ public:
     // Every instance entry, Tandrel's own entry and icons where an install for this user
     // put them (at their exact paths, real files only), and the data root's instances.
     void removeAll(RemovalReport &report) const override;
-    void launch(const SpaceInfo &space) const override;
+    void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const override;
     QList<UninstallPlace> uninstallPlaces() const override;
 };
 

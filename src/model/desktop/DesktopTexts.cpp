@@ -132,4 +132,24 @@ QString notStartedMessage(const QString &instanceName)
             + QStringLiteral(": its program isn't installed or can't be run."));
 }
 
+QString earlyExitMessage(const QString &instanceName, const EarlyExit &exit)
+{
+    const QString name = QLatin1Char('"') + instanceName + QLatin1Char('"');
+    const QString number = QString::number(exit.signal ? exit.signal : exit.exitCode);
+    QString text = exit.signal
+        ? tandrel::tr(name + QStringLiteral(" se cerró nada más abrirse: lo terminó la señal ") + number
+                + QLatin1Char('.'),
+            name + QStringLiteral(" closed right after it started: signal ") + number
+                + QStringLiteral(" ended it."))
+        : tandrel::tr(name + QStringLiteral(" se cerró nada más abrirse con el estado de salida ") + number
+                + QLatin1Char('.'),
+            name + QStringLiteral(" closed right after it started, with exit status ") + number
+                + QLatin1Char('.'));
+    if (!exit.lastLines.isEmpty())
+        text += tandrel::tr(QStringLiteral("\n\nSus últimas líneas de error:\n"),
+                    QStringLiteral("\n\nIts last lines of error output:\n"))
+            + exit.lastLines;
+    return text;
+}
+
 } // namespace tandrel

@@ -2,6 +2,7 @@
 
 #include "model/desktop/DesktopApps.h"
 #include "model/desktop/DesktopRecipes.h"
+#include "platform/Workspace.h"
 
 #include <QString>
 
@@ -21,5 +22,8 @@ QString sandboxedExplanation();
 QString copyNotice(const DesktopApp &app, const CopyPlan &plan);
 // Why opening the instance did nothing: its entry cannot be started.
 QString notStartedMessage(const QString &instanceName);
+// That the instance ended with an error right after it started, with its last lines of
+// error output.
+QString earlyExitMessage(const QString &instanceName, const EarlyExit &exit);
 
 } // namespace tandrel

@@ -60,9 +60,9 @@ void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executab
     QProcess::startDetached(executable, {});
 }
 
-bool LinuxWorkspace::openDesktopEntry(const QString &path)
+bool LinuxWorkspace::openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit)
 {
-    return launchDesktopFile(path);
+    return launchDesktopFile(path, onEarlyExit);
 }
 
 void LinuxWorkspace::activateFileViewerSelecting(const QList<QUrl> &items)

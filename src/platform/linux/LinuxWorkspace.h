@@ -27,7 +27,7 @@ public:
     // does nothing when it is not an executable file inside the bundle.
     void openApplication(const QUrl &bundle, const QString &executable) override;
     // Through GIO, as the desktop's menus start it.
-    bool openDesktopEntry(const QString &path) override;
+    bool openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit) override;
     // org.freedesktop.FileManager1.ShowItems on the session bus, asynchronously; when
     // it fails, the items' parent folders are opened instead.
     void activateFileViewerSelecting(const QList<QUrl> &items) override;
