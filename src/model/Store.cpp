@@ -13,8 +13,48 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent, Sta
     : QObject(parent)
     , m_applicationFolders(std::move(applicationFolders))
 {
-    if (start == Start::Refresh)
-        refresh();
+    if (start != Start::Refresh)
+        return;
+    refresh();
+    m_watcher = new QFileSystemWatcher(this);
+    m_rescan = new QTimer(this);
+    // A creation or deletion is several steps on disk; one rescan after the last of them.
+    m_rescan->setSingleShot(true);
+    m_rescan->setInterval(200);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_rescan, qOverload<>(&QTimer::start));
+    // Watched first, so that what is made while the scan runs is seen by one or the other.
+    connect(m_rescan, &QTimer::timeout, this, [this] {
+        watchInstances();
+        scanSpaces();
+    });
+    watchInstances();
+}
+
+void Store::watchInstances()
+{
+    QStringList wanted;
+    for (const Road *road : roads()) {
+        try {
+            QString folder = road->instancesFolder();
+            const QString home = Store::home();
+            while (
+                folder.startsWith(home + QLatin1Char('/')) && fs::itemKind(folder) != fs::ItemKind::Directory)
+                folder = folder.left(folder.lastIndexOf(QLatin1Char('/')));
+            if (fs::itemKind(folder) == fs::ItemKind::Directory && !wanted.contains(folder))
+                wanted << folder;
+        } catch (const TandrelError &) {
+            // Without a home there is nothing to watch.
+        }
+    }
+    const QStringList watched = m_watcher->directories();
+    for (const QString &folder : watched) {
+        if (!wanted.contains(folder))
+            m_watcher->removePath(folder);
+    }
+    for (const QString &folder : std::as_const(wanted)) {
+        if (!watched.contains(folder))
+            m_watcher->addPath(folder);
+    }
 }
 
 QString Store::home()

@@ -9,11 +9,13 @@
 #include "model/SpaceRecord.h"
 
 #include <QColor>
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -34,8 +36,9 @@ public:
     // Tells which of the apps are sandboxed; runs on a background thread.
     using Detector = std::function<QSet<QString>(const QList<InstalledApp> &apps)>;
 
-    // Whether the constructor runs the first refresh (the window) or leaves the lists
-    // empty until asked (the command line, which reads only what a command needs).
+    // Whether the constructor runs the first refresh and keeps the instances up to date
+    // with the disk (the window), or leaves the lists empty until asked (the command line,
+    // which reads only what a command needs).
     enum class Start { Refresh, Idle };
 
     // applicationFolders replaces the folders searched for apps (tests pass temporary ones);
@@ -155,7 +158,14 @@ private:
     void setSpaces(QList<SpaceInfo> spaces);
     void setSandboxedPaths(QSet<QString> paths);
 
+    // Keeps the roads' launcher folders watched (each, or while it is missing the nearest
+    // folder above it that exists, to see it made), so that instances another Tandrel
+    // makes or deletes show without a refresh.
+    void watchInstances();
+
     std::optional<QStringList> m_applicationFolders;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_rescan = nullptr;
     QList<InstalledApp> m_apps;
     QList<SpaceInfo> m_spaces;
     QSet<QString> m_sandboxedPaths;

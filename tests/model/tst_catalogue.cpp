@@ -108,6 +108,20 @@ private Q_SLOTS:
                 QStringLiteral("Web.v2") }));
     }
 
+    // Instances another Tandrel makes or deletes show without a refresh, also when their
+    // folder is made after the window opened
+    void watch_showsInstancesMadeElsewhere()
+    {
+        Store store(QStringList {});
+        QVERIFY(store.spaces().isEmpty());
+        QDir().mkpath(wrapper(QStringLiteral("Work.app")));
+        QTRY_COMPARE(names(store.spaces()), QStringList { QStringLiteral("Work") });
+        QDir().mkpath(wrapper(QStringLiteral("Home.app")));
+        QTRY_COMPARE(names(store.spaces()).size(), 2);
+        QVERIFY(QDir(wrapper(QStringLiteral("Work.app"))).removeRecursively());
+        QTRY_COMPARE(names(store.spaces()), QStringList { QStringLiteral("Home") });
+    }
+
     // Only a record that its wrapper's identifier vouches for may name the data to delete.
     void scan_instanceIdWhenWrapperAndRecordAgree_data()
     {
