@@ -68,7 +68,8 @@ ThemeIndex standardHicolor()
     ThemeIndex index;
     for (const int size : { 16, 22, 24, 32, 36, 48, 64, 72, 96, 128, 192, 256, 384, 512 }) {
         const QString side = QString::number(size);
-        index.directories << IconDirectory { side + QLatin1Char('x') + side + QStringLiteral("/apps"), size, 1, size, size };
+        index.directories << IconDirectory { side + QLatin1Char('x') + side + QStringLiteral("/apps"), size,
+            1, size, size };
     }
     index.directories << IconDirectory { QStringLiteral("scalable/apps"), 128, 1, 1, 512 };
     return index;
@@ -99,18 +100,20 @@ std::optional<ThemeIndex> readIndex(const QString &theme, const QStringList &bas
     for (const QString &base : bases) {
         QByteArray bytes;
         try {
-            bytes = fs::readFile(base + QLatin1Char('/') + theme + QStringLiteral("/index.theme"), maxIndexSize);
+            bytes = fs::readFile(
+                base + QLatin1Char('/') + theme + QStringLiteral("/index.theme"), maxIndexSize);
         } catch (const FileSystemError &) {
             continue;
         }
         std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
-        if (!g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE, nullptr)
+        if (!g_key_file_load_from_data(
+                file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE, nullptr)
             || !g_key_file_has_group(file.get(), "Icon Theme"))
             continue;
         ThemeIndex index;
         index.inherits = list(file.get(), "Icon Theme", "Inherits");
-        const QStringList directories
-            = list(file.get(), "Icon Theme", "Directories") + list(file.get(), "Icon Theme", "ScaledDirectories");
+        const QStringList directories = list(file.get(), "Icon Theme", "Directories")
+            + list(file.get(), "Icon Theme", "ScaledDirectories");
         for (const QString &path : directories.mid(0, maxDirectories)) {
             const QByteArray group = path.toUtf8();
             if (path.contains(QStringLiteral("..")) || !g_key_file_has_group(file.get(), group.constData()))
