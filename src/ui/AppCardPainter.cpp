@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -105,7 +106,7 @@ void AppCardPainter::updateMetrics()
 {
     m_nameFont = style::font(12);
     m_badgeFont = style::font(9, QFont::DemiBold);
-    m_nameHeight = QFontMetrics(m_nameFont).height();
+    m_nameHeight = 2 * QFontMetrics(m_nameFont).lineSpacing();
     m_lock = QPixmap();
     m_lockSize = symbolPixmap(Symbol::LockFill, Qt::black, 8).deviceIndependentSize().toSize();
     m_badgeHeight = std::max(QFontMetrics(m_badgeFont).height(), m_lockSize.height()) + 2 * badgePadY;
@@ -152,8 +153,7 @@ void AppCardPainter::paint(QPainter &painter, const QRect &cell, const Installed
     const QRect name = nameRect(cell);
     painter.setFont(m_nameFont);
     painter.setPen(m_sandboxed ? style::secondaryText(palette) : style::primaryText(palette));
-    painter.drawText(
-        name, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, displayedName(app, cell));
+    painter.drawText(name, Qt::AlignHCenter | Qt::AlignTop, displayedName(app, cell));
 
     if (m_sandboxed)
         paintBadge(painter, cell, name.bottom() + 1 + spacing, palette, devicePixelRatio);
@@ -168,7 +168,24 @@ QRect AppCardPainter::nameRect(const QRect &cell) const
 
 QString AppCardPainter::displayedName(const InstalledApp &app, const QRect &cell) const
 {
-    return QFontMetrics(m_nameFont).elidedText(app.name(), Qt::ElideMiddle, nameRect(cell).width());
+    // Two lines, broken between words where a word break fits, before the rest is cut in
+    // the middle (the end of a name often tells it from its neighbours).
+    const QString name = app.name();
+    const int width = nameRect(cell).width();
+    const QFontMetrics metrics(m_nameFont);
+    if (metrics.horizontalAdvance(name) <= width)
+        return name;
+    QTextLayout layout(name, m_nameFont);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine first = layout.createLine();
+    first.setLineWidth(width);
+    layout.endLayout();
+    const int cut = std::max(1, first.textLength());
+    return name.left(cut).trimmed() + QLatin1Char('\n')
+        + metrics.elidedText(name.mid(cut).trimmed(), Qt::ElideMiddle, width);
 }
 
 void AppCardPainter::paintIcon(

@@ -163,7 +163,7 @@ QColor sandboxText(const QPalette &palette)
 
 QColor destructiveText(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(0xFF, 0x9A, 0x92) : QColor(0xB3, 0x26, 0x1E);
+    return isDark(palette) ? QColor(0xFF, 0xC4, 0xBE) : QColor(0xB3, 0x26, 0x1E);
 }
 
 void setTextColor(QWidget *widget, const QColor &color)
