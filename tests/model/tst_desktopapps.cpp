@@ -12,6 +12,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QProcess>
 
 using namespace tandrel;
 
@@ -135,7 +136,9 @@ private Q_SLOTS:
         write(in(QStringLiteral("orig/editor.desktop")),
             entry("Editor",
                 "Name[es]=Editor de "
-                "textos\nCategories=Utility;\nMimeType=text/plain;\nGenericName[es]=Editor\nKeywords=text;\n"
+                "textos\nCategories=Utility;\nMimeType=text/plain;\nGenericName=Text "
+                "Editor\nGenericName[es]=Editor\n"
+                "Comment[es]=Sin original\nKeywords=text;\n"
                 "Actions=new;bad id;broken;\n\n[Desktop Action new]\nName=New\nName[es]=Nuevo\nExec=sh -c "
                 "'exit "
                 "1'\n\n[Desktop Action broken]\nName=Broken\nExec=\"sh\n"));
@@ -559,6 +562,13 @@ private Q_SLOTS:
             QStringLiteral("Editortext;new;Nuevo"));
         QVERIFY(keyString(file.get(), QStringLiteral("Exec"), "Desktop Action new")
                     .startsWith(QStringLiteral("env HOME=") + data + QStringLiteral("/home ")));
+        // The desktop's own validator has nothing to say of it.
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start(QStringLiteral("desktop-file-validate"), { path });
+        QVERIFY2(validate.waitForFinished(), "desktop-file-validate (desktop-file-utils) is needed");
+        QCOMPARE(QString::fromUtf8(validate.readAll()) + QString::number(validate.exitCode()),
+            QStringLiteral("0"));
         // GIO takes the entry; its command is the app's with the instance's variables in front.
         QCOMPARE(desktopFileCommandLine(path).join(QLatin1Char('|')),
             QStringLiteral(

@@ -118,8 +118,9 @@ private Q_SLOTS:
                 over(style::withAlpha(style::orange(), style::tint::warning), window), 4.5);
             add(QStringLiteral("sheet error"), text(sheet.errorLabel()), window, 4.5);
             // A style may paint a button's face lighter than its role, the more so when hovered.
-            for (const QColor &face : { palette.color(QPalette::Button), palette.color(QPalette::Button).lighter(130),
-                     palette.color(QPalette::Button).lighter(170) })
+            for (const QColor &face :
+                { palette.color(QPalette::Button), palette.color(QPalette::Button).lighter(130),
+                    palette.color(QPalette::Button).lighter(170) })
                 add(face.name() + QStringLiteral(" delete button"),
                     row.deleteButton()->palette().color(QPalette::ButtonText), face, 4.5);
             // The prominent button's fill as it is painted, under its text and focus ring.

@@ -131,26 +131,29 @@ void copyDescriptions(GKeyFile *original, GKeyFile *entry)
 {
     static const QRegularExpression described(
         QStringLiteral("^(GenericName|Comment|Keywords)(\\[[A-Za-z0-9_@.-]{1,32}\\])?$"));
-    int count = 0;
+    QStringList kept;
     for (const QString &key : keyNames(original, maxKeys)) {
-        if (count < 3 * maxTranslations && described.match(key).hasMatch()) {
-            const QString value = keyString(original, key);
-            // A comment that only repeats the generic name is one validators warn about.
-            const bool repeats = key.startsWith(QLatin1String("Comment"))
-                && value
-                    == keyString(original,
-                        QString(key).replace(QLatin1String("Comment"), QLatin1String("GenericName")));
-            if (!value.isEmpty() && !repeats) {
-                setKeyString(entry, key, value);
-                ++count;
-            }
-        }
+        if (kept.size() >= 3 * maxTranslations || !described.match(key).hasMatch())
+            continue;
+        const QString value = keyString(original, key);
+        // A comment that only repeats the generic name is one validators warn about.
+        const bool repeats = key.startsWith(QLatin1String("Comment"))
+            && value
+                == keyString(
+                    original, QString(key).replace(QLatin1String("Comment"), QLatin1String("GenericName")));
+        if (!value.isEmpty() && !repeats)
+            kept << key;
+    }
+    // A translation goes only with the key it translates: alone it is an error to validators.
+    for (const QString &key : std::as_const(kept)) {
+        if (kept.contains(key.section(QLatin1Char('['), 0, 0)))
+            setKeyString(entry, key, keyString(original, key));
     }
 }
 
 // The app's actions ("New Private Window"), each started as the instance is: its command
 // made the instance's, its name and icon kept. An action whose command does not parse, or
-// whose id or group is not as the specification writes them, is left out.
+// whose id or group is not as the desktop entry standard writes them, is left out.
 void copyActions(GKeyFile *original, GKeyFile *entry, const LaunchAdditions &additions)
 {
     static const QRegularExpression actionId(QStringLiteral("^[A-Za-z0-9-]{1,64}$"));
