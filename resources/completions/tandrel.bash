@@ -16,7 +16,7 @@ _tandrel()
     prev=${COMP_WORDS[COMP_CWORD - 1]}
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            apps | list | create | open | delete) command=${COMP_WORDS[i]}; break ;;
+            apps | list | create | open | stop | delete) command=${COMP_WORDS[i]}; break ;;
         esac
     done
 
@@ -28,12 +28,12 @@ _tandrel()
 
     local options names=""
     case $command in
-        "") options="apps list create open delete --lang --help --version" ;;
+        "") options="apps list create open stop delete --lang --help --version" ;;
         apps) options="--json --apps --lang" ;;
         list) options="--json --lang" ;;
         create) options="--mode --lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field apps name) ;;
-        open) options="--lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
-        delete) options="--yes --lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
+        open | stop) options="--lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
+        delete) options="--yes --stop --lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
     esac
     if [[ $cur == -* || -z $names ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

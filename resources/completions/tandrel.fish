@@ -5,12 +5,13 @@ function __tandrel_field --argument-names command field
     tandrel $command --json 2>/dev/null | string replace -rf "^        \"$field\": \"(.*)\",\$" '$1' | string replace -a '\\"' '"' | string replace -a '\\\\' '\\'
 end
 
-set -l commands apps list create open delete
+set -l commands apps list create open stop delete
 complete -c tandrel -f
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a apps -d 'List the installed apps'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a list -d 'List the instances'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a create -d 'Make an instance of an app'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a open -d 'Open an instance'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a stop -d 'Stop a running instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a delete -d 'Delete an instance and its data'
 complete -c tandrel -s h -l help -d 'Print the usage'
 complete -c tandrel -s V -l version -d 'Print the version'
@@ -19,5 +20,6 @@ complete -c tandrel -n '__fish_seen_subcommand_from apps list' -l json -d 'One J
 complete -c tandrel -n '__fish_seen_subcommand_from apps' -l apps -r -a '(__fish_complete_directories)' -d 'A folder to search for apps'
 complete -c tandrel -n '__fish_seen_subcommand_from create' -l mode -x -a 'home udd gecko' -d 'The isolation mode'
 complete -c tandrel -n '__fish_seen_subcommand_from create' -a '(__tandrel_field apps name)'
-complete -c tandrel -n '__fish_seen_subcommand_from open delete' -a '(__tandrel_field list displayName)'
+complete -c tandrel -n '__fish_seen_subcommand_from open stop delete' -a '(__tandrel_field list displayName)'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l yes -d 'Delete without asking'
+complete -c tandrel -n '__fish_seen_subcommand_from delete' -l stop -d 'Stop it first when it runs'

@@ -19,7 +19,7 @@ namespace tandrel {
 namespace {
 
 const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
-    QStringLiteral("open"), QStringLiteral("delete") };
+    QStringLiteral("open"), QStringLiteral("stop"), QStringLiteral("delete") };
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -88,9 +88,11 @@ QString helpText()
             "      y muestra la ruta del contenedor nuevo.\n"
             "  open INSTANCIA\n"
             "      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n"
-            "  delete INSTANCIA [--yes]\n"
+            "  stop INSTANCIA\n"
+            "      Detiene una instancia abierta: sus procesos y los que estos iniciaron.\n"
+            "  delete INSTANCIA [--yes] [--stop]\n"
             "      Elimina una instancia y sus datos. Pregunta antes en una terminal; si no hay\n"
-            "      terminal, necesita --yes.\n"
+            "      terminal, necesita --yes. Si está abierta, se niega salvo con --stop.\n"
             "\n"
             "Opciones:\n"
             "  --json          un documento JSON (una lista de objetos)\n"
@@ -113,9 +115,11 @@ QString helpText()
                        "      prints the new wrapper's path.\n"
                        "  open INSTANCE\n"
                        "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
-                       "  delete INSTANCE [--yes]\n"
+                       "  stop INSTANCE\n"
+                       "      Stops a running instance: its processes and those they started.\n"
+                       "  delete INSTANCE [--yes] [--stop]\n"
                        "      Deletes an instance and its data. Asks first on a terminal; without one it\n"
-                       "      needs --yes.\n"
+                       "      needs --yes. While it runs it is refused unless --stop is given.\n"
                        "\n"
                        "Options:\n"
                        "  --json          one JSON document (a list of objects)\n"
@@ -151,6 +155,7 @@ struct Member
     const char *key;
     std::optional<QString> text;
     std::optional<bool> flag = std::nullopt;
+    std::optional<QString> json = std::nullopt; // written as it is
 };
 
 QString jsonString(const QString &text)
@@ -195,7 +200,8 @@ void printJson(const QList<QList<Member>> &objects)
         for (qsizetype m = 0; m < members.size(); ++m) {
             const Member &member = members[m];
             text += QStringLiteral("\n        \"") + QLatin1String(member.key) + QStringLiteral("\": ");
-            text += member.flag ? (*member.flag ? QStringLiteral("true") : QStringLiteral("false"))
+            text += member.json ? *member.json
+                : member.flag   ? (*member.flag ? QStringLiteral("true") : QStringLiteral("false"))
                 : member.text   ? jsonString(*member.text)
                                 : QStringLiteral("null");
             if (m + 1 < members.size())
@@ -245,12 +251,19 @@ int list(const QCommandLineParser &parser, Store &store)
 {
     QList<QList<Member>> json;
     QList<QStringList> rows;
+    const QHash<QString, QList<qint64>> running = Store::runningProcesses(store.spaces());
     for (const SpaceInfo &space : store.spaces()) {
+        QStringList pids;
+        for (const qint64 pid : running.value(space.id()))
+            pids << QString::number(pid);
         json.append({ { "id", space.instanceId }, { "name", space.instanceName },
             { "displayName", space.name }, { "target", space.targetPath }, { "mode", space.mode },
             { "dataDir", space.dataDir }, { "wrapper", space.id() },
             { "createdAt",
-                space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt } });
+                space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt },
+            { "running", std::nullopt, !pids.isEmpty() },
+            { "pids", std::nullopt, std::nullopt,
+                QLatin1Char('[') + pids.join(QStringLiteral(", ")) + QLatin1Char(']') } });
         rows.append({ space.name, space.mode.value_or(QStringLiteral("-")),
             space.instanceId.value_or(QStringLiteral("-")), space.targetPath.value_or(QStringLiteral("-")),
             space.dataDir.value_or(QStringLiteral("-")), space.id() });
@@ -348,6 +361,16 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         store.launchSpace(*space);
         return 0;
     }
+    const auto stop = [&space] {
+        return Store::stopSpace(*space)
+            ? 0
+            : failed(tandrel::tr(QStringLiteral("No se pudo detener ") + quoted(space->name)
+                    + QStringLiteral(": algunos de sus procesos siguen abiertos."),
+                QStringLiteral("Couldn't stop ") + quoted(space->name)
+                    + QStringLiteral(": some of its processes are still running.")));
+    };
+    if (command == QLatin1String("stop"))
+        return stop();
     if (!parser.isSet(QStringLiteral("yes"))) {
         if (!::isatty(STDIN_FILENO))
             return usageError(tandrel::tr(QStringLiteral("Sin terminal, \"delete\" necesita --yes."),
@@ -355,6 +378,8 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         if (!confirmedOnTerminal(*space))
             return 1;
     }
+    if (parser.isSet(QStringLiteral("stop")) && stop() != 0)
+        return 1;
     const RemovalReport report = store.deleteSpace(*space);
     return report.isComplete() ? 0 : failed(report.message());
 }
@@ -406,6 +431,7 @@ int runCommandLine(const QStringList &arguments)
     parser.addOptions({ { QStringLiteral("json"), QString() },
         { QStringLiteral("apps"), QString(), QStringLiteral("folder") },
         { QStringLiteral("mode"), QString(), QStringLiteral("mode") }, { QStringLiteral("yes"), QString() },
+        { QStringLiteral("stop"), QString() },
         { QStringLiteral("lang"), QString(), QStringLiteral("language") },
         { { QStringLiteral("h"), QStringLiteral("help") }, QString() },
         { { QStringLiteral("V"), QStringLiteral("version") }, QString() } });
@@ -440,9 +466,11 @@ int runCommandLine(const QStringList &arguments)
                 QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
 
     // Each command's operands and options.
-    const int operands = command == QLatin1String("create")                        ? 2
-        : (command == QLatin1String("open") || command == QLatin1String("delete")) ? 1
-                                                                                   : 0;
+    const int operands = command == QLatin1String("create") ? 2
+        : (command == QLatin1String("open") || command == QLatin1String("stop")
+              || command == QLatin1String("delete"))
+        ? 1
+        : 0;
     if (positional.size() != operands)
         return usageError(tandrel::tr(
             QStringLiteral("Faltan o sobran argumentos para ") + quoted(command) + QLatin1Char('.'),
@@ -451,7 +479,8 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("json"), { QStringLiteral("apps"), QStringLiteral("list") } },
         { QStringLiteral("apps"), { QStringLiteral("apps") } },
         { QStringLiteral("mode"), { QStringLiteral("create") } },
-        { QStringLiteral("yes"), { QStringLiteral("delete") } }
+        { QStringLiteral("yes"), { QStringLiteral("delete") } },
+        { QStringLiteral("stop"), { QStringLiteral("delete") } }
     };
     for (const auto &[option, allowed] : optionsOf) {
         if (parser.isSet(option) && !allowed.contains(command))

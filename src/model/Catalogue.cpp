@@ -1,5 +1,6 @@
 #include "model/Store.h"
 
+#include "l10n/Tr.h"
 #include "model/FaultPoint.h"
 #include "model/InstanceId.h"
 #include "model/NameOrder.h"
@@ -8,6 +9,7 @@
 #include "model/Staging.h"
 #include "model/TandrelError.h"
 #include "platform/FileSystem.h"
+#include "platform/Processes.h"
 #include "platform/Workspace.h"
 
 namespace tandrel {
@@ -108,6 +110,12 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
     try {
         const OperationLock lock(patience(), lockWaiting());
         recoverInterrupted();
+        // A running app would write its files back into a folder no instance lists.
+        if (space.dataDir && !processesUsing({ *space.dataDir }).isEmpty())
+            throw TandrelError::msg(tandrel::tr(QLatin1Char('"') + space.name
+                    + QStringLiteral("\" está abierta: detenla antes de eliminarla."),
+                QLatin1Char('"') + space.name
+                    + QStringLiteral("\" is running: stop it before deleting it.")));
         deleteLocked(space, report);
     } catch (const TandrelError &error) {
         report.leftovers.append({ space.id(), LeftoverReason::Failed, error.errorDescription() });

@@ -28,6 +28,12 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent, Sta
         scanSpaces();
     });
     watchInstances();
+    m_runningTimer = new QTimer(this);
+    m_runningTimer->setInterval(3000);
+    connect(m_runningTimer, &QTimer::timeout, this, &Store::checkRunning);
+    connect(this, &Store::spacesChanged, this, &Store::checkRunning);
+    m_runningTimer->start();
+    checkRunning();
 }
 
 void Store::watchInstances()

@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -78,6 +79,19 @@ public:
     // folder, both under the rules of Removal.h; then rescans. The report lists what was
     // left and why.
     RemovalReport deleteSpace(const SpaceInfo &space);
+    // The processes running from each instance's data folder (their command line or
+    // environment names it), by instance id(), as the last check found them. The window
+    // checks every few seconds in the background; runningChanged follows a change.
+    const QHash<QString, QList<qint64>> &running() const { return m_running; }
+    // The same, found now, for the instances given. Any thread.
+    static QHash<QString, QList<qint64>> runningProcesses(const QList<SpaceInfo> &spaces);
+    // Ends the instance's processes and their children (SIGTERM, then SIGKILL after a few
+    // seconds); true when none is left. Blocks for seconds: the window calls it in the
+    // background. Any thread.
+    static bool stopSpace(const SpaceInfo &space);
+    // Starts a background check of which instances run.
+    void checkRunning();
+
     // Starts the instance and returns at once; throws TandrelError when it cannot be
     // started. When it ends with an error moments later, onFailure hears why.
     void launchSpace(const SpaceInfo &space, const LaunchFailureHandler &onFailure = {});
@@ -139,6 +153,7 @@ Q_SIGNALS:
     void sandboxedPathsChanged();
     void spaceCreated(const QUrl &wrapper);
     void spaceCreationFailed(const QUrl &wrapper, const QString &message);
+    void runningChanged();
 
 private:
     // The shared steps that write nothing: the name's and the road's refusals, the id and
@@ -166,6 +181,9 @@ private:
     std::optional<QStringList> m_applicationFolders;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_rescan = nullptr;
+    QTimer *m_runningTimer = nullptr;
+    QHash<QString, QList<qint64>> m_running;
+    quint64 m_runningGeneration = 0;
     QList<InstalledApp> m_apps;
     QList<SpaceInfo> m_spaces;
     QSet<QString> m_sandboxedPaths;

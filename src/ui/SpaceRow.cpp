@@ -13,10 +13,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -88,7 +90,9 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     , m_icon(new BundleIcon(m_space.id(), this))
     , m_name(new ElidedLabel(this))
     , m_target(new ElidedLabel(this))
+    , m_state(new QLabel(this))
     , m_open(smallButton(this))
+    , m_stop(smallButton(this))
     , m_reveal(smallButton(this))
     , m_delete(smallButton(this))
     , m_animation(new QVariantAnimation(this))
@@ -115,7 +119,10 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
+    m_state->setFont(style::font(11));
+    buttons->addWidget(m_state);
     buttons->addWidget(m_open);
+    buttons->addWidget(m_stop);
     buttons->addWidget(m_reveal);
     buttons->addWidget(m_delete);
     row->addLayout(buttons);
@@ -124,6 +131,8 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     style::makeProminent(m_open);
 
     connect(m_open, &QPushButton::clicked, this, &SpaceRow::open);
+    connect(m_stop, &QPushButton::clicked, this, &SpaceRow::stop);
+    connect(m_store, &Store::runningChanged, this, &SpaceRow::updateRunning);
     connect(m_reveal, &QPushButton::clicked, this, &SpaceRow::reveal);
     connect(m_delete, &QPushButton::clicked, this, &SpaceRow::askToDelete);
     // The delete key asks too, while any control of the row has the focus.
@@ -150,6 +159,47 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     setAccessibleName(m_space.name);
     updateColors();
     retranslate();
+    updateRunning();
+}
+
+bool SpaceRow::isRunning() const
+{
+    return m_store->running().contains(m_space.id());
+}
+
+void SpaceRow::updateRunning()
+{
+    const bool running = isRunning();
+    m_state->setVisible(running);
+    m_stop->setVisible(running);
+    if (!running)
+        m_stop->setEnabled(true);
+}
+
+void SpaceRow::stop()
+{
+    stopThen({});
+}
+
+void SpaceRow::stopThen(std::function<void()> next)
+{
+    // Ending an app takes seconds (it is asked to close first), so it happens off the main thread.
+    m_stop->setEnabled(false);
+    const QPointer<SpaceRow> row(this);
+    const QPointer<Store> store(m_store);
+    QThread *thread = QThread::create([space = m_space, row, store, next = std::move(next)] {
+        const bool stopped = Store::stopSpace(space);
+        QMetaObject::invokeMethod(qApp, [row, store, next, stopped] {
+            if (store)
+                store->checkRunning();
+            if (row)
+                row->m_stop->setEnabled(true);
+            if (stopped && next)
+                next();
+        });
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
 }
 
 void SpaceRow::retranslate()
@@ -171,6 +221,11 @@ void SpaceRow::retranslate()
         tandrel::tr(QStringLiteral("Mostrar la instancia en Archivos (") + m_space.id() + QStringLiteral(")"),
             QStringLiteral("Show the instance in Files (") + m_space.id() + QStringLiteral(")")));
 #endif
+    label(m_stop, tandrel::tr(QStringLiteral("Detener"), QStringLiteral("Stop")),
+        tandrel::tr(QStringLiteral("Cerrar la instancia y todo lo que abrió"),
+            QStringLiteral("Close the instance and everything it opened")));
+    m_state->setText(tandrel::tr(QStringLiteral("● Abierta"), QStringLiteral("● Running")));
+    m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
         tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
             QStringLiteral("Delete the instance and all its data")));
@@ -228,10 +283,32 @@ void SpaceRow::askToDelete()
             "The instance and all its data (session, cookies, settings) will be deleted. This cannot be "
             "undone."));
     confirmation.actionTitle = tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete"));
+    // Data is never removed under a running app: it is stopped first, with the user's word.
+    const bool running = isRunning();
+    if (running) {
+        confirmation.informativeText = tandrel::tr(
+            QStringLiteral("Está abierta: primero se cerrarán sus ventanas. ") + confirmation.informativeText,
+            QStringLiteral("It is running: its windows will be closed first. ")
+                + confirmation.informativeText);
+        confirmation.actionTitle
+            = tandrel::tr(QStringLiteral("Detener y eliminar"), QStringLiteral("Stop and Delete"));
+    }
     confirmation.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
     confirmation.parent = window();
     if (!confirm(confirmation))
         return;
+    if (running) {
+        stopThen([row = QPointer<SpaceRow>(this)] {
+            if (row)
+                row->deleteConfirmed();
+        });
+        return;
+    }
+    deleteConfirmed();
+}
+
+void SpaceRow::deleteConfirmed()
+{
     // The rescan replaces this row; what the alert needs is copied first.
     QWidget *parent = window();
     const QString name = m_space.name;
@@ -281,6 +358,7 @@ void SpaceRow::animateBackground(qreal to)
 void SpaceRow::updateColors()
 {
     style::setTextColor(m_target, style::secondaryText(palette()));
+    style::setTextColor(m_state, style::secondaryText(palette()));
     const QColor destructive = style::destructiveText(palette());
     QPalette deletePalette = m_delete->palette();
     deletePalette.setColor(QPalette::Active, QPalette::ButtonText, destructive);

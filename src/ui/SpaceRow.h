@@ -4,6 +4,9 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QLabel;
 class QPushButton;
 class QTimer;
 class QVariantAnimation;
@@ -14,8 +17,9 @@ class ElidedLabel;
 class Store;
 
 // One existing instance in the window's list: its icon, name and target, cut in the middle
-// when long, and the buttons to open it, show it in the file manager and delete it after a
-// confirmation (also asked by the delete key while the row has the focus).
+// when long, a mark while it runs, and the buttons to open it, stop it while it runs, show
+// it in the file manager and delete it after a confirmation (also asked by the delete key
+// while the row has the focus; a running instance is stopped first).
 class SpaceRow : public QWidget
 {
     Q_OBJECT
@@ -24,6 +28,8 @@ public:
 
     const SpaceInfo &space() const { return m_space; }
     QPushButton *openButton() const { return m_open; }
+    QPushButton *stopButton() const { return m_stop; }
+    QLabel *stateLabel() const { return m_state; }
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *deleteButton() const { return m_delete; }
     ElidedLabel *nameLabel() const { return m_name; }
@@ -45,6 +51,12 @@ protected:
 private:
     void open();
     void showTarget();
+    bool isRunning() const;
+    void updateRunning();
+    void stop();
+    // Stops the instance in the background, then (when it stopped) runs `next` on the main thread.
+    void stopThen(std::function<void()> next);
+    void deleteConfirmed();
     void reveal();
     void askToDelete();
     void animateBackground(qreal to);
@@ -55,7 +67,9 @@ private:
     QWidget *m_icon = nullptr;
     ElidedLabel *m_name = nullptr;
     ElidedLabel *m_target = nullptr;
+    QLabel *m_state = nullptr;
     QPushButton *m_open = nullptr;
+    QPushButton *m_stop = nullptr;
     QPushButton *m_reveal = nullptr;
     QPushButton *m_delete = nullptr;
     QVariantAnimation *m_animation = nullptr;

@@ -89,6 +89,9 @@ private Q_SLOTS:
             << QStringList { "create", "Nowhere", "Work" } << 1 << "Nowhere";
         QTest::newRow("a name with a line break") << QStringList { "create", "Notes", "Wo\nrk" } << 1 << "";
         QTest::newRow("an instance that is not there") << QStringList { "open", "Nothing" } << 1 << "Nothing";
+        QTest::newRow("stopping one that is not there")
+            << QStringList { "stop", "Nothing" } << 1 << "Nothing";
+        QTest::newRow("--stop for another command") << QStringList { "list", "--stop" } << 2 << "--stop";
     }
     void statusAndMessages()
     {
@@ -229,6 +232,34 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(wrapper));
         QVERIFY(!QFileInfo::exists(Store::dataRoot() + QLatin1Char('/') + id));
         QCOMPARE(QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array().size(), 0);
+    }
+
+    // A running instance is listed as running; deleting it is refused unless it is stopped
+    // first, and its data stays until then
+    void running_listedStoppedAndNeverDeletedUnder()
+    {
+        const QString wrapper
+            = run({ "create", m_apps + QStringLiteral("/Notes.app"), "Busy" }).out.trimmed();
+        const QString data
+            = QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8())[0][QStringLiteral("dataDir")]
+                  .toString();
+        QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), data + QStringLiteral("/home"));
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral("sh"), { QStringLiteral("-c"), QStringLiteral("sleep 60; :") });
+        QVERIFY(app.waitForStarted());
+        const QJsonObject listed
+            = QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8())[0].toObject();
+        QCOMPARE(listed.value(QStringLiteral("running")).toBool(), true);
+        QVERIFY(listed.value(QStringLiteral("pids")).toArray().contains(app.processId()));
+        const Run refused = run({ "--lang", "en", "delete", wrapper, "--yes" });
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("running")), qPrintable(refused.err));
+        QVERIFY(QFileInfo::exists(data) && QFileInfo::exists(wrapper));
+        QCOMPARE(run({ "delete", wrapper, "--yes", "--stop" }).status, 0);
+        QVERIFY(app.waitForFinished(10000));
+        QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(wrapper));
     }
 };
 

@@ -58,6 +58,7 @@ check "bash, instances" 'Sketch\ Pad\ -\ Work\ Two' "$(complete_bash tandrel ope
 check "bash, apps" 'Sketch\ Pad' "$(complete_bash tandrel create S)"
 check "bash, modes" "gecko" "$(complete_bash tandrel create --mode g)"
 check "bash, options" "--yes" "$(complete_bash tandrel delete x --y)"
+check "bash, stopping" 'Sketch\ Pad\ -\ Work\ Two' "$(complete_bash tandrel stop S)"
 if command -v fish >/dev/null; then
     silent "fish syntax" fish -n "$share/fish/vendor_completions.d/tandrel.fish"
     check "fish, instances" "Sketch Pad - Work Two" \

@@ -13,6 +13,8 @@
 #include "ui/SpacesSection.h"
 #include "ui/Style.h"
 
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -151,6 +153,41 @@ private Q_SLOTS:
         QTest::mouseClick(onlyRow(view)->deleteButton(), Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(wrapper.toLocalFile()));
         QVERIFY(!QFileInfo::exists(dataDir));
+        QVERIFY(view.spacesSection()->rows().isEmpty());
+    }
+
+    // A running instance is marked and can be stopped; deleting it stops it first, after
+    // saying so, and its data goes only once nothing runs from it
+    void running_markedStoppedAndStoppedBeforeDeleting()
+    {
+        ContentView view(QStringList { m_apps });
+        view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
+        const QString dataDir = *view.store().spaces().first().dataDir;
+        const auto startApp = [&dataDir](QProcess &app) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("HOME"), dataDir + QStringLiteral("/home"));
+            app.setProcessEnvironment(environment);
+            app.start(QStringLiteral("sh"), { QStringLiteral("-c"), QStringLiteral("sleep 60; :") });
+            return app.waitForStarted();
+        };
+        QProcess app;
+        QVERIFY(startApp(app));
+        QVERIFY(onlyRow(view)->stopButton()->isHidden());
+        view.store().checkRunning();
+        QTRY_VERIFY(!onlyRow(view)->stopButton()->isHidden() && !onlyRow(view)->stateLabel()->isHidden());
+        QTest::mouseClick(onlyRow(view)->stopButton(), Qt::LeftButton);
+        QVERIFY(app.waitForFinished(10000));
+        QTRY_VERIFY(onlyRow(view)->stopButton()->isHidden());
+
+        QProcess again;
+        QVERIFY(startApp(again));
+        view.store().checkRunning();
+        QTRY_VERIFY(!onlyRow(view)->stopButton()->isHidden());
+        m_answer = true;
+        QTest::mouseClick(onlyRow(view)->deleteButton(), Qt::LeftButton);
+        QVERIFY(m_asked.last().informativeText.contains(QStringLiteral("running")));
+        QVERIFY(again.waitForFinished(10000));
+        QTRY_VERIFY(!QFileInfo::exists(dataDir));
         QVERIFY(view.spacesSection()->rows().isEmpty());
     }
 };
