@@ -252,6 +252,7 @@ int list(const QCommandLineParser &parser, Store &store)
     QList<QList<Member>> json;
     QList<QStringList> rows;
     const QHash<QString, QList<qint64>> running = Store::runningProcesses(store.spaces());
+    const QHash<QString, qint64> sizes = Store::dataSizes(store.spaces());
     for (const SpaceInfo &space : store.spaces()) {
         QStringList pids;
         for (const qint64 pid : running.value(space.id()))
@@ -261,6 +262,9 @@ int list(const QCommandLineParser &parser, Store &store)
             { "dataDir", space.dataDir }, { "wrapper", space.id() },
             { "createdAt",
                 space.createdAt ? std::optional(formatIsoDateTime(*space.createdAt)) : std::nullopt },
+            { "bytes", std::nullopt, std::nullopt,
+                sizes.contains(space.id()) ? std::optional(QString::number(sizes.value(space.id())))
+                                           : std::nullopt },
             { "running", std::nullopt, !pids.isEmpty() },
             { "pids", std::nullopt, std::nullopt,
                 QLatin1Char('[') + pids.join(QStringLiteral(", ")) + QLatin1Char(']') } });

@@ -34,6 +34,12 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent, Sta
     connect(this, &Store::spacesChanged, this, &Store::checkRunning);
     m_runningTimer->start();
     checkRunning();
+    m_sizesTimer = new QTimer(this);
+    m_sizesTimer->setInterval(30000);
+    connect(m_sizesTimer, &QTimer::timeout, this, &Store::countSizes);
+    connect(this, &Store::spacesChanged, this, &Store::countSizes);
+    m_sizesTimer->start();
+    countSizes();
 }
 
 void Store::watchInstances()

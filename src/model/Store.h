@@ -91,6 +91,14 @@ public:
     static bool stopSpace(const SpaceInfo &space);
     // Starts a background check of which instances run.
     void checkRunning();
+    // The bytes each instance's data folder takes on disk (never counting through a link),
+    // by instance id(), as the last background count found them; counted again when the
+    // list changes and every half minute in the window.
+    const QHash<QString, qint64> &sizes() const { return m_sizes; }
+    // The same, counted now. Any thread; reads every file's metadata, so not the main one.
+    static QHash<QString, qint64> dataSizes(const QList<SpaceInfo> &spaces);
+    // Starts a background count of the instances' sizes.
+    void countSizes();
 
     // Starts the instance and returns at once; throws TandrelError when it cannot be
     // started. When it ends with an error moments later, onFailure hears why.
@@ -154,6 +162,7 @@ Q_SIGNALS:
     void spaceCreated(const QUrl &wrapper);
     void spaceCreationFailed(const QUrl &wrapper, const QString &message);
     void runningChanged();
+    void sizesChanged();
 
 private:
     // The shared steps that write nothing: the name's and the road's refusals, the id and
@@ -184,6 +193,9 @@ private:
     QTimer *m_runningTimer = nullptr;
     QHash<QString, QList<qint64>> m_running;
     quint64 m_runningGeneration = 0;
+    QTimer *m_sizesTimer = nullptr;
+    QHash<QString, qint64> m_sizes;
+    quint64 m_sizesGeneration = 0;
     QList<InstalledApp> m_apps;
     QList<SpaceInfo> m_spaces;
     QSet<QString> m_sandboxedPaths;

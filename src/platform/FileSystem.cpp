@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <fts.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +147,32 @@ QString resolvedPath(const QString &path)
     const QString result = QFile::decodeName(resolved);
     std::free(resolved);
     return result;
+}
+
+qint64 diskUsage(const QString &path)
+{
+    QByteArray native = QFile::encodeName(path);
+    char *roots[] = { native.data(), nullptr };
+    FTS *walk = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR | FTS_XDEV, nullptr);
+    if (!walk)
+        return 0;
+    qint64 bytes = 0;
+    QSet<QPair<quint64, quint64>> counted; // files with several hard links, by device and inode
+    while (const FTSENT *entry = ::fts_read(walk)) {
+        if (entry->fts_info == FTS_DP || entry->fts_info == FTS_DNR || entry->fts_info == FTS_ERR
+            || entry->fts_info == FTS_NS || !entry->fts_statp)
+            continue;
+        const struct stat &status = *entry->fts_statp;
+        if (status.st_nlink > 1 && !S_ISDIR(status.st_mode)) {
+            const QPair<quint64, quint64> file(quint64(status.st_dev), quint64(status.st_ino));
+            if (counted.contains(file))
+                continue;
+            counted.insert(file);
+        }
+        bytes += qint64(status.st_blocks) * 512;
+    }
+    ::fts_close(walk);
+    return bytes;
 }
 
 QStringList contentsOfDirectory(const QString &folder)

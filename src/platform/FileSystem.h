@@ -49,6 +49,11 @@ bool fileExists(const QString &path);
 // True for an existing regular file (links followed) that the user may execute.
 bool isExecutableFile(const QString &path);
 
+// The bytes the item takes on disk, a folder with everything in it, as `du` counts them:
+// a link is counted as itself and never followed, a file with several hard links once,
+// nothing on another file system. What cannot be read is left out; 0 when nothing is there.
+qint64 diskUsage(const QString &path);
+
 // Creates the folder and any missing parents; an existing folder is no failure.
 void createDirectory(const QString &folder);
 // Sets the POSIX permission bits, for example 0755.

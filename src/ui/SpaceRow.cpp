@@ -1,5 +1,6 @@
 #include "ui/SpaceRow.h"
 
+#include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "model/AppIcons.h"
 #include "model/Store.h"
@@ -14,6 +15,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -91,6 +93,7 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     , m_name(new ElidedLabel(this))
     , m_target(new ElidedLabel(this))
     , m_state(new QLabel(this))
+    , m_size(new QLabel(this))
     , m_open(smallButton(this))
     , m_stop(smallButton(this))
     , m_reveal(smallButton(this))
@@ -120,6 +123,8 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_state->setFont(style::font(11));
+    m_size->setFont(style::font(11));
+    buttons->addWidget(m_size);
     buttons->addWidget(m_state);
     buttons->addWidget(m_open);
     buttons->addWidget(m_stop);
@@ -133,6 +138,7 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     connect(m_open, &QPushButton::clicked, this, &SpaceRow::open);
     connect(m_stop, &QPushButton::clicked, this, &SpaceRow::stop);
     connect(m_store, &Store::runningChanged, this, &SpaceRow::updateRunning);
+    connect(m_store, &Store::sizesChanged, this, &SpaceRow::updateSize);
     connect(m_reveal, &QPushButton::clicked, this, &SpaceRow::reveal);
     connect(m_delete, &QPushButton::clicked, this, &SpaceRow::askToDelete);
     // The delete key asks too, while any control of the row has the focus.
@@ -160,6 +166,19 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     updateColors();
     retranslate();
     updateRunning();
+}
+
+void SpaceRow::updateSize()
+{
+    const auto size = m_store->sizes().constFind(m_space.id());
+    m_size->setVisible(size != m_store->sizes().cend());
+    if (size == m_store->sizes().cend())
+        return;
+    // As the desktop's file managers count: powers of 1000, in the language in force.
+    const QLocale locale(LanguageManager::shared().isSpanish() ? QLocale::Spanish : QLocale::English);
+    m_size->setText(locale.formattedDataSize(*size, 1, QLocale::DataSizeSIFormat));
+    m_size->setAccessibleName(
+        tandrel::tr(QStringLiteral("Datos: ") + m_size->text(), QStringLiteral("Data: ") + m_size->text()));
 }
 
 bool SpaceRow::isRunning() const
@@ -225,6 +244,7 @@ void SpaceRow::retranslate()
         tandrel::tr(QStringLiteral("Cerrar la instancia y todo lo que abrió"),
             QStringLiteral("Close the instance and everything it opened")));
     m_state->setText(tandrel::tr(QStringLiteral("● Abierta"), QStringLiteral("● Running")));
+    updateSize();
     m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
         tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
@@ -359,6 +379,7 @@ void SpaceRow::updateColors()
 {
     style::setTextColor(m_target, style::secondaryText(palette()));
     style::setTextColor(m_state, style::secondaryText(palette()));
+    style::setTextColor(m_size, style::secondaryText(palette()));
     const QColor destructive = style::destructiveText(palette());
     QPalette deletePalette = m_delete->palette();
     deletePalette.setColor(QPalette::Active, QPalette::ButtonText, destructive);

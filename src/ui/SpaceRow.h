@@ -17,9 +17,9 @@ class ElidedLabel;
 class Store;
 
 // One existing instance in the window's list: its icon, name and target, cut in the middle
-// when long, a mark while it runs, and the buttons to open it, stop it while it runs, show
-// it in the file manager and delete it after a confirmation (also asked by the delete key
-// while the row has the focus; a running instance is stopped first).
+// when long, the size of its data, a mark while it runs, and the buttons to open it, stop it while it runs,
+// show it in the file manager and delete it after a confirmation (also asked by the delete key while the row
+// has the focus; a running instance is stopped first).
 class SpaceRow : public QWidget
 {
     Q_OBJECT
@@ -30,6 +30,7 @@ public:
     QPushButton *openButton() const { return m_open; }
     QPushButton *stopButton() const { return m_stop; }
     QLabel *stateLabel() const { return m_state; }
+    QLabel *sizeLabel() const { return m_size; }
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *deleteButton() const { return m_delete; }
     ElidedLabel *nameLabel() const { return m_name; }
@@ -53,6 +54,7 @@ private:
     void showTarget();
     bool isRunning() const;
     void updateRunning();
+    void updateSize();
     void stop();
     // Stops the instance in the background, then (when it stopped) runs `next` on the main thread.
     void stopThen(std::function<void()> next);
@@ -68,6 +70,7 @@ private:
     ElidedLabel *m_name = nullptr;
     ElidedLabel *m_target = nullptr;
     QLabel *m_state = nullptr;
+    QLabel *m_size = nullptr;
     QPushButton *m_open = nullptr;
     QPushButton *m_stop = nullptr;
     QPushButton *m_reveal = nullptr;

@@ -253,6 +253,7 @@ private Q_SLOTS:
             = QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8())[0].toObject();
         QCOMPARE(listed.value(QStringLiteral("running")).toBool(), true);
         QVERIFY(listed.value(QStringLiteral("pids")).toArray().contains(app.processId()));
+        QVERIFY(listed.value(QStringLiteral("bytes")).toDouble() > 0); // its record and icon at least
         const Run refused = run({ "--lang", "en", "delete", wrapper, "--yes" });
         QCOMPARE(refused.status, 1);
         QVERIFY2(refused.err.contains(QStringLiteral("running")), qPrintable(refused.err));

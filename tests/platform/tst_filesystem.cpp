@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QUuid>
@@ -129,6 +130,38 @@ private Q_SLOTS:
         fs::removeItem(m_item);
         QCOMPARE(fs::itemKind(m_item), fs::ItemKind::Missing);
         QVERIFY(fakeHomeIntact(at(QStringLiteral("real"))));
+    }
+
+    // An instance's size is what its own folder holds, counted as du counts it
+    void diskUsage_countsAsDuNeverThroughLinks_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind :
+            { "small file", "3 GB sparse file", "isolated home linked to the real folders",
+                "link to a folder", "broken link", "missing", "FIFO" })
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+        QTest::newRow("a folder with a file linked twice") << QString();
+    }
+    void diskUsage_countsAsDuNeverThroughLinks()
+    {
+        QFETCH(QString, kind);
+        if (kind.isEmpty()) {
+            fs::createDirectory(m_item);
+            fs::writeBytes(m_item + QStringLiteral("/a"), QByteArray(200000, 'x'));
+            QVERIFY(::link(QFile::encodeName(m_item + QStringLiteral("/a")).constData(),
+                        QFile::encodeName(m_item + QStringLiteral("/b")).constData())
+                == 0);
+        } else {
+            makers.value(kind)(m_item, m_dir->path());
+        }
+        QProcess du;
+        du.start(QStringLiteral("du"),
+            { QStringLiteral("-s"), QStringLiteral("-B1"), QStringLiteral("-P"), QStringLiteral("-x"),
+                m_item });
+        QVERIFY(du.waitForFinished());
+        const qint64 expected
+            = kind == QLatin1String("missing") ? 0 : du.readAll().split('\t').first().toLongLong();
+        QCOMPARE(fs::diskUsage(m_item), expected);
     }
 
     void removeItem_refusesPathsThatResolveALink_data()

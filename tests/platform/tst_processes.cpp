@@ -26,9 +26,12 @@ class ProcessesTest : public QObject
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
         if (!environment.isEmpty())
-            variables.insert(environment.section(QLatin1Char('='), 0, 0), environment.section(QLatin1Char('='), 1));
+            variables.insert(
+                environment.section(QLatin1Char('='), 0, 0), environment.section(QLatin1Char('='), 1));
         process->setProcessEnvironment(variables);
-        process->start(QStringLiteral("sh"), QStringList { QStringLiteral("-c"), QStringLiteral("sleep 60; :"), QStringLiteral("sh") } + arguments);
+        process->start(QStringLiteral("sh"),
+            QStringList { QStringLiteral("-c"), QStringLiteral("sleep 60; :"), QStringLiteral("sh") }
+                + arguments);
         process->waitForStarted();
         return process;
     }
@@ -41,11 +44,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("environment");
         QTest::addColumn<QString>("expected"); // the folders' names, sorted
         QTest::newRow("an option naming it") << QStringList { "--user-data-dir=@/a" } << QString() << "a";
-        QTest::newRow("a path inside it") << QStringList {} << "HOME=@/a/home" << "a";
-        QTest::newRow("in a list of folders") << QStringList {} << "XDG_DATA_DIRS=/usr/share:@/b:/x" << "b";
-        QTest::newRow("two of them") << QStringList { "--profile", "@/b" } << "HOME=@/a/home" << "a b";
-        QTest::newRow("a folder whose name starts the same") << QStringList { "@/ab/home" } << QString() << "";
-        QTest::newRow("their parent only") << QStringList { "@" } << "HOME=@/" << "";
+        QTest::newRow("a path inside it") << QStringList {} << "HOME=@/a/home"
+                                          << "a";
+        QTest::newRow("in a list of folders") << QStringList {} << "XDG_DATA_DIRS=/usr/share:@/b:/x"
+                                              << "b";
+        QTest::newRow("two of them") << QStringList { "--profile", "@/b" } << "HOME=@/a/home"
+                                     << "a b";
+        QTest::newRow("a folder whose name starts the same")
+            << QStringList { "@/ab/home" } << QString() << "";
+        QTest::newRow("their parent only") << QStringList { "@" } << "HOME=@/"
+                                           << "";
     }
     void processesUsing_findsWhatNamesTheFolder()
     {
@@ -77,7 +85,8 @@ private Q_SLOTS:
         const QString marker = in(QStringLiteral("child.pid"));
         QProcess stubborn;
         stubborn.start(QStringLiteral("sh"),
-            { QStringLiteral("-c"), QStringLiteral("trap '' TERM; sleep 60 & echo $! > \"$0\"; wait; wait"), marker });
+            { QStringLiteral("-c"), QStringLiteral("trap '' TERM; sleep 60 & echo $! > \"$0\"; wait; wait"),
+                marker });
         QVERIFY(stubborn.waitForStarted());
         QTRY_VERIFY(QFileInfo(marker).size() > 0);
         QFile file(marker);

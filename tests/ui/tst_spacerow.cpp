@@ -173,6 +173,7 @@ private Q_SLOTS:
         QProcess app;
         QVERIFY(startApp(app));
         QVERIFY(onlyRow(view)->stopButton()->isHidden());
+        QTRY_VERIFY(onlyRow(view)->sizeLabel()->text().endsWith(QStringLiteral(" kB")));
         view.store().checkRunning();
         QTRY_VERIFY(!onlyRow(view)->stopButton()->isHidden() && !onlyRow(view)->stateLabel()->isHidden());
         QTest::mouseClick(onlyRow(view)->stopButton(), Qt::LeftButton);

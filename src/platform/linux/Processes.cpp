@@ -141,7 +141,8 @@ QHash<QString, QList<qint64>> processesUsing(const QStringList &folders)
         for (const char *file : { "cmdline", "environ" }) {
             const QByteArray text = readProcFile(pid, file);
             for (auto parent = byParent.cbegin(); parent != byParent.cend(); ++parent) {
-                for (qsizetype at = text.indexOf(parent.key()); at >= 0; at = text.indexOf(parent.key(), at + 1)) {
+                for (qsizetype at = text.indexOf(parent.key()); at >= 0;
+                     at = text.indexOf(parent.key(), at + 1)) {
                     const qsizetype start = at + parent.key().size();
                     qsizetype end = start;
                     while (end < text.size() && text[end] != '/' && text[end] != ':' && text[end] != '\0')
