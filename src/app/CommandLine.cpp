@@ -19,7 +19,7 @@ namespace tandrel {
 namespace {
 
 const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
-    QStringLiteral("open"), QStringLiteral("stop"), QStringLiteral("delete") };
+    QStringLiteral("open"), QStringLiteral("rename"), QStringLiteral("stop"), QStringLiteral("delete") };
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -88,6 +88,8 @@ QString helpText()
             "      y muestra la ruta del contenedor nuevo.\n"
             "  open INSTANCIA\n"
             "      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n"
+            "  rename INSTANCIA NOMBRE\n"
+            "      Cambia el nombre de una instancia; sus datos se quedan. Muestra la ruta nueva.\n"
             "  stop INSTANCIA\n"
             "      Detiene una instancia abierta: sus procesos y los que estos iniciaron.\n"
             "  delete INSTANCIA [--yes] [--stop]\n"
@@ -115,6 +117,8 @@ QString helpText()
                        "      prints the new wrapper's path.\n"
                        "  open INSTANCE\n"
                        "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
+                       "  rename INSTANCE NAME\n"
+                       "      Renames an instance; its data stays. Prints the new path.\n"
                        "  stop INSTANCE\n"
                        "      Stops a running instance: its processes and those they started.\n"
                        "  delete INSTANCE [--yes] [--stop]\n"
@@ -365,6 +369,10 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         store.launchSpace(*space);
         return 0;
     }
+    if (command == QLatin1String("rename")) {
+        out(plainPath(store.renameSpace(*space, arguments[1])));
+        return 0;
+    }
     const auto stop = [&space] {
         return Store::stopSpace(*space)
             ? 0
@@ -400,7 +408,10 @@ Launch launchFor(const QStringList &arguments)
         }
         if (argument.startsWith(QLatin1String("--lang=")))
             continue;
-        return argument == QLatin1String("create") ? Launch::DrawingCommand : Launch::Command;
+        // Both draw a badged icon.
+        return argument == QLatin1String("create") || argument == QLatin1String("rename")
+            ? Launch::DrawingCommand
+            : Launch::Command;
     }
     return Launch::Window;
 }
@@ -470,7 +481,7 @@ int runCommandLine(const QStringList &arguments)
                 QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
 
     // Each command's operands and options.
-    const int operands = command == QLatin1String("create") ? 2
+    const int operands = command == QLatin1String("create") || command == QLatin1String("rename") ? 2
         : (command == QLatin1String("open") || command == QLatin1String("stop")
               || command == QLatin1String("delete"))
         ? 1

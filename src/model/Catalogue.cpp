@@ -104,6 +104,14 @@ void Store::scanSpaces()
     setSpaces(std::move(spaces));
 }
 
+void Store::rescanSpaces()
+{
+    QList<SpaceInfo> spaces = everyInstance();
+    sortByName(spaces, [](const SpaceInfo &space) { return space.name; });
+    if (spaces != m_spaces)
+        setSpaces(std::move(spaces));
+}
+
 RemovalReport Store::deleteSpace(const SpaceInfo &space)
 {
     RemovalReport report;

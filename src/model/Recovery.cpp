@@ -21,13 +21,14 @@ void recoverRoot(const QString &root, const QSet<QString> &listed, const QSet<QS
         if (item.id.isEmpty())
             continue;
         const QString final = real + QLatin1Char('/') + item.id;
-        if (item.stage == Stage::New && listed.contains(item.id)) {
-            if (fs::itemKind(item.path) == fs::ItemKind::Directory
-                && fs::itemKind(final) == fs::ItemKind::Missing) {
-                try {
-                    fs::renameItem(item.path, final);
-                } catch (const FileSystemError &) {
-                }
+        // A listed instance whose data is in place had it staged only to draw from (a
+        // rename's): that copy goes like any other.
+        if (item.stage == Stage::New && listed.contains(item.id)
+            && fs::itemKind(item.path) == fs::ItemKind::Directory
+            && fs::itemKind(final) == fs::ItemKind::Missing) {
+            try {
+                fs::renameItem(item.path, final);
+            } catch (const FileSystemError &) {
             }
         } else {
             removeStaged(item.path);

@@ -23,6 +23,7 @@ struct SpaceInfo
     std::optional<QString> instanceName = std::nullopt; // "name" of space.json, without the app's name
 
     QString id() const;
+    bool operator==(const SpaceInfo &) const = default;
 };
 
 } // namespace tandrel

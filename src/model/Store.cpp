@@ -25,7 +25,7 @@ Store::Store(std::optional<QStringList> applicationFolders, QObject *parent, Sta
     // Watched first, so that what is made while the scan runs is seen by one or the other.
     connect(m_rescan, &QTimer::timeout, this, [this] {
         watchInstances();
-        scanSpaces();
+        rescanSpaces();
     });
     watchInstances();
     m_runningTimer = new QTimer(this);

@@ -120,6 +120,12 @@ public:
     // main thread, or spaceCreationFailed(launcher, message) with what went wrong.
     QUrl beginCreateSpace(const InstalledApp &target, const QString &name, Mode mode);
 
+    // Gives the instance a new name: its launcher is written again under it (file name,
+    // displayed names, record, badged icon) and replaces the old in one step, signed again
+    // where launchers are signed; the id, mode and data stay. Refused as creating refuses
+    // a name (blank, taken, too long, control characters). Returns the launcher. Main thread.
+    QUrl renameSpace(const SpaceInfo &space, const QString &name);
+
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);
 
@@ -186,6 +192,9 @@ private:
     // folder above it that exists, to see it made), so that instances another Tandrel
     // makes or deletes show without a refresh.
     void watchInstances();
+    // Rescans, signalling only a change: the folders watched change for other reasons too,
+    // and rebuilt rows would lose the keyboard focus.
+    void rescanSpaces();
 
     std::optional<QStringList> m_applicationFolders;
     QFileSystemWatcher *m_watcher = nullptr;

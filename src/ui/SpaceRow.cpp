@@ -202,7 +202,8 @@ void SpaceRow::stop()
 
 void SpaceRow::stopThen(std::function<void()> next)
 {
-    // Ending an app takes seconds (it is asked to close first), so it happens off the main thread.
+    // Ending an app takes seconds (it is asked to close first), so it happens off the main
+    // thread; the row may be rebuilt meanwhile, so what follows must not need it.
     m_stop->setEnabled(false);
     const QPointer<SpaceRow> row(this);
     const QPointer<Store> store(m_store);
@@ -318,22 +319,22 @@ void SpaceRow::askToDelete()
     if (!confirm(confirmation))
         return;
     if (running) {
-        stopThen([row = QPointer<SpaceRow>(this)] {
-            if (row)
-                row->deleteConfirmed();
+        stopThen([row = QPointer<SpaceRow>(this), store = QPointer<Store>(m_store), space = m_space,
+                     parent = QPointer<QWidget>(window())] {
+            if (store)
+                deleteAndReport(*store, space, row, parent);
         });
         return;
     }
-    deleteConfirmed();
+    deleteAndReport(*m_store, m_space, this, window());
 }
 
-void SpaceRow::deleteConfirmed()
+void SpaceRow::deleteAndReport(Store &store, const SpaceInfo &space, SpaceRow *row, QWidget *parent)
 {
-    // The rescan replaces this row; what the alert needs is copied first.
-    QWidget *parent = window();
-    const QString name = m_space.name;
-    const RemovalReport report = m_store->deleteSpace(m_space);
-    Q_EMIT deleted(name, report.isComplete());
+    // The rescan replaces the row; what the alert needs is copied first.
+    const RemovalReport report = store.deleteSpace(space);
+    if (row)
+        Q_EMIT row->deleted(space.name, report.isComplete());
     if (!report.isComplete())
         inform({ QMessageBox::Warning,
             tandrel::tr(QStringLiteral("Parte de la instancia se conservó"),

@@ -58,7 +58,8 @@ private:
     void stop();
     // Stops the instance in the background, then (when it stopped) runs `next` on the main thread.
     void stopThen(std::function<void()> next);
-    void deleteConfirmed();
+    // Deletes the instance and says what was kept; the row, when still there, announces it.
+    static void deleteAndReport(Store &store, const SpaceInfo &space, SpaceRow *row, QWidget *parent);
     void reveal();
     void askToDelete();
     void animateBackground(qreal to);

@@ -234,6 +234,63 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array().size(), 0);
     }
 
+    // Renaming keeps the id and the data; the name follows the rules of creating
+    void rename_keepsTheIdAndTheData_data()
+    {
+        QTest::addColumn<QString>("app"); // relative to the home
+        QTest::addColumn<QString>("displayed"); // the app's name as instances carry it
+        QTest::newRow("a bundle") << "Applications/Notes.app"
+                                  << "Notes";
+        QTest::newRow("a desktop entry") << ".local/share/applications/sketch.desktop"
+                                         << "Sketch";
+    }
+    void rename_keepsTheIdAndTheData()
+    {
+        QFETCH(QString, app);
+        QFETCH(QString, displayed);
+        const QString sketch = isolatedHome() + QStringLiteral("/.local/share/applications/sketch.desktop");
+        QDir().mkpath(QFileInfo(sketch).path());
+        QFile entry(sketch);
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Sketch\nExec=/bin/true\n");
+        entry.close();
+        const QString path = isolatedHome() + QLatin1Char('/') + app;
+        QCOMPARE(run({ "create", path, "Other" }).status, 0);
+        const QString old = run({ "create", path, "Work" }).out.trimmed();
+        const auto listed = [&displayed](const QString &name) {
+            for (const QJsonValue &space :
+                QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array()) {
+                if (space[QStringLiteral("displayName")].toString()
+                    == displayed + QStringLiteral(" - ") + name)
+                    return space.toObject();
+            }
+            return QJsonObject();
+        };
+        const QJsonObject before = listed(QStringLiteral("Work"));
+        const QString data = before[QStringLiteral("dataDir")].toString();
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/home/kept")));
+
+        QCOMPARE(run({ "rename", old, "Other" }).status, 1); // taken
+        QCOMPARE(run({ "rename", old, "  " }).status, 1);
+        const Run renamed = run({ "rename", old, "Home" });
+        QCOMPARE(renamed.status, 0);
+        const QJsonObject after = listed(QStringLiteral("Home"));
+        QCOMPARE(after[QStringLiteral("id")], before[QStringLiteral("id")]);
+        QCOMPARE(after[QStringLiteral("dataDir")].toString(), data);
+        QCOMPARE(after[QStringLiteral("wrapper")].toString(), renamed.out.trimmed());
+        QVERIFY(listed(QStringLiteral("Work")).isEmpty());
+        QVERIFY(QFileInfo(data + QStringLiteral("/home/kept")).isDir());
+        QVERIFY(renamed.out.trimmed() == old || !QFileInfo::exists(old));
+        // Nothing staged is left beside the launchers or the data.
+        for (const QString &folder : { QFileInfo(old).path(), QFileInfo(data).path() })
+            QCOMPARE(QDir(folder).entryList(
+                         { QStringLiteral(".tandrel-*") }, QDir::AllEntries | QDir::Hidden | QDir::System),
+                QStringList());
+        for (const QString &name : { QStringLiteral("Home"), QStringLiteral("Other") })
+            QCOMPARE(
+                run({ "delete", listed(name)[QStringLiteral("wrapper")].toString(), "--yes" }).status, 0);
+    }
+
     // A running instance is listed as running; deleting it is refused unless it is stopped
     // first, and its data stays until then
     void running_listedStoppedAndNeverDeletedUnder()

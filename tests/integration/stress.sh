@@ -55,11 +55,14 @@ done
 
 # 2. A kill at each step of create and delete.
 for app in "${apps[@]}"; do
-    for step in create-written create-placed delete-withdrawn delete-data-renamed; do
+    for step in create-written create-placed delete-withdrawn delete-data-renamed rename-written; do
         name="Fault $step"
         if [[ $step == delete-* ]]; then
             tandrel create "$app" "$name" >/dev/null || fail "create before $step"
             TANDREL_FAULT=$step tandrel delete "$(shown "$app" "$name")" --yes 2>/dev/null
+        elif [[ $step == rename-* ]]; then
+            tandrel create "$app" "$name" >/dev/null || fail "create before $step"
+            TANDREL_FAULT=$step tandrel rename "$(shown "$app" "$name")" "Renamed" >/dev/null 2>&1
         else
             TANDREL_FAULT=$step tandrel create "$app" "$name" >/dev/null 2>&1
         fi
@@ -91,7 +94,7 @@ done < <(listed)
 [ -z "$(listed)" ] || fail "still listed after deleting everything: $(listed)"
 for app in "${apps[@]}"; do
     for name in "Same name" "Fault create-written" "Fault create-placed" "Fault delete-withdrawn" \
-        "Fault delete-data-renamed" "Random 0" "Random 1" "Random 2" "Random 3"; do
+        "Fault delete-data-renamed" "Fault rename-written" "Renamed" "Random 0" "Random 1" "Random 2" "Random 3"; do
         tandrel create "$app" "$name" >/dev/null || fail "the name \"$name\" is not free again ($app)"
         tandrel delete "$(shown "$app" "$name")" --yes || fail "delete of $name"
     done

@@ -185,10 +185,13 @@ private Q_SLOTS:
         view.store().checkRunning();
         QTRY_VERIFY(!onlyRow(view)->stopButton()->isHidden());
         m_answer = true;
+        QString told;
+        setInformer([&told](const Notice &notice) { told += notice.informativeText; });
         QTest::mouseClick(onlyRow(view)->deleteButton(), Qt::LeftButton);
         QVERIFY(m_asked.last().informativeText.contains(QStringLiteral("running")));
         QVERIFY(again.waitForFinished(10000));
-        QTRY_VERIFY(!QFileInfo::exists(dataDir));
+        QTRY_VERIFY2(!QFileInfo::exists(dataDir), qPrintable(told));
+        setInformer({});
         QVERIFY(view.spacesSection()->rows().isEmpty());
     }
 };

@@ -251,10 +251,10 @@ QString writeDesktopInstance(const DesktopApp &app, const DesktopInstancePlan &p
     const QString path = entriesFolder + QLatin1Char('/') + instanceEntryFileName(plan.id);
     const QString entryPath = stagedEntry.isEmpty() ? path : stagedEntry;
     const QString data = stagedData.isEmpty() ? plan.dataDir : stagedData;
-    for (const QString &place : { path, entryPath }) {
-        if (fs::itemKind(place) != fs::ItemKind::Missing)
-            refuse(place, EEXIST);
-    }
+    // A staged entry is put in place by whoever staged it (a creation refuses a taken
+    // place then; a rename replaces its own entry), so only the place written is checked.
+    if (fs::itemKind(entryPath) != fs::ItemKind::Missing)
+        refuse(entryPath, EEXIST);
 
     // The data folder first: an entry never points to a profile that is not there.
     makeRealFolder(data);
