@@ -33,11 +33,11 @@ QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
         if (current == all.cend() || !current->instanceId || !current->dataDir || !current->mode
             || !strategyFromText(*current->mode) || !target
             || fs::itemKind(*current->dataDir) != fs::ItemKind::Directory)
-            throw TandrelError::msg(tandrel::tr(QStringLiteral("No se puede renombrar ") + QLatin1Char('"')
-                    + asked.name
-                    + QStringLiteral("\": su registro está incompleto o su app ya no está instalada."),
-                QStringLiteral("Can't rename \"") + asked.name
-                    + QStringLiteral("\": its record is incomplete or its app is no longer installed.")));
+            throw TandrelError::msg(
+                tandrel::tr(QStringLiteral("No se puede renombrar ") + QLatin1Char('"') + asked.name
+                        + QStringLiteral("\": su registro está incompleto o su app ya no está instalada."),
+                    QStringLiteral("Can't rename \"") + asked.name
+                        + QStringLiteral("\": its record is incomplete or its app is no longer installed.")));
         checkInstanceName(instanceName, target->name());
         const Road &road = roadFor(current->id());
         SpaceRecord record;

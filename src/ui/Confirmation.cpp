@@ -2,6 +2,7 @@
 
 #include <QTextDocument>
 
+#include <QInputDialog>
 #include <QPushButton>
 
 #include <utility>
@@ -74,6 +75,33 @@ void inform(const Notice &notice)
 void setInformer(Informer informer)
 {
     installedInformer() = std::move(informer);
+}
+
+namespace {
+NameAsker &installedAsker()
+{
+    static NameAsker asker;
+    return asker;
+}
+} // namespace
+
+std::optional<QString> askForName(const NameQuestion &question)
+{
+    if (installedAsker())
+        return installedAsker()(question);
+    QInputDialog dialog(question.parent);
+    dialog.setWindowTitle(question.title);
+    dialog.setLabelText(question.label);
+    dialog.setTextValue(question.name);
+    dialog.setWindowModality(question.parent ? Qt::WindowModal : Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+void setNameAsker(NameAsker asker)
+{
+    installedAsker() = std::move(asker);
 }
 
 } // namespace tandrel

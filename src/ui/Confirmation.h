@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace tandrel {
 
@@ -31,6 +32,17 @@ struct Notice
 };
 using Informer = std::function<void(const Notice &)>;
 
+// A question whose answer is a name, with the name as it stands to edit.
+struct NameQuestion
+{
+    QString title;
+    QString label;
+    QString name;
+    QWidget *parent = nullptr;
+};
+// The name given, or nothing when the question was cancelled.
+using NameAsker = std::function<std::optional<QString>(const NameQuestion &)>;
+
 // Asks through the installed confirmer (by default a modal message box).
 bool confirm(const Confirmation &confirmation);
 // Replaces the confirmer; an empty one restores the message box.
@@ -39,5 +51,9 @@ void setConfirmer(Confirmer confirmer);
 void inform(const Notice &notice);
 // Replaces the informer (tests); an empty one restores the message box.
 void setInformer(Informer informer);
+// Asks through the installed asker (by default an input dialog).
+std::optional<QString> askForName(const NameQuestion &question);
+// Replaces the asker (tests); an empty one restores the dialog.
+void setNameAsker(NameAsker asker);
 
 } // namespace tandrel

@@ -151,6 +151,14 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     deleteKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(deleteKey);
     connect(deleteKey, &QAction::triggered, this, &SpaceRow::askToDelete);
+    m_deleteAction = deleteKey;
+    // Renaming: F2 as in file managers, and the row's context menu (with deleting).
+    m_renameAction = new QAction(this);
+    m_renameAction->setShortcut(QKeySequence(Qt::Key_F2));
+    m_renameAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    insertAction(deleteKey, m_renameAction);
+    connect(m_renameAction, &QAction::triggered, this, &SpaceRow::askToRename);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     m_animation->setDuration(150);
     m_animation->setEasingCurve(QEasingCurve::InOutQuad);
@@ -247,6 +255,8 @@ void SpaceRow::retranslate()
     m_state->setText(tandrel::tr(QStringLiteral("● Abierta"), QStringLiteral("● Running")));
     updateSize();
     m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
+    m_renameAction->setText(tandrel::tr(QStringLiteral("Renombrar…"), QStringLiteral("Rename…")));
+    m_deleteAction->setText(tandrel::tr(QStringLiteral("Eliminar…"), QStringLiteral("Delete…")));
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
         tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
             QStringLiteral("Delete the instance and all its data")));
@@ -282,6 +292,31 @@ void SpaceRow::showTarget()
         m_target->setText(*m_space.targetPath);
     else
         m_target->hide();
+}
+
+void SpaceRow::askToRename()
+{
+    NameQuestion question;
+    question.title
+        = tandrel::tr(QStringLiteral("Renombrar la instancia"), QStringLiteral("Rename the Instance"));
+    question.label
+        = tandrel::tr(QStringLiteral("Nombre nuevo para \"") + m_space.name + QStringLiteral("\":"),
+            QStringLiteral("New name for \"") + m_space.name + QStringLiteral("\":"));
+    question.name = m_space.instanceName.value_or(m_space.name);
+    question.parent = window();
+    const std::optional<QString> name = askForName(question);
+    if (!name)
+        return;
+    // The rescan that follows replaces this row; what the alert needs is copied first.
+    const QPointer<QWidget> parent = window();
+    try {
+        m_store->renameSpace(m_space, *name);
+    } catch (const std::exception &error) {
+        inform({ QMessageBox::Warning,
+            tandrel::tr(QStringLiteral("No se pudo renombrar la instancia"),
+                QStringLiteral("Couldn't rename the instance")),
+            QString::fromUtf8(error.what()), parent });
+    }
 }
 
 void SpaceRow::reveal()

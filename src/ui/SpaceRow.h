@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QAction;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -33,6 +34,7 @@ public:
     QLabel *sizeLabel() const { return m_size; }
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *deleteButton() const { return m_delete; }
+    QAction *renameAction() const { return m_renameAction; }
     ElidedLabel *nameLabel() const { return m_name; }
     ElidedLabel *targetLabel() const { return m_target; }
     qreal backgroundOpacity() const { return m_backgroundOpacity; }
@@ -60,6 +62,7 @@ private:
     void stopThen(std::function<void()> next);
     // Deletes the instance and says what was kept; the row, when still there, announces it.
     static void deleteAndReport(Store &store, const SpaceInfo &space, SpaceRow *row, QWidget *parent);
+    void askToRename();
     void reveal();
     void askToDelete();
     void animateBackground(qreal to);
@@ -76,6 +79,8 @@ private:
     QPushButton *m_stop = nullptr;
     QPushButton *m_reveal = nullptr;
     QPushButton *m_delete = nullptr;
+    QAction *m_renameAction = nullptr;
+    QAction *m_deleteAction = nullptr;
     QVariantAnimation *m_animation = nullptr;
     QTimer *m_openingTimer = nullptr;
     qreal m_backgroundOpacity = 0.04;

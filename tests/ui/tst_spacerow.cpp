@@ -156,6 +156,31 @@ private Q_SLOTS:
         QVERIFY(view.spacesSection()->rows().isEmpty());
     }
 
+    // F2 (or the context menu) renames the instance in place; a refusal is told
+    void rename_byKeyKeepsTheData()
+    {
+        ContentView view(QStringList { m_apps });
+        view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
+        const QString dataDir = *view.store().spaces().first().dataDir;
+        QString answer = QStringLiteral("Home"), told;
+        setNameAsker([&answer](const NameQuestion &question) {
+            return question.name == QLatin1String("Work") ? std::optional(answer) : std::nullopt;
+        });
+        setInformer([&told](const Notice &notice) { told = notice.informativeText; });
+        onlyRow(view)->openButton()->setFocus();
+        QVERIFY(onlyRow(view)->actions().contains(onlyRow(view)->renameAction()));
+        onlyRow(view)->renameAction()->trigger();
+        QTRY_COMPARE(onlyRow(view)->space().name, QStringLiteral("Mail - Home"));
+        QCOMPARE(*onlyRow(view)->space().dataDir, dataDir);
+        answer = QStringLiteral(" ");
+        setNameAsker([&answer](const NameQuestion &) { return std::optional(answer); });
+        onlyRow(view)->renameAction()->trigger();
+        QVERIFY(!told.isEmpty());
+        QCOMPARE(onlyRow(view)->space().name, QStringLiteral("Mail - Home"));
+        setNameAsker({});
+        setInformer({});
+    }
+
     // A running instance is marked and can be stopped; deleting it stops it first, after
     // saying so, and its data goes only once nothing runs from it
     void running_markedStoppedAndStoppedBeforeDeleting()
