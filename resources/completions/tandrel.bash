@@ -1,50 +1,86 @@
-# bash completion for tandrel: its commands and options, instance names for open and
-# delete, app names for create (asked of tandrel itself, which needs no display for them).
+# bash completion for tandrel: its commands and options, instance names for open, rename,
+# stop and delete, app names for create. The names are asked of tandrel itself (its --json
+# output needs no display) and may hold blanks, quotes, backslashes and dollars.
 
-# Prints the values of a field of `tandrel <command> --json`, one per line, JSON escapes undone.
+# Prints a field of `tandrel <command> --json`, one value per line, its escapes undone.
 _tandrel_field()
 {
     tandrel "$1" --json 2>/dev/null |
-        sed -n "s/^        \"$2\": \"\\(.*\\)\",\$/\\1/p" |
-        sed -e 's/\\"/"/g' -e 's/\\\\/\\/g'
+        sed -n "s/^        \"$2\": \"\\(.*\\)\",\\{0,1\\}\$/\\1/p" |
+        sed 's/\\\(.\)/\1/g'
+}
+
+# Prints the word being completed as the shell will read it: without the backslashes that
+# escape its blanks, or as typed after an opening quote (whose backslashes escape less).
+_tandrel_unquoted()
+{
+    local word=$1 typed=$2 plain="" i
+    if [[ $typed == \'* ]]; then
+        printf '%s' "$word"
+        return
+    fi
+    for ((i = 0; i < ${#word}; i++)); do
+        if [[ ${word:i:1} == '\' ]] && [[ $typed != \"* || ${word:i+1:1} == [\$\`\"\\] ]]; then
+            ((i++))
+        fi
+        plain+=${word:i:1}
+    done
+    printf '%s' "$plain"
 }
 
 _tandrel()
 {
-    local cur prev command="" i
-    cur=${COMP_WORDS[COMP_CWORD]}
-    prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local cur prev=$3 command="" operands=0 i
+    cur=$(_tandrel_unquoted "$2" "${COMP_WORDS[COMP_CWORD]}")
+    # "--mode=g": bash splits the "=" into a word of its own.
+    [[ $prev == = ]] && prev=${COMP_WORDS[COMP_CWORD - 2]}
+    # The command, and how many operands it has before the cursor; an option's value is neither.
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            apps | list | create | open | stop | delete) command=${COMP_WORDS[i]}; break ;;
+            --lang | --mode | --apps) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++)); ((i++)) ;;
+            -*) ;;
+            *) if [[ -z $command ]]; then command=${COMP_WORDS[i]}; else ((operands++)); fi ;;
         esac
     done
 
+    COMPREPLY=()
     case $prev in
         --lang) mapfile -t COMPREPLY < <(compgen -W "es en" -- "$cur"); return ;;
         --mode) mapfile -t COMPREPLY < <(compgen -W "home udd gecko" -- "$cur"); return ;;
-        --apps) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
+        --apps)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+            return
+            ;;
     esac
 
     local options names=""
     case $command in
-        "") options="apps list create open stop delete --lang --help --version" ;;
+        "") options="apps list create open rename stop delete --lang --help --version" ;;
         apps) options="--json --apps --lang" ;;
         list) options="--json --lang" ;;
-        create) options="--mode --lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field apps name) ;;
-        open | stop) options="--lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
-        delete) options="--yes --stop --lang"; ((COMP_CWORD == i + 1)) && names=$(_tandrel_field list displayName) ;;
+        create) options="--mode --lang"; ((operands == 0)) && names=apps ;;
+        open | rename | stop) options="--lang"; ((operands == 0)) && names=list ;;
+        delete) options="--yes --stop --lang"; ((operands == 0)) && names=list ;;
+        *) return ;;
     esac
     if [[ $cur == -* || -z $names ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
     fi
-    # Names may hold blanks: one reply per line, quoted as the shell would read it back.
-    local name
-    COMPREPLY=()
+    local field=displayName name quoted=false
+    [[ $names == apps ]] && field=name
+    # After an opening quote readline quotes the replies itself (and closes the quote); else
+    # they are escaped here, "$" included, which readline's own quoting leaves bare.
+    if [[ ${COMP_WORDS[COMP_CWORD]} == [\"\']* ]]; then
+        compopt -o filenames 2>/dev/null
+        quoted=true
+    fi
     while IFS= read -r name; do
-        [[ $name == "$cur"* ]] && COMPREPLY+=("$(printf '%q' "$name")")
-    done <<<"$names"
+        [[ -n $name && $name == "$cur"* ]] || continue
+        $quoted || printf -v name '%q' "$name"
+        COMPREPLY+=("$name")
+    done < <(_tandrel_field "$names" "$field")
 }
 
 complete -F _tandrel tandrel

@@ -1,16 +1,37 @@
-# fish completion for tandrel: its commands and options, instance names for open and
-# delete, app names for create (asked of tandrel itself, which needs no display for them).
+# fish completion for tandrel: its commands and options, instance names for open, rename,
+# stop and delete, app names for create (asked of tandrel itself, which needs no display for
+# them).
 
+# The values of a field of `tandrel <command> --json`, one per line, its escapes undone.
 function __tandrel_field --argument-names command field
-    tandrel $command --json 2>/dev/null | string replace -rf "^        \"$field\": \"(.*)\",\$" '$1' | string replace -a '\\"' '"' | string replace -a '\\\\' '\\'
+    tandrel $command --json 2>/dev/null | string replace -rf "^        \"$field\": \"(.*)\",?\$" '$1' | string replace -ra '\\\\(.)' '$1'
 end
 
-set -l commands apps list create open stop delete
+# Whether the word being completed is the command's first operand (an instance or an app).
+function __tandrel_first_operand
+    set -l words 0
+    set -l tokens (commandline -opc)
+    set -l i 2
+    while test $i -le (count $tokens)
+        switch $tokens[$i]
+            case --lang --mode --apps
+                set i (math $i + 1) # its value
+            case '-*'
+            case '*'
+                set words (math $words + 1)
+        end
+        set i (math $i + 1)
+    end
+    test $words -eq 1
+end
+
+set -l commands apps list create open rename stop delete
 complete -c tandrel -f
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a apps -d 'List the installed apps'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a list -d 'List the instances'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a create -d 'Make an instance of an app'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a open -d 'Open an instance'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a rename -d 'Rename an instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a stop -d 'Stop a running instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a delete -d 'Delete an instance and its data'
 complete -c tandrel -s h -l help -d 'Print the usage'
@@ -19,7 +40,7 @@ complete -c tandrel -l lang -x -a 'es en' -d 'The language of this run'
 complete -c tandrel -n '__fish_seen_subcommand_from apps list' -l json -d 'One JSON document'
 complete -c tandrel -n '__fish_seen_subcommand_from apps' -l apps -r -a '(__fish_complete_directories)' -d 'A folder to search for apps'
 complete -c tandrel -n '__fish_seen_subcommand_from create' -l mode -x -a 'home udd gecko' -d 'The isolation mode'
-complete -c tandrel -n '__fish_seen_subcommand_from create' -a '(__tandrel_field apps name)'
-complete -c tandrel -n '__fish_seen_subcommand_from open stop delete' -a '(__tandrel_field list displayName)'
+complete -c tandrel -n '__fish_seen_subcommand_from create; and __tandrel_first_operand' -a '(__tandrel_field apps name)'
+complete -c tandrel -n '__fish_seen_subcommand_from open rename stop delete; and __tandrel_first_operand' -a '(__tandrel_field list displayName)'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l yes -d 'Delete without asking'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l stop -d 'Stop it first when it runs'
