@@ -100,6 +100,14 @@ public:
     // Starts a background count of the instances' sizes.
     void countSizes();
 
+    // Whether the instance is a browser's (a user data folder or a Gecko profile of its own),
+    // whose cache can be cleared.
+    static bool hasCache(const SpaceInfo &space);
+    // Removes the browser's cache folders inside the instance's data folder (a fixed table
+    // of them, never through a link) and returns the bytes they took. Refused while the
+    // instance runs. Blocks while it removes: the window calls it in the background.
+    static qint64 clearCache(const SpaceInfo &space);
+
     // Starts the instance and returns at once; throws TandrelError when it cannot be
     // started. When it ends with an error moments later, onFailure hears why.
     void launchSpace(const SpaceInfo &space, const LaunchFailureHandler &onFailure = {});

@@ -158,6 +158,10 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     m_renameAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     insertAction(deleteKey, m_renameAction);
     connect(m_renameAction, &QAction::triggered, this, &SpaceRow::askToRename);
+    m_clearCacheAction = new QAction(this);
+    m_clearCacheAction->setVisible(Store::hasCache(m_space));
+    insertAction(deleteKey, m_clearCacheAction);
+    connect(m_clearCacheAction, &QAction::triggered, this, &SpaceRow::clearCache);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     m_animation->setDuration(150);
@@ -256,6 +260,8 @@ void SpaceRow::retranslate()
     updateSize();
     m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
     m_renameAction->setText(tandrel::tr(QStringLiteral("Renombrar…"), QStringLiteral("Rename…")));
+    m_clearCacheAction->setText(
+        tandrel::tr(QStringLiteral("Vaciar la caché"), QStringLiteral("Clear Cache")));
     m_deleteAction->setText(tandrel::tr(QStringLiteral("Eliminar…"), QStringLiteral("Delete…")));
     label(m_delete, tandrel::tr(QStringLiteral("Eliminar"), QStringLiteral("Delete")),
         tandrel::tr(QStringLiteral("Eliminar la instancia y todos sus datos"),
@@ -317,6 +323,43 @@ void SpaceRow::askToRename()
                 QStringLiteral("Couldn't rename the instance")),
             QString::fromUtf8(error.what()), parent });
     }
+}
+
+void SpaceRow::clearCache()
+{
+    // Caches hold many files: they are removed off the main thread, and the row may be
+    // rebuilt meanwhile.
+    const QPointer<QWidget> parent = window();
+    const QPointer<Store> store(m_store);
+    QThread *thread = QThread::create([space = m_space, parent, store] {
+        QString message, failure;
+        try {
+            const qint64 freed = Store::clearCache(space);
+            const QLocale locale(LanguageManager::shared().isSpanish() ? QLocale::Spanish : QLocale::English);
+            const QString size = locale.formattedDataSize(freed, 1, QLocale::DataSizeSIFormat);
+            message = tandrel::tr(QStringLiteral("Se liberaron ") + size + QStringLiteral(" de caché de \"")
+                    + space.name + QStringLiteral("\"."),
+                QStringLiteral("Cleared ") + size + QStringLiteral(" of cache from \"") + space.name
+                    + QStringLiteral("\"."));
+        } catch (const std::exception &error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        QMetaObject::invokeMethod(qApp, [parent, store, message, failure] {
+            if (store)
+                store->countSizes();
+            if (!parent)
+                return;
+            if (failure.isEmpty())
+                inform({ QMessageBox::Information, message, QString(), parent });
+            else
+                inform({ QMessageBox::Warning,
+                    tandrel::tr(QStringLiteral("No se pudo vaciar la caché"),
+                        QStringLiteral("Couldn't clear the cache")),
+                    failure, parent });
+        });
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
 }
 
 void SpaceRow::reveal()

@@ -63,6 +63,7 @@ private:
     // Deletes the instance and says what was kept; the row, when still there, announces it.
     static void deleteAndReport(Store &store, const SpaceInfo &space, SpaceRow *row, QWidget *parent);
     void askToRename();
+    void clearCache();
     void reveal();
     void askToDelete();
     void animateBackground(qreal to);
@@ -80,6 +81,7 @@ private:
     QPushButton *m_reveal = nullptr;
     QPushButton *m_delete = nullptr;
     QAction *m_renameAction = nullptr;
+    QAction *m_clearCacheAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QVariantAnimation *m_animation = nullptr;
     QTimer *m_openingTimer = nullptr;

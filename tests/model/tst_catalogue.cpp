@@ -4,6 +4,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTimeZone>
 
@@ -120,6 +121,61 @@ private Q_SLOTS:
         QTRY_COMPARE(names(store.spaces()).size(), 2);
         QVERIFY(QDir(wrapper(QStringLiteral("Work.app"))).removeRecursively());
         QTRY_COMPARE(names(store.spaces()), QStringList { QStringLiteral("Home") });
+    }
+
+    // Clearing a cache removes the table's folders inside the data folder and nothing else
+    void clearCache_onlyTheTablesFoldersNeverThroughLinks_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("folders"); // made under the data folder
+        QTest::addColumn<QStringList>("left"); // what stays of them, sorted
+        QTest::newRow("a Chromium profile in the data folder")
+            << "udd"
+            << QStringList { "Default/Cache", "Default/Cookies", "Profile 2/GPUCache", "ShaderCache",
+                   "Mine/Cache" }
+            << QStringList { "Default", "Default/Cookies", "Mine", "Mine/Cache", "Profile 2" };
+        QTest::newRow("a Chromium profile in its profile folder")
+            << "udd" << QStringList { "profile/Default/Code Cache", "profile/Default/History" }
+            << QStringList { "profile", "profile/Default", "profile/Default/History" };
+        QTest::newRow("a Gecko profile")
+            << "gecko" << QStringList { "profile/cache2", "profile/places", "profile/startupCache" }
+            << QStringList { "profile", "profile/places" };
+        QTest::newRow("a home of its own") << "home" << QStringList { "home/.cache/x" }
+                                           << QStringList { "home", "home/.cache", "home/.cache/x" };
+        // A planted link: neither it nor what it points to is touched.
+        QTest::newRow("a profile folder that is a link")
+            << "udd" << QStringList { "@profile" } << QStringList { "profile" };
+        QTest::newRow("a profile that is a link")
+            << "udd" << QStringList { "@Default" } << QStringList { "Default" };
+    }
+    void clearCache_onlyTheTablesFoldersNeverThroughLinks()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, folders);
+        QFETCH(QStringList, left);
+        const QString data = test::isolatedHome() + QStringLiteral("/cachetest"),
+                      outside = test::isolatedHome() + QStringLiteral("/outside");
+        QDir(data).removeRecursively();
+        QDir(outside).removeRecursively();
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/Default/Cache")) && QDir().mkpath(data));
+        for (const QString &folder : std::as_const(folders)) {
+            if (folder.startsWith(QLatin1Char('@')))
+                QVERIFY(QFile::link(outside, data + QLatin1Char('/') + folder.mid(1)));
+            else
+                QVERIFY(QDir().mkpath(data + QLatin1Char('/') + folder));
+        }
+        SpaceInfo space { QUrl::fromLocalFile(wrapper(QStringLiteral("X.app"))), QStringLiteral("X"),
+            std::nullopt, data, std::nullopt };
+        space.mode = mode;
+        Store::clearCache(space);
+        QStringList found;
+        QDirIterator it(data, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+            QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next().mid(data.size() + 1);
+        found.sort();
+        QCOMPARE(found, left);
+        QVERIFY(QFileInfo(outside + QStringLiteral("/Default/Cache")).isDir());
     }
 
     // Only a record that its wrapper's identifier vouches for may name the data to delete.
