@@ -60,7 +60,8 @@ QStringList dataFolders(const QTemporaryDir &dir)
 {
     QStringList folders;
     for (int i = 0; i < instances; ++i) {
-        const QString folder = dir.filePath(QStringLiteral("data/%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+        const QString folder
+            = dir.filePath(QStringLiteral("data/%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
         fs::createDirectory(folder + QStringLiteral("/home"));
         for (int file = 0; file < 20; ++file)
             fs::writeBytes(folder + QStringLiteral("/home/f%1").arg(file), QByteArray(3000, 'x'));
@@ -101,7 +102,8 @@ void BM_Rename(benchmark::State &state)
     test::FakeBundleOptions options;
     options.iconFile = QStringLiteral("AppIcon");
     options.iconBytes = realisticIcns();
-    const InstalledApp target { QUrl::fromLocalFile(test::makeFakeBundle(folder, QStringLiteral("Notes"), options)) };
+    const InstalledApp target { QUrl::fromLocalFile(
+        test::makeFakeBundle(folder, QStringLiteral("Notes"), options)) };
     static const bool others = (makeInstances(Store::spacesDir(), 50, { target.id() }), true);
     Q_UNUSED(others)
     Store store(QStringList { folder }, nullptr, Store::Start::Idle);

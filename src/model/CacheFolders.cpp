@@ -87,7 +87,8 @@ qint64 Store::clearCache(const SpaceInfo &space)
     if (!processesUsing({ dataDir }).isEmpty())
         throw TandrelError::msg(tandrel::tr(QLatin1Char('"') + space.name
                 + QStringLiteral("\" está abierta: detenla antes de vaciar su caché."),
-            QLatin1Char('"') + space.name + QStringLiteral("\" is running: stop it before clearing its cache.")));
+            QLatin1Char('"') + space.name
+                + QStringLiteral("\" is running: stop it before clearing its cache.")));
     qint64 freed = 0;
     for (const QString &folder : cacheFolders(dataDir, *strategyFromText(*space.mode))) {
         const qint64 bytes = fs::diskUsage(folder);
