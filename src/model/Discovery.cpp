@@ -73,26 +73,13 @@ void Store::refresh()
     setApps(listApps(applicationFolders()));
     scanSpaces();
 
-    // Signatures are read off the main thread; the answer is applied there only while
-    // this Store still exists and no later refresh has started: jobs are not cancelled,
-    // but an older job that finishes last must not bring back an older set of apps.
-    static const char toJob = 0;
-    static const char toMain = 0;
-    const quint64 generation = ++m_refreshGeneration;
-    auto job = [snapshot = m_apps, detector = m_detector ? m_detector : Detector(&Store::detectSandboxed),
-                   store = QPointer<Store>(this), generation]() mutable {
-        receive(&toJob);
-        QSet<QString> sandboxed = detector(snapshot);
-        auto publish = [store = std::move(store), sandboxed = std::move(sandboxed), generation]() mutable {
-            receive(&toMain);
-            if (store && store->m_refreshGeneration == generation)
-                store->setSandboxedPaths(std::move(sandboxed));
-        };
-        handOff(&toMain, [&publish] {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(publish), Qt::QueuedConnection);
-        });
-    };
-    handOff(&toJob, [&job] { QThreadPool::globalInstance()->start(std::move(job)); });
+    // Signatures are read off the main thread; only the newest refresh's answer is applied.
+    inBackground(
+        this, &Store::m_refreshGeneration,
+        [snapshot = m_apps, detector = m_detector ? m_detector : Detector(&Store::detectSandboxed)] {
+            return detector(snapshot);
+        },
+        [](Store &store, QSet<QString> sandboxed) { store.setSandboxedPaths(std::move(sandboxed)); });
 }
 
 } // namespace tandrel

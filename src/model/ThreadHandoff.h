@@ -22,6 +22,10 @@ extern "C" void __tsan_ignore_thread_begin();
 extern "C" void __tsan_ignore_thread_end();
 #endif
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
 namespace tandrel {
 
 // Runs `post`, which queues work for another thread, after marking the hand-off.
@@ -43,6 +47,33 @@ inline void receive([[maybe_unused]] const void *token)
 #ifdef TANDREL_THREAD_SANITIZER
     __tsan_acquire(const_cast<void *>(token));
 #endif
+}
+
+// Runs `compute` on Qt's pool and `apply(owner, result)` on the main thread: only the
+// newest job of its kind is applied (the owner's `generation` counter still holds the job's
+// number), and only while the owner exists. Jobs are not cancelled, but an older one that
+// finishes last never brings back an older answer.
+template <typename Owner, typename Compute, typename Apply>
+void inBackground(Owner *owner, quint64 Owner::*generation, Compute compute, Apply apply)
+{
+    static const char toJob = 0;
+    static const char toMain = 0;
+    const quint64 number = ++(owner->*generation);
+    auto job = [compute = std::move(compute), apply = std::move(apply), owner = QPointer<Owner>(owner),
+                   generation, number]() mutable {
+        receive(&toJob);
+        auto result = compute();
+        auto publish = [apply = std::move(apply), owner = std::move(owner), result = std::move(result),
+                           generation, number]() mutable {
+            receive(&toMain);
+            if (owner && (*owner).*generation == number)
+                apply(*owner, std::move(result));
+        };
+        handOff(&toMain, [&publish] {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(publish), Qt::QueuedConnection);
+        });
+    };
+    handOff(&toJob, [&job] { QThreadPool::globalInstance()->start(std::move(job)); });
 }
 
 } // namespace tandrel

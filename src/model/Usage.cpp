@@ -5,40 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
-
 namespace tandrel {
-namespace {
-
-// Runs `compute` on the pool and `apply` on the main thread with its result, as refresh()
-// does: only the newest job of its kind is applied (its generation counter still holds
-// the job's number), and only while the Store exists.
-template <typename Compute, typename Apply>
-void inBackground(Store *store, quint64 Store::*generation, Compute compute, Apply apply)
-{
-    static const char toJob = 0;
-    static const char toMain = 0;
-    const quint64 number = ++(store->*generation);
-    auto job = [compute = std::move(compute), apply = std::move(apply), store = QPointer<Store>(store),
-                   generation, number]() mutable {
-        receive(&toJob);
-        auto result = compute();
-        auto publish = [apply = std::move(apply), store = std::move(store), result = std::move(result),
-                           generation, number]() mutable {
-            receive(&toMain);
-            if (store && store->*generation == number)
-                apply(*store, std::move(result));
-        };
-        handOff(&toMain, [&publish] {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(publish), Qt::QueuedConnection);
-        });
-    };
-    handOff(&toJob, [&job] { QThreadPool::globalInstance()->start(std::move(job)); });
-}
-
-} // namespace
 
 QHash<QString, QList<qint64>> Store::runningProcesses(const QList<SpaceInfo> &spaces)
 {

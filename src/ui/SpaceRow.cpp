@@ -35,6 +35,26 @@ constexpr qreal hoverOpacity = style::tint::rowHovered;
 // How long the row says the instance is opening: about as long as an app takes to show.
 constexpr int openingMilliseconds = 3000;
 
+// A size as the desktop's file managers write it: powers of 1000, in the language in force.
+QString dataSize(qint64 bytes)
+{
+    const QLocale locale(LanguageManager::shared().isSpanish() ? QLocale::Spanish : QLocale::English);
+    return locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// Runs `work` on a thread of its own (it takes seconds: ending apps, removing caches) and
+// then `done` with its result on the main thread. Neither may need the row, which a rescan
+// may rebuild meanwhile.
+template <typename Work, typename Done> void inBackground(Work work, Done done)
+{
+    QThread *thread = QThread::create([work = std::move(work), done = std::move(done)]() mutable {
+        QMetaObject::invokeMethod(
+            qApp, [done = std::move(done), result = work()]() mutable { done(result); });
+    });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
 QPushButton *smallButton(QWidget *parent)
 {
     auto *button = new QPushButton(parent);
@@ -186,9 +206,7 @@ void SpaceRow::updateSize()
     m_size->setVisible(size != m_store->sizes().cend());
     if (size == m_store->sizes().cend())
         return;
-    // As the desktop's file managers count: powers of 1000, in the language in force.
-    const QLocale locale(LanguageManager::shared().isSpanish() ? QLocale::Spanish : QLocale::English);
-    m_size->setText(locale.formattedDataSize(*size, 1, QLocale::DataSizeSIFormat));
+    m_size->setText(dataSize(*size));
     m_size->setAccessibleName(
         tandrel::tr(QStringLiteral("Datos: ") + m_size->text(), QStringLiteral("Data: ") + m_size->text()));
 }
@@ -214,14 +232,10 @@ void SpaceRow::stop()
 
 void SpaceRow::stopThen(std::function<void()> next)
 {
-    // Ending an app takes seconds (it is asked to close first), so it happens off the main
-    // thread; the row may be rebuilt meanwhile, so what follows must not need it.
     m_stop->setEnabled(false);
-    const QPointer<SpaceRow> row(this);
-    const QPointer<Store> store(m_store);
-    QThread *thread = QThread::create([space = m_space, row, store, next = std::move(next)] {
-        const bool stopped = Store::stopSpace(space);
-        QMetaObject::invokeMethod(qApp, [row, store, next, stopped] {
+    inBackground([space = m_space] { return Store::stopSpace(space); },
+        [row = QPointer<SpaceRow>(this), store = QPointer<Store>(m_store), next = std::move(next)](
+            bool stopped) {
             if (store)
                 store->checkRunning();
             if (row)
@@ -229,9 +243,6 @@ void SpaceRow::stopThen(std::function<void()> next)
             if (stopped && next)
                 next();
         });
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
 }
 
 void SpaceRow::retranslate()
@@ -327,39 +338,33 @@ void SpaceRow::askToRename()
 
 void SpaceRow::clearCache()
 {
-    // Caches hold many files: they are removed off the main thread, and the row may be
-    // rebuilt meanwhile.
-    const QPointer<QWidget> parent = window();
-    const QPointer<Store> store(m_store);
-    QThread *thread = QThread::create([space = m_space, parent, store] {
-        QString message, failure;
-        try {
-            const qint64 freed = Store::clearCache(space);
-            const QLocale locale(LanguageManager::shared().isSpanish() ? QLocale::Spanish : QLocale::English);
-            const QString size = locale.formattedDataSize(freed, 1, QLocale::DataSizeSIFormat);
-            message = tandrel::tr(QStringLiteral("Se liberaron ") + size + QStringLiteral(" de caché de \"")
-                    + space.name + QStringLiteral("\"."),
-                QStringLiteral("Cleared ") + size + QStringLiteral(" of cache from \"") + space.name
-                    + QStringLiteral("\"."));
-        } catch (const std::exception &error) {
-            failure = QString::fromUtf8(error.what());
-        }
-        QMetaObject::invokeMethod(qApp, [parent, store, message, failure] {
+    inBackground(
+        [space = m_space]() -> std::pair<QString, QString> {
+            try {
+                const QString size = dataSize(Store::clearCache(space));
+                return { tandrel::tr(QStringLiteral("Se liberaron ") + size
+                                 + QStringLiteral(" de caché de \"") + space.name + QStringLiteral("\"."),
+                             QStringLiteral("Cleared ") + size + QStringLiteral(" of cache from \"")
+                                 + space.name + QStringLiteral("\".")),
+                    QString() };
+            } catch (const std::exception &error) {
+                return { QString(), QString::fromUtf8(error.what()) };
+            }
+        },
+        [parent = QPointer<QWidget>(window()), store = QPointer<Store>(m_store)](
+            const std::pair<QString, QString> &outcome) {
             if (store)
                 store->countSizes();
             if (!parent)
                 return;
-            if (failure.isEmpty())
-                inform({ QMessageBox::Information, message, QString(), parent });
+            if (outcome.second.isEmpty())
+                inform({ QMessageBox::Information, outcome.first, QString(), parent });
             else
                 inform({ QMessageBox::Warning,
                     tandrel::tr(QStringLiteral("No se pudo vaciar la caché"),
                         QStringLiteral("Couldn't clear the cache")),
-                    failure, parent });
+                    outcome.second, parent });
         });
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
 }
 
 void SpaceRow::reveal()
