@@ -2,8 +2,10 @@
 #include "platform/Processes.h"
 #include "support/TestEnvironment.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
 
@@ -33,6 +35,14 @@ class ProcessesTest : public QObject
             QStringList { QStringLiteral("-c"), QStringLiteral("sleep 60; :"), QStringLiteral("sh") }
                 + arguments);
         process->waitForStarted();
+        // The start is reported when the kernel closes the started-pipe during exec, before
+        // it has set up the new command line and environment; until then both read empty.
+        const QString cmdline = QStringLiteral("/proc/%1/cmdline").arg(process->processId());
+        QDeadlineTimer deadline(5000);
+        for (QFile file(cmdline); !deadline.hasExpired(); file.close(), QThread::msleep(5)) {
+            if (file.open(QIODevice::ReadOnly) && !file.read(1).isEmpty())
+                break;
+        }
         return process;
     }
 
