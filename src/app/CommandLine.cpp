@@ -2,6 +2,7 @@
 
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
+#include "model/BadgedIcon.h"
 #include "model/SpaceRecord.h"
 #include "model/Store.h"
 
@@ -19,7 +20,8 @@ namespace tandrel {
 namespace {
 
 const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
-    QStringLiteral("open"), QStringLiteral("rename"), QStringLiteral("stop"), QStringLiteral("delete") };
+    QStringLiteral("open"), QStringLiteral("rename"), QStringLiteral("badge"), QStringLiteral("stop"),
+    QStringLiteral("delete") };
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -90,6 +92,11 @@ QString helpText()
             "      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n"
             "  rename INSTANCIA NOMBRE\n"
             "      Cambia el nombre de una instancia; sus datos se quedan. Muestra la ruta nueva.\n"
+            "  badge INSTANCIA [--color NOMBRE|#RRGGBB] [--label TEXTO] [--image ARCHIVO]\n"
+            "      El distintivo de su icono: color (blue, purple, pink, orange, teal, green,\n"
+            "      indigo o #RRGGBB), uno o dos caracteres, o una imagen que los tapa; dar color\n"
+            "      o caracteres quita la imagen. --label \"\" vuelve a la inicial, --image \"\"\n"
+            "      quita la imagen. Sin opciones, muestra el distintivo.\n"
             "  stop INSTANCIA\n"
             "      Detiene una instancia abierta: sus procesos y los que estos iniciaron.\n"
             "  delete INSTANCIA [--yes] [--stop]\n"
@@ -119,6 +126,11 @@ QString helpText()
                        "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
                        "  rename INSTANCE NAME\n"
                        "      Renames an instance; its data stays. Prints the new path.\n"
+                       "  badge INSTANCE [--color NAME|#RRGGBB] [--label TEXT] [--image FILE]\n"
+                       "      The badge on its icon: a colour (blue, purple, pink, orange, teal, green,\n"
+                       "      indigo or #RRGGBB), one or two characters, or an image that covers them;\n"
+                       "      giving a colour or characters drops the image. --label \"\" restores the\n"
+                       "      initial, --image \"\" drops the image. Without options, prints the badge.\n"
                        "  stop INSTANCE\n"
                        "      Stops a running instance: its processes and those they started.\n"
                        "  delete INSTANCE [--yes] [--stop]\n"
@@ -251,6 +263,44 @@ int apps(const QCommandLineParser &parser)
     return 0;
 }
 
+// The badge as it shows: its colour, its text, and whether an image covers them.
+QString badgeJson(const SpaceInfo &space)
+{
+    const QString name = space.instanceName.value_or(space.name);
+    return QStringLiteral("{\"color\": ") + jsonString(shownBadgeColor(name, space.badge))
+        + QStringLiteral(", \"label\": ") + jsonString(badgeText(name, space.badge))
+        + QStringLiteral(", \"image\": ")
+        + (space.badge.image.isEmpty() ? QStringLiteral("false") : QStringLiteral("true")) + QLatin1Char('}');
+}
+
+int badge(const QCommandLineParser &parser, Store &store, const SpaceInfo &space)
+{
+    const QString name = space.instanceName.value_or(space.name);
+    const bool color = parser.isSet(QStringLiteral("color"));
+    const bool label = parser.isSet(QStringLiteral("label"));
+    const bool image = parser.isSet(QStringLiteral("image"));
+    if (!color && !label && !image) {
+        printAligned({ { QStringLiteral("color"), shownBadgeColor(name, space.badge) },
+            { QStringLiteral("label"), badgeText(name, space.badge) },
+            { QStringLiteral("image"),
+                space.badge.image.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes") } });
+        return 0;
+    }
+    Badge chosen = space.badge;
+    if (color)
+        chosen.color = *normalizedBadgeColor(parser.value(QStringLiteral("color")));
+    if (label)
+        chosen.label = parser.value(QStringLiteral("label"));
+    if (color || label)
+        chosen.image.clear();
+    if (image) {
+        const QString file = parser.value(QStringLiteral("image"));
+        chosen.image = file.isEmpty() ? QByteArray() : badgeImageFromFile(plainAbsolute(file));
+    }
+    out(plainPath(store.setBadge(space, chosen)));
+    return 0;
+}
+
 int list(const QCommandLineParser &parser, Store &store)
 {
     QList<QList<Member>> json;
@@ -271,7 +321,8 @@ int list(const QCommandLineParser &parser, Store &store)
                                            : std::nullopt },
             { "running", std::nullopt, !pids.isEmpty() },
             { "pids", std::nullopt, std::nullopt,
-                QLatin1Char('[') + pids.join(QStringLiteral(", ")) + QLatin1Char(']') } });
+                QLatin1Char('[') + pids.join(QStringLiteral(", ")) + QLatin1Char(']') },
+            { "badge", std::nullopt, std::nullopt, badgeJson(space) } });
         rows.append({ space.name, space.mode.value_or(QStringLiteral("-")),
             space.instanceId.value_or(QStringLiteral("-")), space.targetPath.value_or(QStringLiteral("-")),
             space.dataDir.value_or(QStringLiteral("-")), space.id() });
@@ -373,6 +424,8 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         out(plainPath(store.renameSpace(*space, arguments[1])));
         return 0;
     }
+    if (command == QLatin1String("badge"))
+        return badge(parser, store, *space);
     const auto stop = [&space] {
         return Store::stopSpace(*space)
             ? 0
@@ -408,8 +461,9 @@ Launch launchFor(const QStringList &arguments)
         }
         if (argument.startsWith(QLatin1String("--lang=")))
             continue;
-        // Both draw a badged icon.
+        // These draw a badged icon.
         return argument == QLatin1String("create") || argument == QLatin1String("rename")
+                || argument == QLatin1String("badge")
             ? Launch::DrawingCommand
             : Launch::Command;
     }
@@ -447,6 +501,9 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("apps"), QString(), QStringLiteral("folder") },
         { QStringLiteral("mode"), QString(), QStringLiteral("mode") }, { QStringLiteral("yes"), QString() },
         { QStringLiteral("stop"), QString() },
+        { QStringLiteral("color"), QString(), QStringLiteral("color") },
+        { QStringLiteral("label"), QString(), QStringLiteral("text") },
+        { QStringLiteral("image"), QString(), QStringLiteral("file") },
         { QStringLiteral("lang"), QString(), QStringLiteral("language") },
         { { QStringLiteral("h"), QStringLiteral("help") }, QString() },
         { { QStringLiteral("V"), QStringLiteral("version") }, QString() } });
@@ -483,7 +540,7 @@ int runCommandLine(const QStringList &arguments)
     // Each command's operands and options.
     const int operands = command == QLatin1String("create") || command == QLatin1String("rename") ? 2
         : (command == QLatin1String("open") || command == QLatin1String("stop")
-              || command == QLatin1String("delete"))
+              || command == QLatin1String("delete") || command == QLatin1String("badge"))
         ? 1
         : 0;
     if (positional.size() != operands)
@@ -495,7 +552,10 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("apps"), { QStringLiteral("apps") } },
         { QStringLiteral("mode"), { QStringLiteral("create") } },
         { QStringLiteral("yes"), { QStringLiteral("delete") } },
-        { QStringLiteral("stop"), { QStringLiteral("delete") } }
+        { QStringLiteral("stop"), { QStringLiteral("delete") } },
+        { QStringLiteral("color"), { QStringLiteral("badge") } },
+        { QStringLiteral("label"), { QStringLiteral("badge") } },
+        { QStringLiteral("image"), { QStringLiteral("badge") } }
     };
     for (const auto &[option, allowed] : optionsOf) {
         if (parser.isSet(option) && !allowed.contains(command))
@@ -507,6 +567,14 @@ int runCommandLine(const QStringList &arguments)
     if (parser.isSet(QStringLiteral("mode")) && !strategyFromText(parser.value(QStringLiteral("mode"))))
         return usageError(tandrel::tr(QStringLiteral("--mode admite home, udd o gecko."),
             QStringLiteral("--mode takes home, udd or gecko.")));
+    if (parser.isSet(QStringLiteral("color")) && !normalizedBadgeColor(parser.value(QStringLiteral("color"))))
+        return usageError(tandrel::tr(
+            QStringLiteral("--color admite blue, purple, pink, orange, teal, green, indigo o #RRGGBB."),
+            QStringLiteral("--color takes blue, purple, pink, orange, teal, green, indigo or #RRGGBB.")));
+    if (const QString label = parser.value(QStringLiteral("label"));
+        !label.isEmpty() && !isValidBadgeLabel(label))
+        return usageError(tandrel::tr(QStringLiteral("--label admite uno o dos caracteres visibles."),
+            QStringLiteral("--label takes one or two visible characters.")));
 
     try {
         return runCommand(parser, command, positional);

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QHashFunctions>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTextBoundaryFinder>
 
 namespace tandrel {
@@ -22,24 +23,30 @@ constexpr qreal letterSize = 118;
 
 const QList<QColor> &badgeColors()
 {
-    // The desktop's standard light-appearance accent colours.
-    static const QList<QColor> colors {
-        QColor(0, 122, 255), // blue
-        QColor(175, 82, 222), // purple
-        QColor(255, 45, 85), // pink
-        QColor(255, 149, 0), // orange
-        QColor(48, 176, 199), // teal
-        QColor(52, 199, 89), // green
-        QColor(88, 86, 214), // indigo
-    };
+    static const QList<QColor> colors = [] {
+        QList<QColor> list;
+        for (const BadgeColor &entry : badgePalette())
+            list << entry.color;
+        return list;
+    }();
     return colors;
+}
+
+QString badgeColorNameFor(const QString &name)
+{
+    // Seeded afresh by each process: one name keeps its colour for the whole run.
+    const quint64 hash = quint64(qHash(name, QHashSeed::globalSeed()));
+    return badgePalette().at(int(hash % quint64(badgePalette().size()))).name;
 }
 
 QColor badgeColorFor(const QString &name)
 {
-    // Seeded afresh by each process: one name keeps its colour for the whole run.
-    const quint64 hash = quint64(qHash(name, QHashSeed::globalSeed()));
-    return badgeColors().at(int(hash % quint64(badgeColors().size())));
+    return badgeColorValue(badgeColorNameFor(name));
+}
+
+QString shownBadgeColor(const QString &spaceName, const Badge &badge)
+{
+    return badge.color.isEmpty() ? badgeColorNameFor(spaceName) : badge.color;
 }
 
 QString badgeLetter(const QString &name)
@@ -49,7 +56,18 @@ QString badgeLetter(const QString &name)
     return name.left(end > 0 ? end : name.size()).toUpper();
 }
 
-QImage renderBadgedIcon(const QImage &icon, const QString &spaceName)
+QString badgeText(const QString &spaceName, const Badge &badge)
+{
+    return badge.label.isEmpty() ? badgeLetter(spaceName) : badge.label;
+}
+
+QColor badgeColorOf(const QString &spaceName, const Badge &badge)
+{
+    const QColor chosen = badgeColorValue(badge.color);
+    return chosen.isValid() ? chosen : badgeColorFor(spaceName);
+}
+
+QImage renderBadgedIcon(const QImage &icon, const QString &spaceName, const Badge &badge)
 {
     QImage image(badgedIconPixels, badgedIconPixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -62,19 +80,35 @@ QImage renderBadgedIcon(const QImage &icon, const QString &spaceName)
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
     painter.drawEllipse(ringRect);
-    painter.setBrush(badgeColorFor(spaceName));
+    QImage picture;
+    if (!badge.image.isEmpty())
+        picture.loadFromData(badge.image, "PNG");
+    if (!picture.isNull()) {
+        QPainterPath disc;
+        disc.addEllipse(badgeRect);
+        painter.setClipPath(disc);
+        painter.drawImage(badgeRect, picture);
+        painter.end();
+        return image;
+    }
+    const QColor background = badgeColorOf(spaceName, badge);
+    painter.setBrush(background);
     painter.drawEllipse(badgeRect);
 
     QFont font(QStringLiteral("sans-serif"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(int(letterSize));
     font.setWeight(QFont::Bold);
-    const QString letter = badgeLetter(spaceName);
+    const QString letter = badgeText(spaceName, badge);
+    // A two-character label is narrowed to fit inside the disc with a margin.
+    constexpr qreal room = 150;
+    if (const qreal wide = QFontMetricsF(font).horizontalAdvance(letter); wide > room)
+        font.setPixelSize(std::max(1, int(letterSize * room / wide)));
     const QFontMetricsF metrics(font);
     const qreal width = metrics.horizontalAdvance(letter);
     const qreal height = metrics.height();
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(badgeTextColor(background));
     // Centre the text box (advance by line height) on the badge.
     const QPointF baseline(badgeCentre.x() - width / 2, badgeCentre.y() - height / 2 + metrics.ascent());
     painter.drawText(baseline, letter);

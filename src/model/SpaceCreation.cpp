@@ -1,5 +1,6 @@
 #include "model/Store.h"
 
+#include "model/BadgedIcon.h"
 #include "model/FaultPoint.h"
 #include "model/InstanceId.h"
 #include "model/InstanceName.h"
@@ -23,12 +24,17 @@ QString displayNameOf(const InstalledApp &target, const SpaceRecord &record)
     return target.name() + QStringLiteral(" - ") + record.name;
 }
 
-void checkNameFree(const Road &road, const QString &displayName)
+// Refuses a name taken; returns the badge colours the app's other instances show.
+QStringList checkNameFree(const Road &road, const QString &displayName, const QString &target)
 {
+    QStringList colors;
     for (const SpaceInfo &space : road.scanInstances()) {
         if (space.name == displayName)
             throw existingNameError();
+        if (space.targetPath == target)
+            colors << shownBadgeColor(space.instanceName.value_or(space.name), space.badge);
     }
+    return colors;
 }
 
 // A creation's result, carried from the background to the main thread.
@@ -60,7 +66,9 @@ SpaceRecord Store::planSpace(
     record.mode = forced.value_or(*facts.strategy);
     record.dataDir = road.dataRoot() + QLatin1Char('/') + record.id;
     record.createdAt = QDateTime::currentDateTimeUtc();
-    checkNameFree(road, displayNameOf(target, record));
+    // Two instances of one app look different from the start.
+    record.badge.color
+        = firstFreeBadgeColor(checkNameFree(road, displayNameOf(target, record), record.target));
     return record;
 }
 
@@ -70,7 +78,8 @@ QString Store::buildSpace(
     const Road &road = roadFor(target.id());
     const OperationLock lock(patience, lockWaiting());
     recoverInterrupted();
-    checkNameFree(road, displayNameOf(target, record)); // another process may have taken it meanwhile
+    checkNameFree(
+        road, displayNameOf(target, record), record.target); // another process may have taken it meanwhile
 
     const QString launcher = road.launcherPath(target, record);
     requireFolder(road.instancesFolder());

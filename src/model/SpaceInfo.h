@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Badge.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
@@ -21,6 +23,7 @@ struct SpaceInfo
     std::optional<QString> instanceId = std::nullopt;
     std::optional<QString> mode = std::nullopt; // "mode" of space.json: "home", "udd" or "gecko"
     std::optional<QString> instanceName = std::nullopt; // "name" of space.json, without the app's name
+    Badge badge = {}; // "badge" of space.json
 
     QString id() const;
     bool operator==(const SpaceInfo &) const = default;

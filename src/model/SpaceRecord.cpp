@@ -20,7 +20,7 @@ std::optional<QString> stringMember(const QJsonObject &object, const QString &ke
 
 QByteArray SpaceRecord::toJson() const
 {
-    const QJsonObject object {
+    QJsonObject object {
         { QStringLiteral("id"), id },
         { QStringLiteral("name"), name },
         { QStringLiteral("target"), target },
@@ -28,6 +28,8 @@ QByteArray SpaceRecord::toJson() const
         { QStringLiteral("dataDir"), dataDir },
         { QStringLiteral("createdAt"), formatIsoDateTime(createdAt) },
     };
+    if (const QJsonObject look = badgeToJson(badge); !look.isEmpty())
+        object.insert(QStringLiteral("badge"), look);
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
@@ -48,6 +50,7 @@ SpaceRecordFacts readSpaceRecord(const QByteArray &json)
     facts.dataDir = stringMember(object, QStringLiteral("dataDir"));
     if (const auto created = stringMember(object, QStringLiteral("createdAt")))
         facts.createdAt = parseIsoDateTime(*created);
+    facts.badge = badgeFromJson(object.value(QStringLiteral("badge")).toObject());
     return facts;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Badge.h"
 #include "model/LaunchStrategy.h"
 
 #include <QByteArray>
@@ -10,7 +11,7 @@
 
 namespace tandrel {
 
-// The instance record Contents/Resources/space.json: six string members.
+// The instance record space.json: six string members and, once chosen, the badge.
 struct SpaceRecord
 {
     QString id; // lower-case UUID
@@ -19,6 +20,7 @@ struct SpaceRecord
     LaunchStrategy mode = LaunchStrategy::IsolatedHome;
     QString dataDir; // absolute path of the data folder
     QDateTime createdAt;
+    Badge badge;
 
     // Indented UTF-8 JSON; createdAt in UTC to whole seconds.
     QByteArray toJson() const;
@@ -34,13 +36,15 @@ struct SpaceRecordFacts
     std::optional<QString> target;
     std::optional<QString> dataDir;
     std::optional<QDateTime> createdAt;
+    Badge badge; // its valid members
 };
 
 // The reader never fails: malformed, oversized or non-object input gives no facts.
 SpaceRecordFacts readSpaceRecord(const QByteArray &json);
 
-// A record is a few hundred bytes; anything far larger is not one of ours.
-inline constexpr qsizetype maxSpaceRecordSize = 64 * 1024;
+// A record is a few hundred bytes, or a little over a badge image; anything far larger is
+// not one of ours.
+inline constexpr qsizetype maxSpaceRecordSize = 256 * 1024;
 
 // "2025-03-14T09:26:53Z": full date, "T", whole seconds, "Z", whatever the local zone.
 QString formatIsoDateTime(const QDateTime &moment);

@@ -1,4 +1,4 @@
-// Renaming an instance: a new launcher under the new name, written by its road as a
+// Renaming an instance or changing its badge: a new launcher, written by its road as a
 // creation writes one, replaces the old in one step; the id, the mode and the data stay.
 #include "model/Store.h"
 
@@ -15,9 +15,18 @@
 
 namespace tandrel {
 
-QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
+QUrl Store::renameSpace(const SpaceInfo &space, const QString &name)
 {
-    const QString instanceName = cleanedInstanceName(name);
+    return rewriteSpace(space, name, std::nullopt);
+}
+
+QUrl Store::setBadge(const SpaceInfo &space, const Badge &badge)
+{
+    return rewriteSpace(space, space.instanceName.value_or(QString()), badge);
+}
+
+QUrl Store::rewriteSpace(const SpaceInfo &asked, const QString &name, const std::optional<Badge> &badge)
+{
     QString launcher;
     {
         const OperationLock lock(patience(), lockWaiting());
@@ -38,6 +47,9 @@ QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
                         + QStringLiteral("\": su registro está incompleto o su app ya no está instalada."),
                     QStringLiteral("Can't rename \"") + asked.name
                         + QStringLiteral("\": its record is incomplete or its app is no longer installed.")));
+        // A new badge keeps the name the record has; a rename keeps the badge.
+        const QString instanceName
+            = cleanedInstanceName(badge ? current->instanceName.value_or(QString()) : name);
         checkInstanceName(instanceName, target->name());
         const Road &road = roadFor(current->id());
         SpaceRecord record;
@@ -47,12 +59,13 @@ QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
         record.mode = *strategyFromText(*current->mode);
         record.dataDir = *current->dataDir;
         record.createdAt = current->createdAt.value_or(QDateTime::currentDateTimeUtc());
+        record.badge = badge.value_or(current->badge);
         launcher = road.launcherPath(*target, record);
         const QString displayName = target->name() + QStringLiteral(" - ") + instanceName;
-        if (displayName == current->name)
+        if (displayName == current->name && record.badge == current->badge)
             return current->url;
         for (const SpaceInfo &other : std::as_const(all)) {
-            if (other.name == displayName)
+            if (other.name == displayName && other.url != current->url)
                 throw existingNameError();
         }
 
@@ -72,7 +85,8 @@ QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
                     fs::renameItem(file, record.dataDir + file.mid(file.lastIndexOf(QLatin1Char('/'))));
             }
             if (launcher == current->id()) {
-                fs::renameItem(stagedLauncher, launcher);
+                // The same place: the two swap in one step and the old one goes as staged.
+                fs::exchangeItems(stagedLauncher, launcher);
             } else {
                 if (!fs::renameNoReplace(stagedLauncher, launcher))
                     throw existingNameError();
@@ -85,6 +99,7 @@ QUrl Store::renameSpace(const SpaceInfo &asked, const QString &name)
             removeStaged(scratch);
             throw;
         }
+        removeStaged(stagedLauncher); // the old launcher, when the two swapped
         removeStaged(scratch);
     }
     roadFor(launcher).finishInstance(launcher);

@@ -133,6 +133,9 @@ public:
     // where launchers are signed; the id, mode and data stay. Refused as creating refuses
     // a name (blank, taken, too long, control characters). Returns the launcher. Main thread.
     QUrl renameSpace(const SpaceInfo &space, const QString &name);
+    // Gives the instance another badge: its launcher and badged icon are written again the
+    // same way and the entry replaced, so the desktop shows the new icon at once.
+    QUrl setBadge(const SpaceInfo &space, const Badge &badge);
 
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);
@@ -190,6 +193,8 @@ private:
     // Under the lock, before an operation: finishes or removes what an interrupted one left
     // (Staging.h). Never fails.
     static void recoverInterrupted();
+    // Writes the instance's launcher again with this name and badge (renameSpace, setBadge).
+    QUrl rewriteSpace(const SpaceInfo &space, const QString &name, const std::optional<Badge> &badge);
     static std::chrono::milliseconds patience();
     static std::function<void()> lockWaiting();
     void setApps(QList<InstalledApp> apps);

@@ -373,6 +373,27 @@ void renameItem(const QString &from, const QString &to)
         throwAt(to, errno);
 }
 
+void exchangeItems(const QString &from, const QString &to)
+{
+    const QByteArray source = nativePath(from);
+    const QByteArray target = nativePath(to);
+#if defined(Q_OS_DARWIN)
+    if (::renamex_np(source.constData(), target.constData(), RENAME_SWAP) == 0)
+        return;
+#else
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0)
+        return;
+#endif
+    if (errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
+        throwAt(to, errno);
+    struct stat info = {};
+    if (::lstat(source.constData(), &info) != 0)
+        throwAt(from, errno);
+    if (S_ISDIR(info.st_mode))
+        throwAt(to, ENOTSUP);
+    renameItem(from, to);
+}
+
 bool renameNoReplace(const QString &from, const QString &to)
 {
     const QByteArray source = nativePath(from);

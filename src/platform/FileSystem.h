@@ -79,6 +79,9 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 void renameItem(const QString &from, const QString &to);
 // Renames the item only when nothing is at `to`, in one step: false when something is.
 bool renameNoReplace(const QString &from, const QString &to);
+// Swaps two existing items in one step (a folder too, which a rename cannot replace). Where
+// the file system cannot swap, a file is renamed over the other and a folder refused.
+void exchangeItems(const QString &from, const QString &to);
 
 } // namespace fs
 } // namespace tandrel

@@ -35,9 +35,10 @@ QImage bundleIcon(const QString &path)
     return {};
 }
 
-void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path)
+void writeBadgedIcon(
+    const InstalledApp &app, const QString &spaceName, const QString &path, const Badge &badge)
 {
-    const QImage image = renderBadgedIcon(iconForFile(app.id()), spaceName);
+    const QImage image = renderBadgedIcon(iconForFile(app.id()), spaceName, badge);
     QByteArray png;
     QBuffer buffer(&png);
     // Qt reads PNG quality 80 as zlib's fastest level: a million pixels encode in well under

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Badge.h"
 #include "model/InstalledApp.h"
 
 #include <QImage>
@@ -13,6 +14,7 @@ QImage bundleIcon(const QString &path);
 
 // Draws the app's icon with the badge and writes it as a one-image ICNS file.
 // Throws TandrelError when the image cannot be encoded or the file cannot be written.
-void writeBadgedIcon(const InstalledApp &app, const QString &spaceName, const QString &path);
+void writeBadgedIcon(
+    const InstalledApp &app, const QString &spaceName, const QString &path, const Badge &badge = {});
 
 } // namespace tandrel

@@ -25,6 +25,7 @@ SpaceInfo readSpace(const QString &wrapperPath)
     space.createdAt = facts.createdAt;
     space.mode = facts.mode;
     space.instanceName = facts.name;
+    space.badge = facts.badge;
     // A record copied into another wrapper, or planted in a bundle that is not ours,
     // names a data folder that this wrapper does not own.
     const std::optional<QString> carried = wrapperInstanceId(wrapperPath);

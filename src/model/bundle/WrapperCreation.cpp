@@ -37,7 +37,7 @@ void BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord &re
     fs::createDirectory(stagedData);
 
     try {
-        writeBadgedIcon(target, record.name, resources + QStringLiteral("/app.icns"));
+        writeBadgedIcon(target, record.name, resources + QStringLiteral("/app.icns"), record.badge);
     } catch (const std::exception &) {
         // The wrapper works without its own icon.
     }

@@ -19,6 +19,20 @@ QString fileNameOf(const QString &path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// The badge the instance's record keeps beside its data, when the record is the instance's.
+Badge recordedBadge(const DesktopInstanceEntry &entry)
+{
+    if (!entry.dataDir.endsWith(QLatin1Char('/') + entry.id))
+        return {};
+    try {
+        const SpaceRecordFacts facts = readSpaceRecord(
+            fs::readFile(entry.dataDir + QStringLiteral("/space.json"), maxSpaceRecordSize));
+        return facts.id == entry.id ? facts.badge : Badge {};
+    } catch (const FileSystemError &) {
+        return {};
+    }
+}
+
 } // namespace
 
 QString DesktopRoad::instancesFolder() const
@@ -56,7 +70,7 @@ void DesktopRoad::writeInstance(const InstalledApp &target, const SpaceRecord &r
     QBuffer buffer(&png);
     // Encoded in memory: the disk's refusal is then ours to report, not the PNG library's.
     if (buffer.open(QIODevice::WriteOnly)
-        && renderBadgedIcon(source.isNull() ? genericApplicationIcon() : source, record.name)
+        && renderBadgedIcon(source.isNull() ? genericApplicationIcon() : source, record.name, record.badge)
                .scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                .save(&buffer, "PNG")) {
         fs::writeBytes(stagedData + QStringLiteral("/icon.png"), png);
@@ -81,6 +95,7 @@ QList<SpaceInfo> DesktopRoad::scanInstances() const
         if (entry.strategy)
             space.mode = strategyText(*entry.strategy);
         space.instanceName = entry.instanceName;
+        space.badge = recordedBadge(entry);
         spaces.append(std::move(space));
     }
     return spaces;
