@@ -138,6 +138,12 @@ void IconCache::clear()
     ++m_generation;
 }
 
+void IconCache::forget(const QString &path)
+{
+    m_icons.remove(path);
+    m_pending.remove(path);
+}
+
 void IconCache::store(const QString &path, QImage image, quint64 generation)
 {
     if (generation != m_generation)

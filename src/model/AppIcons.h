@@ -39,6 +39,8 @@ public:
     QImage icon(const QString &path);
     // Forgets every icon, so a refresh shows icons that changed on disk.
     void clear();
+    // Forgets one icon, which was drawn again (a new badge).
+    void forget(const QString &path);
 
 Q_SIGNALS:
     void iconLoaded(const QString &path);

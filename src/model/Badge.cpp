@@ -185,7 +185,8 @@ QJsonObject badgeToJson(const Badge &badge)
 Badge badgeFromJson(const QJsonObject &object)
 {
     Badge badge;
-    if (const std::optional<QString> color = normalizedBadgeColor(object.value(QStringLiteral("color")).toString()))
+    if (const std::optional<QString> color
+        = normalizedBadgeColor(object.value(QStringLiteral("color")).toString()))
         badge.color = *color;
     const QString label = object.value(QStringLiteral("label")).toString();
     if (isValidBadgeLabel(label))

@@ -5,6 +5,7 @@
 #include "model/AppIcons.h"
 #include "model/Store.h"
 #include "ui/Accessibility.h"
+#include "ui/BadgeDialog.h"
 #include "ui/Confirmation.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Style.h"
@@ -178,6 +179,9 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     m_renameAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     insertAction(deleteKey, m_renameAction);
     connect(m_renameAction, &QAction::triggered, this, &SpaceRow::askToRename);
+    m_badgeAction = new QAction(this);
+    insertAction(deleteKey, m_badgeAction);
+    connect(m_badgeAction, &QAction::triggered, this, &SpaceRow::askForNewBadge);
     m_clearCacheAction = new QAction(this);
     m_clearCacheAction->setVisible(Store::hasCache(m_space));
     insertAction(deleteKey, m_clearCacheAction);
@@ -271,6 +275,7 @@ void SpaceRow::retranslate()
     updateSize();
     m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
     m_renameAction->setText(tandrel::tr(QStringLiteral("Renombrar…"), QStringLiteral("Rename…")));
+    m_badgeAction->setText(tandrel::tr(QStringLiteral("Distintivo…"), QStringLiteral("Badge…")));
     m_clearCacheAction->setText(
         tandrel::tr(QStringLiteral("Vaciar la caché"), QStringLiteral("Clear Cache")));
     m_deleteAction->setText(tandrel::tr(QStringLiteral("Eliminar…"), QStringLiteral("Delete…")));
@@ -332,6 +337,23 @@ void SpaceRow::askToRename()
         inform({ QMessageBox::Warning,
             tandrel::tr(QStringLiteral("No se pudo renombrar la instancia"),
                 QStringLiteral("Couldn't rename the instance")),
+            QString::fromUtf8(error.what()), parent });
+    }
+}
+
+void SpaceRow::askForNewBadge()
+{
+    const std::optional<Badge> badge = askForBadge(m_space, window());
+    if (!badge)
+        return;
+    // The rescan that follows replaces this row; what the alert needs is copied first.
+    const QPointer<QWidget> parent = window();
+    try {
+        m_store->setBadge(m_space, *badge);
+    } catch (const std::exception &error) {
+        inform({ QMessageBox::Warning,
+            tandrel::tr(QStringLiteral("No se pudo cambiar el distintivo"),
+                QStringLiteral("Couldn't change the badge")),
             QString::fromUtf8(error.what()), parent });
     }
 }

@@ -35,6 +35,7 @@ public:
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *deleteButton() const { return m_delete; }
     QAction *renameAction() const { return m_renameAction; }
+    QAction *badgeAction() const { return m_badgeAction; }
     ElidedLabel *nameLabel() const { return m_name; }
     ElidedLabel *targetLabel() const { return m_target; }
     qreal backgroundOpacity() const { return m_backgroundOpacity; }
@@ -63,6 +64,7 @@ private:
     // Deletes the instance and says what was kept; the row, when still there, announces it.
     static void deleteAndReport(Store &store, const SpaceInfo &space, SpaceRow *row, QWidget *parent);
     void askToRename();
+    void askForNewBadge();
     void clearCache();
     void reveal();
     void askToDelete();
@@ -81,6 +83,7 @@ private:
     QPushButton *m_reveal = nullptr;
     QPushButton *m_delete = nullptr;
     QAction *m_renameAction = nullptr;
+    QAction *m_badgeAction = nullptr;
     QAction *m_clearCacheAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QVariantAnimation *m_animation = nullptr;

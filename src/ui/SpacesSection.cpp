@@ -1,6 +1,7 @@
 #include "ui/SpacesSection.h"
 
 #include "l10n/Tr.h"
+#include "model/AppIcons.h"
 #include "ui/AppsSection.h"
 #include "ui/SpaceRow.h"
 #include "ui/Style.h"
@@ -41,6 +42,14 @@ void SpacesSection::setSpaces(const QList<SpaceInfo> &spaces)
         row->deleteLater();
     }
     m_rows.clear();
+    // An instance whose badge changed shows its icon drawn again, wherever the change came from.
+    for (const SpaceInfo &space : spaces) {
+        const auto before = std::find_if(m_spaces.cbegin(), m_spaces.cend(),
+            [&space](const SpaceInfo &old) { return old.url == space.url; });
+        if (before != m_spaces.cend() && before->badge != space.badge)
+            IconCache::shared().forget(space.id());
+    }
+    m_spaces = spaces;
     for (const SpaceInfo &space : spaces) {
         auto *row = new SpaceRow(space, m_store, this);
         connect(row, &SpaceRow::deleted, this, &SpacesSection::spaceDeleted);

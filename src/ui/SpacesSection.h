@@ -40,6 +40,7 @@ private:
     QLabel *m_empty = nullptr;
     QVBoxLayout *m_list = nullptr;
     QList<SpaceRow *> m_rows;
+    QList<SpaceInfo> m_spaces; // what the rows show
 };
 
 } // namespace tandrel

@@ -45,6 +45,12 @@ Run run(const QStringList &arguments, const QString &home = isolatedHome())
         QString::fromUtf8(process.readAllStandardError()) };
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -234,7 +240,8 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array().size(), 0);
     }
 
-    // Renaming keeps the id and the data; the name follows the rules of creating
+    // Renaming and a new badge keep the id and the data; the name follows the rules of
+    // creating; two instances of one app start with different colours
     void rename_keepsTheIdAndTheData_data()
     {
         QTest::addColumn<QString>("app"); // relative to the home
@@ -281,6 +288,33 @@ private Q_SLOTS:
         QVERIFY(listed(QStringLiteral("Work")).isEmpty());
         QVERIFY(QFileInfo(data + QStringLiteral("/home/kept")).isDir());
         QVERIFY(renamed.out.trimmed() == old || !QFileInfo::exists(old));
+
+        const auto badge
+            = [&](const QString &name) { return listed(name)[QStringLiteral("badge")].toObject(); };
+        QCOMPARE(badge(QStringLiteral("Other"))[QStringLiteral("color")].toString(), QStringLiteral("blue"));
+        QCOMPARE(badge(QStringLiteral("Home"))[QStringLiteral("color")].toString(), QStringLiteral("purple"));
+        const QString wrapper = renamed.out.trimmed();
+        const QString icon = QFileInfo::exists(wrapper + QStringLiteral("/Contents/Resources/app.icns"))
+            ? wrapper + QStringLiteral("/Contents/Resources/app.icns")
+            : data + QStringLiteral("/icon.png");
+        const QByteArray iconBefore = readAll(icon);
+        QCOMPARE(run({ "badge", wrapper, "--color", "nope" }).status, 2);
+        QCOMPARE(run({ "badge", wrapper, "--label", "ABC" }).status, 2);
+        const Run badged = run({ "badge", wrapper, "--color", "#FFD60A", "--label", "W2" });
+        QVERIFY2(badged.status == 0, qPrintable(badged.err));
+        QCOMPARE(badged.out.trimmed(), wrapper); // replaced in place, a bundle's folder included
+        QCOMPARE(badge(QStringLiteral("Home")),
+            QJsonObject({ { "color", "#ffd60a" }, { "label", "W2" }, { "image", false } }));
+        QVERIFY(readAll(icon) != iconBefore);
+        QCOMPARE(listed(QStringLiteral("Home"))[QStringLiteral("id")], before[QStringLiteral("id")]);
+        QVERIFY(QFileInfo(data + QStringLiteral("/home/kept")).isDir());
+        // A later rename keeps the badge.
+        QCOMPARE(run({ "rename", wrapper, "Casa" }).status, 0);
+        QCOMPARE(badge(QStringLiteral("Casa"))[QStringLiteral("label")].toString(), QStringLiteral("W2"));
+        QCOMPARE(
+            run({ "rename", listed(QStringLiteral("Casa"))[QStringLiteral("wrapper")].toString(), "Home" })
+                .status,
+            0);
         // Nothing staged is left beside the launchers or the data.
         for (const QString &folder : { QFileInfo(old).path(), QFileInfo(data).path() })
             QCOMPARE(QDir(folder).entryList(

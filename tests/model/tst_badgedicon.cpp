@@ -7,7 +7,9 @@
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QtEndian>
 
 using namespace tandrel;
@@ -61,8 +63,10 @@ private Q_SLOTS:
     {
         const QList<QColor> &colours = badgeColors();
         QCOMPARE(colours.size(), 7);
-        QCOMPARE(colours.first(), QColor(0, 122, 255)); // blue first
-        QCOMPARE(colours.last(), QColor(88, 86, 214)); // indigo last
+        QCOMPARE(badgePalette().first().name, QStringLiteral("blue"));
+        QCOMPARE(badgePalette().last().name, QStringLiteral("indigo"));
+        for (const QColor &colour : colours) // the white letter reads on every one
+            QCOMPARE(badgeTextColor(colour), QColor(Qt::white));
         QSet<QRgb> seen;
         for (int i = 0; i < 200; ++i) {
             const QString name = QStringLiteral("Account %1").arg(i);
@@ -72,6 +76,167 @@ private Q_SLOTS:
             seen.insert(colour.rgb());
         }
         QCOMPARE(seen.size(), 7); // the unsigned modulo reaches every index
+    }
+
+    // What the badge shows: a chosen colour, a colour of the user's own under a letter that
+    // stays readable, a label, an image cut round; anything unusable falls back
+    void render_data()
+    {
+        QTest::addColumn<Badge>("badge");
+        QTest::addColumn<QColor>("disc"); // at the top of the disc, clear of the letter
+        QTest::addColumn<QColor>("letter"); // expected among the disc's pixels; invalid: none drawn
+        QImage red(40, 20, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QTemporaryDir dir;
+        const QString redFile = dir.filePath(QStringLiteral("red.png"));
+        red.save(redFile);
+        const QColor teal = badgeColorValue(QStringLiteral("teal"));
+        QTest::newRow("palette colour") << Badge { QStringLiteral("teal") } << teal << QColor(Qt::white);
+        QTest::newRow("light colour, dark letter")
+            << Badge { QStringLiteral("#ffd60a"), QStringLiteral("W2") } << QColor(0xff, 0xd6, 0x0a)
+            << QColor(0x1d, 0x1d, 0x1f);
+        QTest::newRow("image instead of colour and letter")
+            << Badge { QStringLiteral("teal"), QStringLiteral("A"), badgeImageFromFile(redFile) }
+            << QColor(Qt::red) << QColor();
+        QTest::newRow("unreadable image: colour and letter") << Badge { QStringLiteral("teal"), {},
+            QByteArray("\x89PNG\r\n\x1a\nbroken") } << teal << QColor(Qt::white);
+        QTest::newRow("unknown colour: the name's")
+            << Badge { QStringLiteral("mauve") } << Store::badgeColor(QStringLiteral("Work"))
+            << QColor(Qt::white);
+    }
+    void render()
+    {
+        QFETCH(Badge, badge);
+        QFETCH(QColor, disc);
+        QFETCH(QColor, letter);
+        const QImage icon = renderBadgedIcon(QImage(), QStringLiteral("Work"), badge);
+        QVERIFY(near(pixelAt(icon, 393, 312), disc));
+        bool found = false;
+        for (int y = 360; y < 430 && !found; ++y) {
+            for (int x = 340; x < 450 && !found; ++x)
+                found = letter.isValid() && near(pixelAt(icon, x, y), letter);
+        }
+        QCOMPARE(found, letter.isValid());
+        QVERIFY(near(pixelAt(icon, 393, 292), Qt::white)); // the ring stays
+        QCOMPARE(pixelAt(icon, 301, 301).alpha(), 0); // round: the square's corner stays clear
+    }
+
+    void labels_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("one letter") << "w" << true;
+        QTest::newRow("two") << "W2" << true;
+        QTest::newRow("one emoji sequence") << QStringLiteral("👩‍💻") << true;
+        QTest::newRow("accent composed of two code points") << QStringLiteral("e\u0301a") << true;
+        QTest::newRow("three") << "ABC" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("a blank") << "A " << false;
+        QTest::newRow("a control") << QStringLiteral("A\u0007") << false;
+    }
+    void labels()
+    {
+        QFETCH(QString, label);
+        QFETCH(bool, valid);
+        QCOMPARE(isValidBadgeLabel(label), valid);
+    }
+
+    // A record's badge is outside data: what is malformed is dropped, member by member
+    void recordBadge_data()
+    {
+        QTest::addColumn<QJsonObject>("json");
+        QTest::addColumn<Badge>("expected");
+        QImage square(128, 128, QImage::Format_ARGB32);
+        square.fill(Qt::blue);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        square.save(&buffer, "PNG");
+        QImage large(129, 1, QImage::Format_ARGB32);
+        large.fill(Qt::blue);
+        QByteArray largePng;
+        QBuffer largeBuffer(&largePng);
+        largeBuffer.open(QIODevice::WriteOnly);
+        large.save(&largeBuffer, "PNG");
+        const auto base64 = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toBase64()); };
+        QTest::newRow("whole") << QJsonObject { { "color", "#A0B1C2" }, { "label", "W2" },
+            { "image", base64(png) } }
+                               << Badge { QStringLiteral("#a0b1c2"), QStringLiteral("W2"), png };
+        QTest::newRow("not a colour")
+            << QJsonObject { { "color", "#12345" }, { "label", "W" } } << Badge { {}, QStringLiteral("W") };
+        QTest::newRow("label too long")
+            << QJsonObject { { "color", "green" }, { "label", "WORK" } } << Badge { QStringLiteral("green") };
+        QTest::newRow("image not base64") << QJsonObject { { "image", "@@@" } } << Badge {};
+        QTest::newRow("image not a PNG") << QJsonObject { { "image", base64("GIF89a") } } << Badge {};
+        QTest::newRow("image larger than kept") << QJsonObject { { "image", base64(largePng) } } << Badge {};
+        QTest::newRow("members of other types")
+            << QJsonObject { { "color", 3 }, { "label", true } } << Badge {};
+    }
+    void recordBadge()
+    {
+        QFETCH(QJsonObject, json);
+        QFETCH(Badge, expected);
+        const Badge badge = badgeFromJson(json);
+        QCOMPARE(badge, expected);
+        QCOMPARE(badgeFromJson(badgeToJson(badge)), badge);
+    }
+
+    // A picked image is cut to its centre square and kept small; what is not an image, or
+    // claims to be enormous, is refused before decoding
+    void imageFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("accepted");
+        QImage wide(900, 300, QImage::Format_RGB32);
+        wide.fill(Qt::green);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        wide.save(&buffer, "PNG");
+        QTest::newRow("a wide photo") << png << true;
+        QTest::newRow("not an image") << QByteArray("hello") << false;
+        // A PNG header claiming 100000 × 100000 pixels.
+        QByteArray huge = png.left(33);
+        qToBigEndian<quint32>(100000, huge.data() + 16);
+        qToBigEndian<quint32>(100000, huge.data() + 20);
+        QTest::newRow("a claimed giant") << huge << false;
+    }
+    void imageFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("picked")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        try {
+            QImage kept;
+            QVERIFY(kept.loadFromData(badgeImageFromFile(file.fileName()), "PNG"));
+            QVERIFY(accepted);
+            QCOMPARE(kept.size(), QSize(badgeImagePixels, badgeImagePixels));
+        } catch (const TandrelError &) {
+            QVERIFY(!accepted);
+        }
+    }
+
+    // Each new instance of an app takes the first colour its others do not show
+    void firstFreeColour_data()
+    {
+        QTest::addColumn<QStringList>("used");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << QStringList {} << "blue";
+        QTest::newRow("the first") << QStringList { "blue" } << "purple";
+        QTest::newRow("a gap") << QStringList { "blue", "pink" } << "purple";
+        QTest::newRow("own colours are not the palette's") << QStringList { "#0a5cd6" } << "blue";
+        QTest::newRow("all of them") << QStringList { "blue", "purple", "pink", "orange", "teal", "green",
+            "indigo", "blue" } << "purple";
+    }
+    void firstFreeColour()
+    {
+        QFETCH(QStringList, used);
+        QFETCH(QString, expected);
+        QCOMPARE(firstFreeBadgeColor(used), expected);
     }
 
     void write_oneElementIcns()

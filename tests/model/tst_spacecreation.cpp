@@ -131,8 +131,10 @@ private Q_SLOTS:
         const QString path = wrapper.toLocalFile();
         QCOMPARE(path, Store::spacesDir() + QStringLiteral("/Mail - Work.app"));
 
-        // The record the Store decided (tst_roads), written whole: six strings.
-        const QJsonObject json = record(wrapper);
+        // The record the Store decided (tst_roads), written whole: six strings and the badge,
+        // the app's first instance taking the palette's first colour.
+        QJsonObject json = record(wrapper);
+        QCOMPARE(json.take(QStringLiteral("badge")).toObject(), QJsonObject({ { "color", "blue" } }));
         QCOMPARE(json.size(), 6);
         for (const QString &key : json.keys())
             QVERIFY2(json.value(key).isString(), qPrintable(key));

@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 #include "ui/AppGrid.h"
 #include "ui/AppsSection.h"
+#include "ui/BadgeDialog.h"
 #include "ui/Confirmation.h"
 #include "ui/ContentView.h"
 #include "ui/ElidedLabel.h"
@@ -14,6 +15,7 @@
 #include "ui/Style.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -179,6 +181,37 @@ private Q_SLOTS:
         QCOMPARE(onlyRow(view)->space().name, QStringLiteral("Mail - Home"));
         setNameAsker({});
         setInformer({});
+    }
+
+    // The badge dialog shows the colour in use, takes a swatch, one or two characters or an
+    // image; the row applies what was chosen
+    void badge_chosenInTheDialogAndApplied()
+    {
+        ContentView view(QStringList { m_apps });
+        view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
+        BadgeDialog dialog(onlyRow(view)->space());
+        QVERIFY(dialog.swatches().at(0)->isChecked()); // the app's first instance: blue
+        dialog.swatches().at(4)->click();
+        QCOMPARE(dialog.badge().color, QStringLiteral("teal"));
+        QVERIFY(!dialog.swatches().at(0)->isChecked() && dialog.swatches().at(4)->isChecked());
+        QTest::keyClicks(dialog.labelField(), QStringLiteral("W2x"));
+        QCOMPARE(dialog.badge().label, QStringLiteral("W2")); // a third character is not taken
+        QImage picture(64, 32, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QTemporaryDir dir;
+        QVERIFY(picture.save(dir.filePath(QStringLiteral("p.png"))));
+        dialog.useImageFile(dir.filePath(QStringLiteral("p.png")));
+        QTRY_VERIFY(dialog.removeImageButton()->isEnabled());
+        QVERIFY(!dialog.badge().image.isEmpty());
+        dialog.removeImageButton()->click();
+        QVERIFY(dialog.badge().image.isEmpty());
+
+        const Badge chosen = dialog.badge();
+        setBadgeAsker([&chosen](const SpaceInfo &, QWidget *) { return std::optional(chosen); });
+        onlyRow(view)->badgeAction()->trigger();
+        QTRY_COMPARE(onlyRow(view)->space().badge, chosen);
+        QCOMPARE(onlyRow(view)->space().name, QStringLiteral("Mail - Work"));
+        setBadgeAsker({});
     }
 
     // A running instance is marked and can be stopped; deleting it stops it first, after

@@ -27,8 +27,6 @@ void BundleRoad::writeInstance(const InstalledApp &target, const SpaceRecord &re
     const std::optional<BundleInfo> info = readBundleInfo(target.id());
     if (!info || info->executable.isEmpty())
         throw unreadableAppError();
-    if (fs::fileExists(launcherPath(target, record)))
-        throw existingNameError();
 
     const QString macOS = stagedLauncher + QStringLiteral("/Contents/MacOS");
     const QString resources = stagedLauncher + QStringLiteral("/Contents/Resources");
