@@ -1,4 +1,4 @@
-# bash completion for tandrel: its commands and options, instance names for open, rename,
+# bash completion for tandrel: its commands and options, instance names for open, rename, badge,
 # stop and delete, app names for create. The names are asked of tandrel itself (its --json
 # output needs no display) and may hold blanks, quotes, backslashes and dollars.
 
@@ -37,7 +37,7 @@ _tandrel()
     # The command, and how many operands it has before the cursor; an option's value is neither.
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            --lang | --mode | --apps) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++)); ((i++)) ;;
+            --lang | --mode | --apps | --color | --label | --image) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++)); ((i++)) ;;
             -*) ;;
             *) if [[ -z $command ]]; then command=${COMP_WORDS[i]}; else ((operands++)); fi ;;
         esac
@@ -47,6 +47,13 @@ _tandrel()
     case $prev in
         --lang) mapfile -t COMPREPLY < <(compgen -W "es en" -- "$cur"); return ;;
         --mode) mapfile -t COMPREPLY < <(compgen -W "home udd gecko" -- "$cur"); return ;;
+        --color) mapfile -t COMPREPLY < <(compgen -W "blue purple pink orange teal green indigo" -- "$cur"); return ;;
+        --label) return ;;
+        --image)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return
+            ;;
         --apps)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
@@ -56,11 +63,12 @@ _tandrel()
 
     local options names=""
     case $command in
-        "") options="apps list create open rename stop delete --lang --help --version" ;;
+        "") options="apps list create open rename badge stop delete --lang --help --version" ;;
         apps) options="--json --apps --lang" ;;
         list) options="--json --lang" ;;
         create) options="--mode --lang"; ((operands == 0)) && names=apps ;;
         open | rename | stop) options="--lang"; ((operands == 0)) && names=list ;;
+        badge) options="--color --label --image --lang"; ((operands == 0)) && names=list ;;
         delete) options="--yes --stop --lang"; ((operands == 0)) && names=list ;;
         *) return ;;
     esac

@@ -1,4 +1,4 @@
-# fish completion for tandrel: its commands and options, instance names for open, rename,
+# fish completion for tandrel: its commands and options, instance names for open, rename, badge,
 # stop and delete, app names for create (asked of tandrel itself, which needs no display for
 # them).
 
@@ -14,7 +14,7 @@ function __tandrel_first_operand
     set -l i 2
     while test $i -le (count $tokens)
         switch $tokens[$i]
-            case --lang --mode --apps
+            case --lang --mode --apps --color --label --image
                 set i (math $i + 1) # its value
             case '-*'
             case '*'
@@ -25,13 +25,14 @@ function __tandrel_first_operand
     test $words -eq 1
 end
 
-set -l commands apps list create open rename stop delete
+set -l commands apps list create open rename badge stop delete
 complete -c tandrel -f
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a apps -d 'List the installed apps'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a list -d 'List the instances'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a create -d 'Make an instance of an app'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a open -d 'Open an instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a rename -d 'Rename an instance'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a badge -d 'Show or change the badge on its icon'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a stop -d 'Stop a running instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a delete -d 'Delete an instance and its data'
 complete -c tandrel -s h -l help -d 'Print the usage'
@@ -41,6 +42,9 @@ complete -c tandrel -n '__fish_seen_subcommand_from apps list' -l json -d 'One J
 complete -c tandrel -n '__fish_seen_subcommand_from apps' -l apps -r -a '(__fish_complete_directories)' -d 'A folder to search for apps'
 complete -c tandrel -n '__fish_seen_subcommand_from create' -l mode -x -a 'home udd gecko' -d 'The isolation mode'
 complete -c tandrel -n '__fish_seen_subcommand_from create; and __tandrel_first_operand' -a '(__tandrel_field apps name)'
-complete -c tandrel -n '__fish_seen_subcommand_from open rename stop delete; and __tandrel_first_operand' -a '(__tandrel_field list displayName)'
+complete -c tandrel -n '__fish_seen_subcommand_from badge' -l color -x -a 'blue purple pink orange teal green indigo' -d 'The badge colour, or #RRGGBB'
+complete -c tandrel -n '__fish_seen_subcommand_from badge' -l label -x -d 'One or two characters'
+complete -c tandrel -n '__fish_seen_subcommand_from badge' -l image -r -F -d 'An image for the badge'
+complete -c tandrel -n '__fish_seen_subcommand_from open rename badge stop delete; and __tandrel_first_operand' -a '(__tandrel_field list displayName)'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l yes -d 'Delete without asking'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l stop -d 'Stop it first when it runs'

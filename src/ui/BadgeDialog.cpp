@@ -79,7 +79,8 @@ BadgeDialog::BadgeDialog(const SpaceInfo &space, QWidget *parent)
 
     auto *grid = new QGridLayout;
     column->addLayout(grid);
-    auto *colorTitle = new QLabel(tandrel::tr(QStringLiteral("Color del distintivo:"), QStringLiteral("Badge color:")), this);
+    auto *colorTitle = new QLabel(
+        tandrel::tr(QStringLiteral("Color del distintivo:"), QStringLiteral("Badge color:")), this);
     grid->addWidget(colorTitle, 0, 0);
     m_colors->setExclusive(false); // a colour of the user's own leaves every swatch off
     auto *swatchRow = new QHBoxLayout;
@@ -133,11 +134,14 @@ BadgeDialog::BadgeDialog(const SpaceInfo &space, QWidget *parent)
     auto *imageTitle = new QLabel(tandrel::tr(QStringLiteral("Imagen:"), QStringLiteral("Image:")), this);
     grid->addWidget(imageTitle, 2, 0);
     auto *imageRow = new QHBoxLayout;
-    auto *chooseImage = new QPushButton(tandrel::tr(QStringLiteral("Elegir…"), QStringLiteral("Choose…")), this);
-    chooseImage->setAccessibleName(tandrel::tr(QStringLiteral("Elegir una imagen…"), QStringLiteral("Choose an Image…")));
+    auto *chooseImage
+        = new QPushButton(tandrel::tr(QStringLiteral("Elegir…"), QStringLiteral("Choose…")), this);
+    chooseImage->setAccessibleName(
+        tandrel::tr(QStringLiteral("Elegir una imagen…"), QStringLiteral("Choose an Image…")));
     imageTitle->setBuddy(chooseImage);
     m_removeImage->setText(tandrel::tr(QStringLiteral("Quitar"), QStringLiteral("Remove")));
-    m_removeImage->setAccessibleName(tandrel::tr(QStringLiteral("Quitar la imagen"), QStringLiteral("Remove the Image")));
+    m_removeImage->setAccessibleName(
+        tandrel::tr(QStringLiteral("Quitar la imagen"), QStringLiteral("Remove the Image")));
     imageRow->addWidget(chooseImage);
     imageRow->addWidget(m_removeImage);
     imageRow->addStretch();
@@ -154,8 +158,10 @@ BadgeDialog::BadgeDialog(const SpaceInfo &space, QWidget *parent)
     column->addWidget(m_error);
 
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
-    m_save = buttons->addButton(tandrel::tr(QStringLiteral("Guardar"), QStringLiteral("Save")), QDialogButtonBox::AcceptRole);
+    buttons->addButton(
+        tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
+    m_save = buttons->addButton(
+        tandrel::tr(QStringLiteral("Guardar"), QStringLiteral("Save")), QDialogButtonBox::AcceptRole);
     m_save->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -226,7 +232,8 @@ void BadgeDialog::useImageFile(const QString &path)
 
 void BadgeDialog::updatePreview()
 {
-    const QImage drawn = renderBadgedIcon(m_appIcon.isNull() ? genericApplicationIcon() : m_appIcon, m_name, m_badge);
+    const QImage drawn
+        = renderBadgedIcon(m_appIcon.isNull() ? genericApplicationIcon() : m_appIcon, m_name, m_badge);
     m_preview->setPixmap(style::iconPixmap(drawn, previewSide, devicePixelRatioF()));
     m_removeImage->setEnabled(!m_badge.image.isEmpty());
     updateSelection();

@@ -86,6 +86,8 @@ apps|Sketch "Pad"|tandrel create S
 renaming|$work|tandrel rename 'Sketch\ \"Pad\"\ -\ W'
 nothing for a new name||tandrel rename x S
 modes|gecko|tandrel create --mode g
+badge colours|teal|tandrel badge x --color te
+badging, after an option and its value|$work|tandrel badge --label W2 'Sketch\ \"Pad\"\ -\ W'
 a mode after "="|home|tandrel create --mode = h
 languages|en;es|tandrel --lang e
 options|--yes|tandrel delete x --y
