@@ -1,4 +1,5 @@
 // Which processes run from an instance's folder, and ending them with their children.
+#include "platform/ProcessTable.h"
 #include "platform/Processes.h"
 #include "support/TestEnvironment.h"
 
@@ -37,11 +38,12 @@ class ProcessesTest : public QObject
         process->waitForStarted();
         // The start is reported when the kernel closes the started-pipe during exec, before
         // it has set up the new command line and environment; until then both read empty.
-        const QString cmdline = QStringLiteral("/proc/%1/cmdline").arg(process->processId());
         QDeadlineTimer deadline(5000);
-        for (QFile file(cmdline); !deadline.hasExpired(); file.close(), QThread::msleep(5)) {
-            if (file.open(QIODevice::ReadOnly) && !file.read(1).isEmpty())
+        while (!deadline.hasExpired()) {
+            const QByteArray text = processtable::argumentsAndEnvironment(process->processId());
+            if (!text.isEmpty() && text.front() != '\0')
                 break;
+            QThread::msleep(5);
         }
         return process;
     }
@@ -107,8 +109,8 @@ private Q_SLOTS:
         QVERIFY(stubborn.waitForFinished(5000));
         QCOMPARE(stubborn.exitStatus(), QProcess::CrashExit); // killed: it ignored the request
         // Gone, or a zombie left for whoever adopted it to reap.
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
-        QVERIFY(!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
+        const std::optional<processtable::ProcessState> state = processtable::stateOf(child);
+        QVERIFY(!state || state->zombie);
     }
 };
 

@@ -1,76 +1,17 @@
 #include "platform/Processes.h"
 
-#include <QByteArray>
+#include "platform/ProcessTable.h"
+
 #include <QSet>
 #include <QThread>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <chrono>
 
 namespace tandrel {
 namespace {
 
-// A command line or an environment is a few kilobytes; a process is not allowed to make
-// the scan slow by having a huge one, so only its start is read.
-constexpr qsizetype maxProcFile = 256 * 1024;
-
-QByteArray readProcFile(qint64 pid, const char *name)
-{
-    const QByteArray path = "/proc/" + QByteArray::number(pid) + '/' + name;
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    QByteArray bytes;
-    char buffer[16384];
-    while (bytes.size() < maxProcFile) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        bytes.append(buffer, got);
-    }
-    ::close(fd);
-    return bytes;
-}
-
-QList<qint64> processIds()
-{
-    QList<qint64> pids;
-    DIR *proc = ::opendir("/proc");
-    if (!proc)
-        return pids;
-    while (const dirent *entry = ::readdir(proc)) {
-        bool number = false;
-        const qint64 pid = QByteArray(entry->d_name).toLongLong(&number);
-        if (number && pid > 0)
-            pids << pid;
-    }
-    ::closedir(proc);
-    return pids;
-}
-
-// The parent and whether the process is only a zombie, from /proc/<pid>/stat; the command
-// name in parentheses may hold anything, so the fields are read after the last ')'.
-struct ProcessState
-{
-    qint64 parent = 0;
-    bool zombie = false;
-};
-
-std::optional<ProcessState> stateOf(qint64 pid)
-{
-    const QByteArray stat = readProcFile(pid, "stat");
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return std::nullopt;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    if (fields.size() < 2)
-        return std::nullopt;
-    return ProcessState { fields[1].toLongLong(), fields[0] == "Z" || fields[0] == "X" };
-}
+using namespace processtable;
 
 bool alive(qint64 pid)
 {
@@ -138,8 +79,8 @@ QHash<QString, QList<qint64>> processesUsing(const QStringList &folders)
         if (pid == self)
             continue;
         QSet<QString> named;
-        for (const char *file : { "cmdline", "environ" }) {
-            const QByteArray text = readProcFile(pid, file);
+        {
+            const QByteArray text = argumentsAndEnvironment(pid);
             for (auto parent = byParent.cbegin(); parent != byParent.cend(); ++parent) {
                 for (qsizetype at = text.indexOf(parent.key()); at >= 0;
                      at = text.indexOf(parent.key(), at + 1)) {
