@@ -156,7 +156,7 @@ private Q_SLOTS:
         const QImage icon = readLargestIcnsImageFile(path + QStringLiteral("/Contents/Resources/app.icns"));
         QCOMPARE(icon.size(), QSize(1024, 1024));
         const QColor disc = icon.pixelColor(393 * 2, 312 * 2);
-        QCOMPARE(disc.rgb(), Store::badgeColor(QStringLiteral("Work")).rgb());
+        QCOMPARE(disc.rgb(), badgeColorValue(QStringLiteral("blue")).rgb()); // the colour recorded
 
         QCOMPARE(store.spaces().size(), 1);
         QCOMPARE(store.spaces().first().targetPath, std::optional(target.id()));
