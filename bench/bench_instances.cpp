@@ -10,14 +10,10 @@
 #include "support/FakeBundle.h"
 #include "ui/ContentView.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUuid>
-
-#include <algorithm>
-#include <vector>
 
 #include <csignal>
 #include <spawn.h>
@@ -152,7 +148,7 @@ void BM_WindowGaps(benchmark::State &state)
         }
     }
     const Sleepers sleepers(folders);
-    std::vector<double> gaps;
+    GapMeter meter;
     for (auto _ : state) {
         MainWindow window(QStringList { apps });
         window.show();
@@ -162,16 +158,6 @@ void BM_WindowGaps(benchmark::State &state)
         QTimer::singleShot(1000, &settle, &QEventLoop::quit);
         settle.exec();
         Store &store = window.contentView()->store();
-        QElapsedTimer clock;
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        ticker.setInterval(5);
-        qint64 last = 0;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            gaps.push_back(double(now - last) / 1e6);
-            last = now;
-        });
         QTimer asker;
         asker.setInterval(300);
         QObject::connect(&asker, &QTimer::timeout, [&store] {
@@ -180,15 +166,13 @@ void BM_WindowGaps(benchmark::State &state)
         });
         QEventLoop loop;
         QTimer::singleShot(3000, &loop, &QEventLoop::quit);
-        clock.start();
-        ticker.start();
+        meter.start();
         asker.start();
         loop.exec();
     }
-    std::sort(gaps.begin(), gaps.end());
     state.counters["instances"] = double(folders.size());
-    state.counters["longest_gap_ms"] = gaps.empty() ? 0 : gaps.back();
-    state.counters["p99_gap_ms"] = gaps.empty() ? 0 : gaps[size_t(double(gaps.size() - 1) * 0.99)];
+    state.counters["longest_gap_ms"] = meter.longest();
+    state.counters["p99_gap_ms"] = meter.percentile(0.99);
 }
 BENCHMARK(BM_WindowGaps)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

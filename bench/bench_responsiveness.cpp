@@ -13,13 +13,10 @@
 #include "ui/ContentView.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
 
 using namespace tandrel;
 
@@ -42,20 +39,8 @@ int main(int argc, char *argv[])
         "<key>Pad</key><string>"
             + QByteArray(16 * 1024 * 1024, 'x') + "</string></dict></plist>");
 
-    std::vector<double> gaps;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    qint64 last = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        gaps.push_back((now - last) / 1e6);
-        last = now;
-    });
-
-    clock.start();
-    ticker.start();
+    bench::GapMeter meter;
+    meter.start();
     auto *window = new MainWindow(QStringList { apps }); // deletes itself when closed
     window->show();
     ContentView *view = window->contentView();
@@ -66,10 +51,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(3000, &app, &QCoreApplication::quit);
     app.exec();
 
-    std::sort(gaps.begin(), gaps.end());
-    const double longest = gaps.empty() ? 0 : gaps.back();
-    const double p99 = gaps.empty() ? 0 : gaps[size_t(double(gaps.size() - 1) * 0.99)];
     std::printf("responsiveness: %zu ticks, longest gap %.1f ms, 99th percentile %.1f ms (apps=%lld)\n",
-        gaps.size(), longest, p99, static_cast<long long>(listed));
+        meter.ticks(), meter.longest(), meter.percentile(0.99), static_cast<long long>(listed));
     return 0;
 }

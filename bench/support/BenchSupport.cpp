@@ -20,6 +20,7 @@
 #include <QRandomGenerator>
 #include <QUuid>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -263,6 +264,38 @@ void makeInstances(const QString &spacesDir, int count, const QStringList &targe
     } catch (const std::exception &error) {
         fixtureFailed(error.what());
     }
+}
+
+GapMeter::GapMeter()
+{
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    m_ticker.setInterval(5);
+    QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_gaps.push_back(double(now - m_last) / 1e6);
+        m_last = now;
+    });
+}
+
+void GapMeter::start()
+{
+    m_clock.start();
+    m_last = 0;
+    m_ticker.start();
+}
+
+double GapMeter::longest() const
+{
+    return m_gaps.empty() ? 0 : *std::max_element(m_gaps.cbegin(), m_gaps.cend());
+}
+
+double GapMeter::percentile(double fraction) const
+{
+    if (m_gaps.empty())
+        return 0;
+    std::vector<double> sorted = m_gaps;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[size_t(double(sorted.size() - 1) * fraction)];
 }
 
 QString renameToFresh(const QString &folder)

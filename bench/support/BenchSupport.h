@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <vector>
 
 // Fixtures and the common main of the benchmarks. Everything is written below the
 // temporary folders the caller passes; the environment is isolated before the
@@ -62,6 +65,25 @@ QByteArray realisticBadgedIcns();
 // Moves a fixture folder to a new sibling name and gives it: every path below it is
 // new to any per-path cache, while the files stay in the page cache.
 QString renameToFresh(const QString &folder);
+
+// How long the main thread stops answering: a 5 ms timer on it notes every gap between
+// its ticks from start() on, while the event loop runs.
+class GapMeter
+{
+public:
+    GapMeter();
+    void start();
+    // The longest gap, and the gap at a fraction (0.99) of them sorted, in milliseconds.
+    double longest() const;
+    double percentile(double fraction) const;
+    size_t ticks() const { return m_gaps.size(); }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+    qint64 m_last = 0;
+    std::vector<double> m_gaps;
+};
 
 // Seconds since `start`, for manual timing.
 inline double secondsSince(std::chrono::steady_clock::time_point start)

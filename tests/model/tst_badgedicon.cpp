@@ -23,6 +23,18 @@ QColor pixelAt(const QImage &image, qreal x, qreal y)
     return image.pixelColor(int(x * scale), int(y * scale));
 }
 
+// A PNG of the size, in one colour.
+QByteArray pngOf(int width, int height, const QColor &color)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
 bool near(const QColor &a, const QColor &b)
 {
     return qAbs(a.red() - b.red()) <= 3 && qAbs(a.green() - b.green()) <= 3 && qAbs(a.blue() - b.blue()) <= 3
@@ -146,18 +158,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QJsonObject>("json");
         QTest::addColumn<Badge>("expected");
-        QImage square(128, 128, QImage::Format_ARGB32);
-        square.fill(Qt::blue);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        square.save(&buffer, "PNG");
-        QImage large(129, 1, QImage::Format_ARGB32);
-        large.fill(Qt::blue);
-        QByteArray largePng;
-        QBuffer largeBuffer(&largePng);
-        largeBuffer.open(QIODevice::WriteOnly);
-        large.save(&largeBuffer, "PNG");
+        const QByteArray png = pngOf(128, 128, Qt::blue);
+        const QByteArray largePng = pngOf(129, 1, Qt::blue);
         const auto base64 = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toBase64()); };
         QTest::newRow("whole") << QJsonObject { { "color", "#A0B1C2" }, { "label", "W2" },
             { "image", base64(png) } }
@@ -187,12 +189,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("accepted");
-        QImage wide(900, 300, QImage::Format_RGB32);
-        wide.fill(Qt::green);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        wide.save(&buffer, "PNG");
+        const QByteArray png = pngOf(900, 300, Qt::green);
         QTest::newRow("a wide photo") << png << true;
         QTest::newRow("not an image") << QByteArray("hello") << false;
         // A PNG header claiming 100000 × 100000 pixels.
