@@ -8,10 +8,13 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 
 #include <unistd.h>
@@ -21,7 +24,8 @@ namespace {
 
 const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
     QStringLiteral("open"), QStringLiteral("rename"), QStringLiteral("badge"), QStringLiteral("stop"),
-    QStringLiteral("delete") };
+    QStringLiteral("delete"), QStringLiteral("export"), QStringLiteral("import"),
+    QStringLiteral("duplicate") };
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -102,6 +106,14 @@ QString helpText()
             "  delete INSTANCIA [--yes] [--stop]\n"
             "      Elimina una instancia y sus datos. Pregunta antes en una terminal; si no hay\n"
             "      terminal, necesita --yes. Si está abierta, se niega salvo con --stop.\n"
+            "  export INSTANCIA ARCHIVO\n"
+            "      Guarda la instancia y todos sus datos en un archivo (tar con zstd). No con\n"
+            "      la instancia abierta, ni sobre un archivo que ya existe.\n"
+            "  import ARCHIVO [--name NOMBRE]\n"
+            "      Crea una instancia nueva con lo que guardó \"export\", de la misma app\n"
+            "      instalada aquí. Muestra la ruta nueva.\n"
+            "  duplicate INSTANCIA NOMBRE\n"
+            "      Crea una instancia nueva de la misma app con una copia de sus datos.\n"
             "\n"
             "Opciones:\n"
             "  --json          un documento JSON (una lista de objetos)\n"
@@ -136,6 +148,14 @@ QString helpText()
                        "  delete INSTANCE [--yes] [--stop]\n"
                        "      Deletes an instance and its data. Asks first on a terminal; without one it\n"
                        "      needs --yes. While it runs it is refused unless --stop is given.\n"
+                       "  export INSTANCE FILE\n"
+                       "      Saves the instance and all its data in one file (tar with zstd). Not while\n"
+                       "      it runs, nor over a file that exists.\n"
+                       "  import FILE [--name NAME]\n"
+                       "      Makes a new instance from what \"export\" saved, of the same app installed\n"
+                       "      here. Prints the new path.\n"
+                       "  duplicate INSTANCE NAME\n"
+                       "      Makes a new instance of the same app with a copy of its data.\n"
                        "\n"
                        "Options:\n"
                        "  --json          one JSON document (a list of objects)\n"
@@ -379,6 +399,50 @@ int create(const QCommandLineParser &parser, Store &store, const QStringList &ar
     return 0;
 }
 
+// Progress on a terminal, one line redrawn: how much is done and how long is left.
+Transfer terminalProgress()
+{
+    if (!::isatty(STDERR_FILENO))
+        return {};
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    return { [started](qint64 done, qint64 total) {
+        const qint64 elapsed = started->elapsed();
+        const QString left = done > 0 && elapsed > 1000 && total > done
+            ? tandrel::tr(QStringLiteral(", quedan %1 s"), QStringLiteral(", %1 s left"))
+                  .arg((total - done) * elapsed / done / 1000)
+            : QString();
+        write(stderr,
+            QStringLiteral("\r\x1b[K") + QString::number(total > 0 ? done * 100 / total : 0)
+                + QStringLiteral("% (") + QLocale::system().formattedDataSize(done) + QStringLiteral(" / ")
+                + QLocale::system().formattedDataSize(total) + left + QLatin1Char(')'));
+    } };
+}
+
+// Says what the copy left out on purpose.
+void tellSkipped(const UnpackSummary &skipped)
+{
+    if (skipped.outwardLinks > 0)
+        write(stderr,
+            QStringLiteral("tandrel: ")
+                + tandrel::tr(
+                    QStringLiteral(
+                        "se omitieron %1 enlaces que apuntaban fuera de los datos de la instancia."),
+                    QStringLiteral("%1 links pointing outside the instance's data were left out."))
+                      .arg(skipped.outwardLinks)
+                + QLatin1Char('\n'));
+}
+
+// Ends the progress line, whatever happened.
+struct ProgressLine
+{
+    ~ProgressLine()
+    {
+        if (::isatty(STDERR_FILENO))
+            write(stderr, QStringLiteral("\r\x1b[K"));
+    }
+};
+
 bool confirmedOnTerminal(const SpaceInfo &space)
 {
     write(stderr,
@@ -411,6 +475,22 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
         return list(parser, store);
     if (command == QLatin1String("create"))
         return create(parser, store, arguments);
+    if (command == QLatin1String("import")) {
+        const std::optional<QString> name = parser.isSet(QStringLiteral("name"))
+            ? std::optional(parser.value(QStringLiteral("name")))
+            : std::nullopt;
+        QUrl launcher;
+        UnpackSummary skipped;
+        {
+            const ProgressLine line;
+            Transfer transfer = terminalProgress();
+            transfer.skipped = &skipped;
+            launcher = Store::importSpace(plainAbsolute(arguments[0]), name, transfer);
+        }
+        out(plainPath(launcher));
+        tellSkipped(skipped);
+        return 0;
+    }
     const std::optional<SpaceInfo> space = findSpace(store, arguments[0]);
     if (!space)
         return failed(tandrel::tr(
@@ -426,6 +506,23 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
     }
     if (command == QLatin1String("badge"))
         return badge(parser, store, *space);
+    if (command == QLatin1String("export") || command == QLatin1String("duplicate")) {
+        UnpackSummary skipped;
+        QUrl launcher;
+        {
+            const ProgressLine line;
+            Transfer transfer = terminalProgress();
+            transfer.skipped = &skipped;
+            if (command == QLatin1String("export"))
+                Store::exportSpace(*space, plainAbsolute(arguments[1]), transfer);
+            else
+                launcher = Store::duplicateSpace(*space, arguments[1], transfer);
+        }
+        if (!launcher.isEmpty())
+            out(plainPath(launcher));
+        tellSkipped(skipped);
+        return 0;
+    }
     const auto stop = [&space] {
         return Store::stopSpace(*space)
             ? 0
@@ -463,7 +560,8 @@ Launch launchFor(const QStringList &arguments)
             continue;
         // These draw a badged icon.
         return argument == QLatin1String("create") || argument == QLatin1String("rename")
-                || argument == QLatin1String("badge")
+                || argument == QLatin1String("badge") || argument == QLatin1String("import")
+                || argument == QLatin1String("duplicate")
             ? Launch::DrawingCommand
             : Launch::Command;
     }
@@ -504,6 +602,7 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("color"), QString(), QStringLiteral("color") },
         { QStringLiteral("label"), QString(), QStringLiteral("text") },
         { QStringLiteral("image"), QString(), QStringLiteral("file") },
+        { QStringLiteral("name"), QString(), QStringLiteral("name") },
         { QStringLiteral("lang"), QString(), QStringLiteral("language") },
         { { QStringLiteral("h"), QStringLiteral("help") }, QString() },
         { { QStringLiteral("V"), QStringLiteral("version") }, QString() } });
@@ -538,9 +637,12 @@ int runCommandLine(const QStringList &arguments)
                 QStringLiteral("Unknown command: ") + quoted(command) + QLatin1Char('.')));
 
     // Each command's operands and options.
-    const int operands = command == QLatin1String("create") || command == QLatin1String("rename") ? 2
+    const int operands = command == QLatin1String("create") || command == QLatin1String("rename")
+            || command == QLatin1String("export") || command == QLatin1String("duplicate")
+        ? 2
         : (command == QLatin1String("open") || command == QLatin1String("stop")
-              || command == QLatin1String("delete") || command == QLatin1String("badge"))
+              || command == QLatin1String("delete") || command == QLatin1String("badge")
+              || command == QLatin1String("import"))
         ? 1
         : 0;
     if (positional.size() != operands)
@@ -555,7 +657,8 @@ int runCommandLine(const QStringList &arguments)
         { QStringLiteral("stop"), { QStringLiteral("delete") } },
         { QStringLiteral("color"), { QStringLiteral("badge") } },
         { QStringLiteral("label"), { QStringLiteral("badge") } },
-        { QStringLiteral("image"), { QStringLiteral("badge") } }
+        { QStringLiteral("image"), { QStringLiteral("badge") } },
+        { QStringLiteral("name"), { QStringLiteral("import") } }
     };
     for (const auto &[option, allowed] : optionsOf) {
         if (parser.isSet(option) && !allowed.contains(command))

@@ -16,9 +16,9 @@ namespace tandrel {
 // an empty label is the name's first letter, an empty image is none.
 struct Badge
 {
-    QString color; // a palette name ("teal") or "#rrggbb"
-    QString label; // one or two characters
-    QByteArray image; // a PNG of at most badgeImagePixels square, drawn instead of colour and label
+    QString color = {}; // a palette name ("teal") or "#rrggbb"
+    QString label = {}; // one or two characters
+    QByteArray image = {}; // a PNG of at most badgeImagePixels square, drawn instead of colour and label
 
     bool operator==(const Badge &) const = default;
 };

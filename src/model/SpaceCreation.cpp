@@ -72,8 +72,8 @@ SpaceRecord Store::planSpace(
     return record;
 }
 
-QString Store::buildSpace(
-    const InstalledApp &target, const SpaceRecord &record, std::chrono::milliseconds patience)
+QString Store::buildSpace(const InstalledApp &target, const SpaceRecord &record,
+    std::chrono::milliseconds patience, const std::function<void(const QString &stagedData)> &fill)
 {
     const Road &road = roadFor(target.id());
     const OperationLock lock(patience, lockWaiting());
@@ -89,6 +89,8 @@ QString Store::buildSpace(
     const QString stagedData = stagedPath(dataRoot, record.id, Stage::New);
     try {
         road.writeInstance(target, record, stagedLauncher, stagedData);
+        if (fill)
+            fill(stagedData);
         faultPoint("create-written");
         // The one step that makes the instance appear; it fails when the name is taken.
         if (!fs::renameNoReplace(stagedLauncher, launcher))

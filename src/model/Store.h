@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/InstalledApp.h"
+#include "model/InstanceArchive.h"
 #include "model/LaunchStrategy.h"
 #include "model/Mode.h"
 #include "model/Removal.h"
@@ -137,6 +138,28 @@ public:
     // same way and the entry replaced, so the desktop shows the new icon at once.
     QUrl setBadge(const SpaceInfo &space, const Badge &badge);
 
+    // Writes the instance's record and whole data folder into one archive file (tar with
+    // zstd), named in one step at the end. Refused while the instance runs, when its record
+    // is incomplete and when the file exists. Blocks: off the main thread in the window.
+    static void exportSpace(const SpaceInfo &space, const QString &file, const Transfer &transfer = {});
+    // Makes a new instance from an exported one: a new id, the app found among those
+    // installed here by its path or identifier, the launcher written as creating writes it
+    // and the archive's data unpacked into the new data folder. Never writes over anything;
+    // all or nothing. Named `name`, or as it was. Returns the launcher; the caller rescans.
+    static QUrl importSpace(
+        const QString &file, const std::optional<QString> &name, const Transfer &transfer = {});
+    // A new instance of the same app with a copy of the instance's data; refused while it runs.
+    static QUrl duplicateSpace(const SpaceInfo &space, const QString &name, const Transfer &transfer = {});
+    // What an archive holds: the instance's name and its app's, for asking before importing.
+    struct ArchiveFacts
+    {
+        QString name;
+        QString appName;
+    };
+    static ArchiveFacts archiveFacts(const QString &file);
+    // The name, or the first of "name 2", "name 3"… that no instance of the app has.
+    static QString freeInstanceName(const QString &appName, const QString &name);
+
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);
 
@@ -188,8 +211,9 @@ private:
         std::optional<LaunchStrategy> forced = std::nullopt);
     // Under the operation lock: the road writes the instance under temporary names, which
     // are then put in place. Returns the launcher's path. Any thread.
-    static QString buildSpace(
-        const InstalledApp &target, const SpaceRecord &record, std::chrono::milliseconds patience);
+    // `fill`, when given, adds to the staged data folder before anything is put in place.
+    static QString buildSpace(const InstalledApp &target, const SpaceRecord &record,
+        std::chrono::milliseconds patience, const std::function<void(const QString &stagedData)> &fill = {});
     // Under the lock, before an operation: finishes or removes what an interrupted one left
     // (Staging.h). Never fails.
     static void recoverInterrupted();

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <fts.h>
@@ -365,6 +366,65 @@ void writeBytes(const QString &path, const QByteArray &bytes)
         throwAt(path, errno);
     if (descriptor.release() != 0)
         throwAt(path, errno);
+}
+
+NewFile::NewFile(const QString &path)
+    : m_path(path)
+{
+    const QByteArray target = nativePath(path);
+    const QByteArray folder = target.left(std::max<qsizetype>(target.lastIndexOf('/'), 1));
+#if defined(O_TMPFILE)
+    do {
+        m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    } while (m_fd < 0 && errno == EINTR);
+    if (m_fd >= 0)
+        return;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throwAt(path, errno);
+#endif
+    const qsizetype slash = target.lastIndexOf('/');
+    for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
+        m_temporary = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".tandrel-"
+            + QByteArray::number(qint64(::getpid())) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate());
+        m_fd = openRetrying(m_temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (m_fd < 0 && errno != EEXIST)
+            throwAt(path, errno);
+    }
+    if (m_fd < 0)
+        throwAt(path, EEXIST);
+}
+
+NewFile::~NewFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_named && !m_temporary.isEmpty())
+        ::unlink(m_temporary.constData());
+}
+
+bool NewFile::commit()
+{
+    if (::fsync(m_fd) != 0)
+        throwAt(m_path, errno);
+    const QByteArray target = nativePath(m_path);
+    if (m_temporary.isEmpty()) {
+#if defined(O_TMPFILE)
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST)
+                return false;
+            throwAt(m_path, errno);
+        }
+#endif
+    } else if (!renameNoReplace(QFile::decodeName(m_temporary), m_path)) {
+        return false;
+    }
+    m_named = true;
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        throwAt(m_path, errno);
+    return true;
 }
 
 void renameItem(const QString &from, const QString &to)

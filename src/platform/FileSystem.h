@@ -83,5 +83,28 @@ bool renameNoReplace(const QString &from, const QString &to);
 // the file system cannot swap, a file is renamed over the other and a folder refused.
 void exchangeItems(const QString &from, const QString &to);
 
+// A file written in the background of a folder and given its name at the end, in one step
+// that never replaces anything: on Linux a file without a name (O_TMPFILE), so an
+// interrupted write leaves nothing; elsewhere a hidden temporary name beside the final one,
+// removed when the write fails or is abandoned.
+class NewFile
+{
+public:
+    explicit NewFile(const QString &path);
+    ~NewFile();
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+
+    int descriptor() const { return m_fd; }
+    // Flushes to disk and names the file; false when something is at the path already.
+    bool commit();
+
+private:
+    QString m_path;
+    QByteArray m_temporary; // empty for a file without a name
+    int m_fd = -1;
+    bool m_named = false;
+};
+
 } // namespace fs
 } // namespace tandrel
