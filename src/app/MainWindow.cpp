@@ -3,6 +3,7 @@
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "ui/ContentView.h"
+#include "ui/Transfers.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -69,6 +70,9 @@ void MainWindow::buildMenus()
     m_newWindow = m_fileMenu->addAction(QString());
     m_newWindow->setShortcut(QKeySequence::New);
     connect(m_newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
+    m_import = m_fileMenu->addAction(QString());
+    m_import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(m_import, &QAction::triggered, this, [this] { importInstance(this, m_content->store()); });
     m_close = m_fileMenu->addAction(QString());
     m_close->setShortcuts(keysFor(QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)));
     connect(m_close, &QAction::triggered, this, &QWidget::close);
@@ -112,6 +116,8 @@ void MainWindow::retranslate()
     m_fileMenu->setTitle(tandrel::tr(QStringLiteral("&Archivo"), QStringLiteral("&File")));
     m_newWindow->setText(tandrel::tr(QStringLiteral("Nueva ventana"), QStringLiteral("New Window")));
     m_close->setText(tandrel::tr(QStringLiteral("Cerrar ventana"), QStringLiteral("Close Window")));
+    m_import->setText(
+        tandrel::tr(QStringLiteral("Importar una instancia…"), QStringLiteral("Import an Instance…")));
     m_quit->setText(tandrel::tr(QStringLiteral("Salir"), QStringLiteral("Quit")));
     m_viewMenu->setTitle(tandrel::tr(QStringLiteral("&Ver"), QStringLiteral("&View")));
     if (m_helpMenu)

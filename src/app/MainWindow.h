@@ -42,6 +42,7 @@ private:
     QAction *m_uninstall = nullptr;
     QAction *m_newWindow = nullptr;
     QAction *m_close = nullptr;
+    QAction *m_import = nullptr;
     QAction *m_quit = nullptr;
     QAction *m_find = nullptr;
     QAction *m_refresh = nullptr;

@@ -126,14 +126,15 @@ void walkData(const QString &folder, const std::function<void(const Item &, cons
         FTSENT *entry = ::fts_read(walk.get());
         if (!entry) {
             if (errno != 0)
-                throw FileSystemError(folder + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+                throw FileSystemError(
+                    folder + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
             return;
         }
         const QByteArray path(entry->fts_path);
         const QByteArray relative = path.size() > root.size() ? path.mid(root.size() + 1) : QByteArray();
         const auto failed = [&path](int error) {
-            return FileSystemError(QFile::decodeName(path) + QStringLiteral(": ")
-                + QString::fromLocal8Bit(strerror(error)));
+            return FileSystemError(
+                QFile::decodeName(path) + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error)));
         };
         if (entry->fts_info == FTS_DNR || entry->fts_info == FTS_ERR || entry->fts_info == FTS_NS)
             throw failed(entry->fts_errno);
@@ -224,8 +225,8 @@ public:
             return; // the folder itself, which exists
         const QList<QByteArray> parts = components(item.path);
         if (m_seen.contains(item.path))
-            throw importRefusal(tandrel::tr(QStringLiteral("contiene dos veces \"") + QString::fromUtf8(item.path)
-                    + QStringLiteral("\"."),
+            throw importRefusal(tandrel::tr(QStringLiteral("contiene dos veces \"")
+                    + QString::fromUtf8(item.path) + QStringLiteral("\"."),
                 QStringLiteral("it holds \"") + QString::fromUtf8(item.path) + QStringLiteral("\" twice.")));
         m_seen.insert(item.path);
         const int parent = parentOf(parts);
@@ -237,7 +238,8 @@ public:
                     throw failedAt(item.path, errno);
                 // A folder the new instance has already (its home) takes what goes in it.
                 struct stat info = {};
-                if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode))
+                if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+                    || !S_ISDIR(info.st_mode))
                     ++m_summary.existing;
             }
             return;
@@ -326,8 +328,8 @@ private:
 
     void writeFile(int parent, const QByteArray &name, const Item &item, const ItemReader &read)
     {
-        const int fd = ::openat(parent, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-            (item.permissions & 0777) | 0600);
+        const int fd = ::openat(parent, name.constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, (item.permissions & 0777) | 0600);
         if (fd < 0) {
             if (errno != EEXIST)
                 throw failedAt(item.path, errno);
@@ -371,7 +373,8 @@ private:
         if (m_total > m_cap)
             throw importRefusal(tandrel::tr(QStringLiteral("ocupa más de lo que cabe en el disco."),
                 QStringLiteral("it unpacks to more than the disk has room for.")));
-        if (m_sourceBytes && m_total > ratioGrace && m_total > maxRatio * std::max<qint64>(m_sourceBytes(), 1))
+        if (m_sourceBytes && m_total > ratioGrace
+            && m_total > maxRatio * std::max<qint64>(m_sourceBytes(), 1))
             throw importRefusal(tandrel::tr(
                 QStringLiteral("se descomprime a más de mil veces su tamaño (una bomba de descompresión)."),
                 QStringLiteral("it unpacks to more than a thousand times its size (a decompression bomb).")));
@@ -396,9 +399,10 @@ void openForReading(ReadArchive &reader, const QString &file)
 {
     archive *a = reader.handle;
     archive_read_support_format_tar(a);
-    for (const auto support : { archive_read_support_filter_gzip, archive_read_support_filter_bzip2,
-             archive_read_support_filter_xz, archive_read_support_filter_lzma, archive_read_support_filter_zstd,
-             archive_read_support_filter_lz4, archive_read_support_filter_compress })
+    for (const auto support :
+        { archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
+            archive_read_support_filter_lzma, archive_read_support_filter_zstd,
+            archive_read_support_filter_lz4, archive_read_support_filter_compress })
         support(a);
     archive_read_set_options(a, "hdrcharset=UTF-8");
     if (archive_read_open_filename(a, QFile::encodeName(file).constData(), blockSize) != ARCHIVE_OK)
@@ -408,7 +412,8 @@ void openForReading(ReadArchive &reader, const QString &file)
 QString archiveError(archive *a)
 {
     const char *text = archive_error_string(a);
-    return text ? QString::fromUtf8(text) : tandrel::tr(QStringLiteral("está dañado."), QStringLiteral("it is damaged."));
+    return text ? QString::fromUtf8(text)
+                : tandrel::tr(QStringLiteral("está dañado."), QStringLiteral("it is damaged."));
 }
 
 // The next header, or false at the end; a damaged archive refuses.
@@ -464,15 +469,17 @@ void writeInstanceArchive(
     archive_write_set_bytes_in_last_block(a, 1);
     check(archive_write_open_fd(a, out.descriptor()));
 
-    const std::unique_ptr<archive_entry, void (*)(archive_entry *)> entry(archive_entry_new(), archive_entry_free);
-    const auto header = [&](const QByteArray &path, mode_t type, mode_t permissions, qint64 modified, qint64 size) {
-        archive_entry_clear(entry.get());
-        archive_entry_update_pathname_utf8(entry.get(), path.constData());
-        archive_entry_set_filetype(entry.get(), type);
-        archive_entry_set_perm(entry.get(), permissions);
-        archive_entry_set_mtime(entry.get(), time_t(modified), 0);
-        archive_entry_set_size(entry.get(), size);
-    };
+    const std::unique_ptr<archive_entry, void (*)(archive_entry *)> entry(
+        archive_entry_new(), archive_entry_free);
+    const auto header
+        = [&](const QByteArray &path, mode_t type, mode_t permissions, qint64 modified, qint64 size) {
+              archive_entry_clear(entry.get());
+              archive_entry_update_pathname_utf8(entry.get(), path.constData());
+              archive_entry_set_filetype(entry.get(), type);
+              archive_entry_set_perm(entry.get(), permissions);
+              archive_entry_set_mtime(entry.get(), time_t(modified), 0);
+              archive_entry_set_size(entry.get(), size);
+          };
     header(archiveManifestName, AE_IFREG, 0644, QDateTime::currentSecsSinceEpoch(), manifest.size());
     check(archive_write_header(a, entry.get()));
     if (archive_write_data(a, manifest.constData(), size_t(manifest.size())) != manifest.size())
@@ -544,12 +551,14 @@ UnpackSummary unpackInstanceArchive(const QString &file, const QString &into, co
                 QStringLiteral("un nombre no es texto UTF-8."), QStringLiteral("a name is not UTF-8 text.")));
         const QByteArray name(utf8);
         if (name != "data" && name != "data/" && !name.startsWith("data/"))
-            throw importRefusal(tandrel::tr(QStringLiteral("contiene \"") + QString::fromUtf8(name).toHtmlEscaped()
-                    + QStringLiteral("\", fuera de los datos de la instancia."),
-                QStringLiteral("it holds \"") + QString::fromUtf8(name).toHtmlEscaped()
-                    + QStringLiteral("\", outside the instance's data.")));
+            throw importRefusal(
+                tandrel::tr(QStringLiteral("contiene \"") + QString::fromUtf8(name).toHtmlEscaped()
+                        + QStringLiteral("\", fuera de los datos de la instancia."),
+                    QStringLiteral("it holds \"") + QString::fromUtf8(name).toHtmlEscaped()
+                        + QStringLiteral("\", outside the instance's data.")));
         if (archive_entry_hardlink(entry))
-            throw importRefusal(tandrel::tr(QStringLiteral("contiene un enlace duro."), QStringLiteral("it holds a hard link.")));
+            throw importRefusal(tandrel::tr(
+                QStringLiteral("contiene un enlace duro."), QStringLiteral("it holds a hard link.")));
         Item item;
         item.path = name.mid(5);
         if (item.path.endsWith('/'))

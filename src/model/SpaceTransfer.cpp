@@ -79,14 +79,14 @@ Manifest parseManifest(const QByteArray &bytes)
 // path with the same identifier, else anywhere with that identifier.
 InstalledApp archivedApp(const Manifest &manifest)
 {
-    const QList<InstalledApp> apps = Store::listApps(Store::defaultApplicationFolders());
     const auto same = [&manifest](const InstalledApp &app) {
         return manifest.identifier.isEmpty() || Store::factsOf(app).identifier == manifest.identifier;
     };
-    for (const InstalledApp &app : apps) {
-        if (manifest.record.target && app.id() == *manifest.record.target && same(app))
-            return app;
+    if (manifest.record.target && fs::itemKind(*manifest.record.target) != fs::ItemKind::Missing) {
+        if (const std::optional<InstalledApp> app = Store::appAt(*manifest.record.target); app && same(*app))
+            return *app;
     }
+    const QList<InstalledApp> apps = Store::listApps(Store::defaultApplicationFolders());
     for (const InstalledApp &app : apps) {
         if (!manifest.identifier.isEmpty() && same(app))
             return app;
@@ -139,7 +139,8 @@ QString Store::freeInstanceName(const QString &appName, const QString &name)
             taken.insert(space.name);
     }
     QString candidate = name;
-    for (int number = 2; taken.contains(appName + QStringLiteral(" - ") + candidate) && number < 1000; ++number)
+    for (int number = 2; taken.contains(appName + QStringLiteral(" - ") + candidate) && number < 1000;
+         ++number)
         candidate = name + QLatin1Char(' ') + QString::number(number);
     return candidate;
 }

@@ -10,6 +10,7 @@
 #include "ui/ElidedLabel.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
+#include "ui/Transfers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -182,6 +183,13 @@ SpaceRow::SpaceRow(SpaceInfo space, Store *store, QWidget *parent)
     m_badgeAction = new QAction(this);
     insertAction(deleteKey, m_badgeAction);
     connect(m_badgeAction, &QAction::triggered, this, &SpaceRow::askForNewBadge);
+    m_duplicateAction = new QAction(this);
+    insertAction(deleteKey, m_duplicateAction);
+    connect(m_duplicateAction, &QAction::triggered, this,
+        [this] { duplicateInstance(window(), *m_store, m_space); });
+    m_exportAction = new QAction(this);
+    insertAction(deleteKey, m_exportAction);
+    connect(m_exportAction, &QAction::triggered, this, [this] { exportInstance(window(), m_space); });
     m_clearCacheAction = new QAction(this);
     m_clearCacheAction->setVisible(Store::hasCache(m_space));
     insertAction(deleteKey, m_clearCacheAction);
@@ -276,6 +284,8 @@ void SpaceRow::retranslate()
     m_state->setAccessibleName(tandrel::tr(QStringLiteral("Abierta"), QStringLiteral("Running")));
     m_renameAction->setText(tandrel::tr(QStringLiteral("Renombrar…"), QStringLiteral("Rename…")));
     m_badgeAction->setText(tandrel::tr(QStringLiteral("Distintivo…"), QStringLiteral("Badge…")));
+    m_duplicateAction->setText(tandrel::tr(QStringLiteral("Duplicar…"), QStringLiteral("Duplicate…")));
+    m_exportAction->setText(tandrel::tr(QStringLiteral("Exportar…"), QStringLiteral("Export…")));
     m_clearCacheAction->setText(
         tandrel::tr(QStringLiteral("Vaciar la caché"), QStringLiteral("Clear Cache")));
     m_deleteAction->setText(tandrel::tr(QStringLiteral("Eliminar…"), QStringLiteral("Delete…")));

@@ -36,6 +36,8 @@ public:
     QPushButton *deleteButton() const { return m_delete; }
     QAction *renameAction() const { return m_renameAction; }
     QAction *badgeAction() const { return m_badgeAction; }
+    QAction *exportAction() const { return m_exportAction; }
+    QAction *duplicateAction() const { return m_duplicateAction; }
     ElidedLabel *nameLabel() const { return m_name; }
     ElidedLabel *targetLabel() const { return m_target; }
     qreal backgroundOpacity() const { return m_backgroundOpacity; }
@@ -84,6 +86,8 @@ private:
     QPushButton *m_delete = nullptr;
     QAction *m_renameAction = nullptr;
     QAction *m_badgeAction = nullptr;
+    QAction *m_duplicateAction = nullptr;
+    QAction *m_exportAction = nullptr;
     QAction *m_clearCacheAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QVariantAnimation *m_animation = nullptr;

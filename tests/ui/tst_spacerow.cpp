@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "l10n/LanguageManager.h"
 #include "model/Store.h"
+#include "model/TandrelError.h"
 #include "support/FakeBundle.h"
 #include "support/RecordingWorkspace.h"
 #include "support/TestEnvironment.h"
@@ -13,10 +14,12 @@
 #include "ui/SpaceRow.h"
 #include "ui/SpacesSection.h"
 #include "ui/Style.h"
+#include "ui/Transfers.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -212,6 +215,54 @@ private Q_SLOTS:
         QTRY_COMPARE(onlyRow(view)->space().badge, chosen);
         QCOMPARE(onlyRow(view)->space().name, QStringLiteral("Mail - Work"));
         setBadgeAsker({});
+    }
+
+    // Duplicate, export and import from the window: each asks for what it needs, shows its
+    // progress and leaves a new instance with the data; a taken name is changed only with
+    // consent; Cancel leaves nothing
+    void transfers_duplicateExportImportAndCancel()
+    {
+        ContentView view(QStringList { m_apps });
+        view.store().createSpace(view.store().apps().first(), QStringLiteral("Work"), Mode::Home);
+        const QString data = *view.store().spaces().first().dataDir;
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/home/.config")));
+        QFile kept(data + QStringLiteral("/home/.config/kept"));
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("kept") == 4);
+        kept.close();
+        const auto hasKept = [&view](const QString &name) {
+            for (const SpaceInfo &space : view.store().spaces()) {
+                if (space.name == QStringLiteral("Mail - ") + name)
+                    return QFile::exists(*space.dataDir + QStringLiteral("/home/.config/kept"));
+            }
+            return false;
+        };
+        setNameAsker([](const NameQuestion &question) { return std::optional(question.name); });
+        onlyRow(view)->duplicateAction()->trigger();
+        QTRY_VERIFY(hasKept(QStringLiteral("Work 2")));
+        setNameAsker({});
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("work.tar.zst"));
+        setFileAsker([&file](const FileQuestion &) { return file; });
+        view.spacesSection()->rows().first()->exportAction()->trigger();
+        QTRY_VERIFY(QFile::exists(file));
+        m_answer = true; // "Work" is taken: import it as "Work 3"
+        importInstance(&view, view.store());
+        QTRY_VERIFY(hasKept(QStringLiteral("Work 3")));
+        setFileAsker({});
+
+        std::optional<QString> ended;
+        runTransfer(
+            &view, QStringLiteral("Copy"),
+            [](const Transfer &transfer) {
+                while (!transfer.cancelled->load())
+                    QThread::msleep(5);
+                throw TandrelError::msg(transferCancelledText());
+            },
+            [&ended](const QString &error) { ended = error; });
+        QTRY_VERIFY(view.findChild<QProgressDialog *>());
+        view.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click();
+        QTRY_COMPARE(ended, std::optional(transferCancelledText()));
     }
 
     // A running instance is marked and can be stopped; deleting it stops it first, after
