@@ -1,4 +1,4 @@
-# bash completion for tandrel: its commands and options, instance names for open, rename, badge,
+# bash completion for tandrel: its commands and options, instance names for open, rename, badge, export, duplicate,
 # stop and delete, app names for create. The names are asked of tandrel itself (its --json
 # output needs no display) and may hold blanks, quotes, backslashes and dollars.
 
@@ -37,7 +37,7 @@ _tandrel()
     # The command, and how many operands it has before the cursor; an option's value is neither.
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            --lang | --mode | --apps | --color | --label | --image) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++)); ((i++)) ;;
+            --lang | --mode | --apps | --color | --label | --image | --name) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i++)); ((i++)) ;;
             -*) ;;
             *) if [[ -z $command ]]; then command=${COMP_WORDS[i]}; else ((operands++)); fi ;;
         esac
@@ -48,7 +48,7 @@ _tandrel()
         --lang) mapfile -t COMPREPLY < <(compgen -W "es en" -- "$cur"); return ;;
         --mode) mapfile -t COMPREPLY < <(compgen -W "home udd gecko" -- "$cur"); return ;;
         --color) mapfile -t COMPREPLY < <(compgen -W "blue purple pink orange teal green indigo" -- "$cur"); return ;;
-        --label) return ;;
+        --label | --name) return ;;
         --image)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
@@ -63,13 +63,30 @@ _tandrel()
 
     local options names=""
     case $command in
-        "") options="apps list create open rename badge stop delete --lang --help --version" ;;
+        "") options="apps list create open rename badge stop delete export import duplicate --lang --help --version" ;;
         apps) options="--json --apps --lang" ;;
         list) options="--json --lang" ;;
         create) options="--mode --lang"; ((operands == 0)) && names=apps ;;
         open | rename | stop) options="--lang"; ((operands == 0)) && names=list ;;
         badge) options="--color --label --image --lang"; ((operands == 0)) && names=list ;;
         delete) options="--yes --stop --lang"; ((operands == 0)) && names=list ;;
+        duplicate) options="--lang"; ((operands == 0)) && names=list ;;
+        export)
+            options="--lang"
+            if ((operands == 0)); then names=list; elif [[ $cur != -* ]]; then
+                compopt -o filenames 2>/dev/null
+                mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+                return
+            fi
+            ;;
+        import)
+            options="--name --lang"
+            if [[ $cur != -* ]]; then
+                compopt -o filenames 2>/dev/null
+                mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+                return
+            fi
+            ;;
         *) return ;;
     esac
     if [[ $cur == -* || -z $names ]]; then

@@ -1,4 +1,4 @@
-# fish completion for tandrel: its commands and options, instance names for open, rename, badge,
+# fish completion for tandrel: its commands and options, instance names for open, rename, badge, export, duplicate,
 # stop and delete, app names for create (asked of tandrel itself, which needs no display for
 # them).
 
@@ -14,7 +14,7 @@ function __tandrel_first_operand
     set -l i 2
     while test $i -le (count $tokens)
         switch $tokens[$i]
-            case --lang --mode --apps --color --label --image
+            case --lang --mode --apps --color --label --image --name
                 set i (math $i + 1) # its value
             case '-*'
             case '*'
@@ -25,7 +25,7 @@ function __tandrel_first_operand
     test $words -eq 1
 end
 
-set -l commands apps list create open rename badge stop delete
+set -l commands apps list create open rename badge stop delete export import duplicate
 complete -c tandrel -f
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a apps -d 'List the installed apps'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a list -d 'List the instances'
@@ -35,6 +35,9 @@ complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a rename -d 
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a badge -d 'Show or change the badge on its icon'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a stop -d 'Stop a running instance'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a delete -d 'Delete an instance and its data'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a export -d 'Save an instance and its data in one file'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a import -d 'Make an instance from an exported file'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a duplicate -d 'Make an instance with a copy of the data'
 complete -c tandrel -s h -l help -d 'Print the usage'
 complete -c tandrel -s V -l version -d 'Print the version'
 complete -c tandrel -l lang -x -a 'es en' -d 'The language of this run'
@@ -45,6 +48,8 @@ complete -c tandrel -n '__fish_seen_subcommand_from create; and __tandrel_first_
 complete -c tandrel -n '__fish_seen_subcommand_from badge' -l color -x -a 'blue purple pink orange teal green indigo' -d 'The badge colour, or #RRGGBB'
 complete -c tandrel -n '__fish_seen_subcommand_from badge' -l label -x -d 'One or two characters'
 complete -c tandrel -n '__fish_seen_subcommand_from badge' -l image -r -F -d 'An image for the badge'
-complete -c tandrel -n '__fish_seen_subcommand_from open rename badge stop delete; and __tandrel_first_operand' -a '(__tandrel_field list displayName)'
+complete -c tandrel -n '__fish_seen_subcommand_from import' -l name -x -d 'The new instance name'
+complete -c tandrel -n '__fish_seen_subcommand_from import; or __fish_seen_subcommand_from export; and not __tandrel_first_operand' -F
+complete -c tandrel -n '__fish_seen_subcommand_from open rename badge stop delete export duplicate; and __tandrel_first_operand' -a '(__tandrel_field list displayName)'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l yes -d 'Delete without asking'
 complete -c tandrel -n '__fish_seen_subcommand_from delete' -l stop -d 'Stop it first when it runs'
