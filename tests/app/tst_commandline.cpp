@@ -325,6 +325,74 @@ private Q_SLOTS:
                 run({ "delete", listed(name)[QStringLiteral("wrapper")].toString(), "--yes" }).status, 0);
     }
 
+    // An instance exported, deleted and imported, and duplicated, keeps its data; each is
+    // refused while it runs, and an import never takes a name in use
+    void exportImportDuplicate_data()
+    {
+        rename_keepsTheIdAndTheData_data();
+    }
+    void exportImportDuplicate()
+    {
+        QFETCH(QString, app);
+        QFETCH(QString, displayed);
+        const QString sketch = isolatedHome() + QStringLiteral("/.local/share/applications/sketch.desktop");
+        QDir().mkpath(QFileInfo(sketch).path());
+        QFile entry(sketch);
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Sketch\nExec=/bin/true\n");
+        entry.close();
+        const QString wrapper
+            = run({ "create", isolatedHome() + QLatin1Char('/') + app, "Trip" }).out.trimmed();
+        const auto dataOf = [](const QString &name) {
+            for (const QJsonValue &space :
+                QJsonDocument::fromJson(run({ "list", "--json" }).out.toUtf8()).array()) {
+                if (space[QStringLiteral("displayName")].toString().endsWith(QStringLiteral(" - ") + name))
+                    return space[QStringLiteral("dataDir")].toString();
+            }
+            return QString();
+        };
+        const QString data = dataOf(QStringLiteral("Trip"));
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/home/.hidden")));
+        QFile kept(data + QStringLiteral("/home/.hidden/kept"));
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("kept") == 4);
+        kept.close();
+        const QString archive = isolatedHome() + QStringLiteral("/%1.tar.zst").arg(displayed);
+
+        QProcess running;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), data + QStringLiteral("/home"));
+        running.setProcessEnvironment(environment);
+        running.start(QStringLiteral("sleep"), { QStringLiteral("60") });
+        QVERIFY(running.waitForStarted());
+        QCOMPARE(run({ "export", wrapper, archive }).status, 1);
+        QCOMPARE(run({ "duplicate", wrapper, "Copy" }).status, 1);
+        running.kill();
+        running.waitForFinished();
+        QVERIFY(!QFileInfo::exists(archive));
+
+        const Run exported = run({ "export", wrapper, archive });
+        QVERIFY2(exported.status == 0, qPrintable(exported.err));
+        QCOMPARE(run({ "export", wrapper, archive }).status, 1); // never over a file
+        QCOMPARE(run({ "import", archive }).status, 1); // "Trip" is in use
+        QCOMPARE(run({ "duplicate", wrapper, "Copy" }).status, 0);
+        QCOMPARE(run({ "delete", wrapper, "--yes" }).status, 0);
+        QCOMPARE(run({ "import", archive }).status, 0);
+        QCOMPARE(run({ "import", archive, "--name", "Again" }).status, 0);
+        for (const QString &name :
+            { QStringLiteral("Trip"), QStringLiteral("Copy"), QStringLiteral("Again") }) {
+            QFile copy(dataOf(name) + QStringLiteral("/home/.hidden/kept"));
+            QVERIFY2(copy.open(QIODevice::ReadOnly) && copy.readAll() == "kept", qPrintable(name));
+            QVERIFY(dataOf(name) != data || name == QLatin1String("Trip"));
+        }
+        QCOMPARE(
+            QDir(QFileInfo(wrapper).path())
+                .entryList({ QStringLiteral(".tandrel-*") }, QDir::AllEntries | QDir::Hidden | QDir::System),
+            QStringList());
+        for (const QString &name :
+            { QStringLiteral("Trip"), QStringLiteral("Copy"), QStringLiteral("Again") })
+            QCOMPARE(run({ "delete", displayed + QStringLiteral(" - ") + name, "--yes" }).status, 0);
+    }
+
     // A running instance is listed as running; deleting it is refused unless it is stopped
     // first, and its data stays until then
     void running_listedStoppedAndNeverDeletedUnder()
