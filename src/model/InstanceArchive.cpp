@@ -371,8 +371,8 @@ private:
     void checkSize() const
     {
         if (m_total > m_cap)
-            throw importRefusal(tandrel::tr(QStringLiteral("ocupa más de lo que cabe en el disco."),
-                QStringLiteral("it unpacks to more than the disk has room for.")));
+            throw TandrelError::msg(tandrel::tr(QStringLiteral("No hay sitio en el disco para los datos de la instancia."),
+                QStringLiteral("There isn't room on the disk for the instance's data.")));
         if (m_sourceBytes && m_total > ratioGrace
             && m_total > maxRatio * std::max<qint64>(m_sourceBytes(), 1))
             throw importRefusal(tandrel::tr(

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Create and delete through the real executable, as scripts and crashes use it: concurrent
-# creates of one name, a kill at every step of create and delete, kills at random moments;
+# creates of one name, a kill at every step of create, rename, import, duplicate and delete,
+# kills at random moments;
 # then everything listed must delete, every name must be free again, and nothing may be left.
 # Usage: stress.sh <tandrel executable> [random kills, default 40]
 set -uo pipefail
@@ -70,6 +71,21 @@ for app in "${apps[@]}"; do
     done
 done
 
+# A kill while an import or a duplicate has written the new instance's data, just before
+# it is put in place.
+for app in "${apps[@]}"; do
+    tandrel create "$app" "Trip" >/dev/null || fail "create before export"
+    rm -f "$work/trip.tar.zst"
+    tandrel export "$(shown "$app" "Trip")" "$work/trip.tar.zst" || fail "export"
+    TANDREL_FAULT=create-written tandrel import "$work/trip.tar.zst" --name "Fault import" >/dev/null 2>&1
+    [ $? -eq 137 ] || fail "the fault did not kill the import"
+    TANDREL_FAULT=create-written tandrel duplicate "$(shown "$app" "Trip")" "Fault duplicate" >/dev/null 2>&1
+    [ $? -eq 137 ] || fail "the fault did not kill the duplicate"
+    tandrel delete "$(shown "$app" "Trip")" --yes || fail "delete after export"
+done
+[ "$(ls -A "$work" | grep -v -e '^home$' -e '^apps$' -e '^trip.tar.zst$' -e '^err\.')" = "" ] ||
+    fail "left beside the archive: $(ls -A "$work")"
+
 # 3. Kills at random moments of creates and deletes of a few names.
 for i in $(seq "$kills"); do
     app="${apps[$((RANDOM % 2))]}"
@@ -94,7 +110,8 @@ done < <(listed)
 [ -z "$(listed)" ] || fail "still listed after deleting everything: $(listed)"
 for app in "${apps[@]}"; do
     for name in "Same name" "Fault create-written" "Fault create-placed" "Fault delete-withdrawn" \
-        "Fault delete-data-renamed" "Fault rename-written" "Renamed" "Random 0" "Random 1" "Random 2" "Random 3"; do
+        "Fault delete-data-renamed" "Fault rename-written" "Renamed" "Fault import" "Fault duplicate" \
+        "Random 0" "Random 1" "Random 2" "Random 3"; do
         tandrel create "$app" "$name" >/dev/null || fail "the name \"$name\" is not free again ($app)"
         tandrel delete "$(shown "$app" "$name")" --yes || fail "delete of $name"
     done
