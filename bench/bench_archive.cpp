@@ -66,17 +66,21 @@ int main(int argc, char *argv[])
 
     const QString ours = dir.filePath(QStringLiteral("ours.tar.zst"));
     const QString theirs = dir.filePath(QStringLiteral("theirs.tar.zst"));
-    runTar({ QStringLiteral("-cf"), QStringLiteral("/dev/null"), QStringLiteral("-C"), data, QStringLiteral(".") }); // warm the cache
+    runTar({ QStringLiteral("-cf"), QStringLiteral("/dev/null"), QStringLiteral("-C"), data,
+        QStringLiteral(".") }); // warm the cache
     const qint64 tarWrite = timed([&] {
-        runTar({ QStringLiteral("--zstd"), QStringLiteral("-cf"), theirs, QStringLiteral("-C"), data, QStringLiteral(".") });
+        runTar({ QStringLiteral("--zstd"), QStringLiteral("-cf"), theirs, QStringLiteral("-C"), data,
+            QStringLiteral(".") });
     });
     const qint64 ourWrite = timed([&] { writeInstanceArchive(ours, "{}", data, {}); });
     fs::createDirectory(dir.filePath(QStringLiteral("tar-out")));
     fs::createDirectory(dir.filePath(QStringLiteral("our-out")));
     const qint64 tarRead = timed([&] {
-        runTar({ QStringLiteral("--zstd"), QStringLiteral("-xf"), theirs, QStringLiteral("-C"), dir.filePath(QStringLiteral("tar-out")) });
+        runTar({ QStringLiteral("--zstd"), QStringLiteral("-xf"), theirs, QStringLiteral("-C"),
+            dir.filePath(QStringLiteral("tar-out")) });
     });
-    const qint64 ourRead = timed([&] { unpackInstanceArchive(ours, dir.filePath(QStringLiteral("our-out")), {}); });
+    const qint64 ourRead
+        = timed([&] { unpackInstanceArchive(ours, dir.filePath(QStringLiteral("our-out")), {}); });
 
     struct rusage self = {};
     ::getrusage(RUSAGE_SELF, &self);

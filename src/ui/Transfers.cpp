@@ -28,7 +28,8 @@ QString askForFile(const FileQuestion &question)
 {
     if (installedFileAsker())
         return installedFileAsker()(question);
-    const QString filter = tandrel::tr(QStringLiteral("Instancias de Tandrel"), QStringLiteral("Tandrel instances"))
+    const QString filter
+        = tandrel::tr(QStringLiteral("Instancias de Tandrel"), QStringLiteral("Tandrel instances"))
         + QStringLiteral(" (*.tar.zst *.tzst *.tar *.tar.gz *.tgz *.tar.xz *.tar.bz2)");
     return question.save
         ? QFileDialog::getSaveFileName(question.parent, question.title, question.suggested, filter)
@@ -85,34 +86,38 @@ void runTransfer(QWidget *parent, const QString &title, std::function<void(const
             if (!shown || cancelled->load())
                 return;
             const qint64 elapsed = clock->elapsed();
-            QString text = title + QLatin1Char('\n') + sizeText(done) + QStringLiteral(" / ") + sizeText(total);
+            QString text
+                = title + QLatin1Char('\n') + sizeText(done) + QStringLiteral(" / ") + sizeText(total);
             if (done > 0 && elapsed > 2000 && total > done)
-                text += tandrel::tr(QStringLiteral(" — quedan unos %1 s"), QStringLiteral(" — about %1 s left"))
+                text += tandrel::tr(
+                    QStringLiteral(" — quedan unos %1 s"), QStringLiteral(" — about %1 s left"))
                             .arg((total - done) * elapsed / done / 1000 + 1);
             shown->setLabelText(text);
             shown->setValue(total > 0 ? int(done * 1000 / total) : 0);
         });
     };
-    QThread *thread = QThread::create([work = std::move(work), done = std::move(done), transfer, cancelled, shown] {
-        QString error;
-        try {
-            work(transfer);
-        } catch (const std::exception &failure) {
-            error = QString::fromUtf8(failure.what());
-        }
-        QMetaObject::invokeMethod(qApp, [done, error, shown] {
-            if (shown)
-                shown->deleteLater();
-            done(error);
-        });
-    });
+    QThread *thread
+        = QThread::create([work = std::move(work), done = std::move(done), transfer, cancelled, shown] {
+              QString error;
+              try {
+                  work(transfer);
+              } catch (const std::exception &failure) {
+                  error = QString::fromUtf8(failure.what());
+              }
+              QMetaObject::invokeMethod(qApp, [done, error, shown] {
+                  if (shown)
+                      shown->deleteLater();
+                  done(error);
+              });
+          });
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
 }
 
 void exportInstance(QWidget *parent, const SpaceInfo &space)
 {
-    const QString title = tandrel::tr(QStringLiteral("Exportar ") + space.name, QStringLiteral("Export ") + space.name);
+    const QString title
+        = tandrel::tr(QStringLiteral("Exportar ") + space.name, QStringLiteral("Export ") + space.name);
     const QString file = askForFile({ title,
         QDir::homePath() + QLatin1Char('/') + QString(space.name).replace(QLatin1Char('/'), QLatin1Char('-'))
             + QStringLiteral(".tar.zst"),
@@ -134,9 +139,11 @@ void duplicateInstance(QWidget *parent, Store &store, const SpaceInfo &space)
 {
     const QString appName = space.name.section(QStringLiteral(" - "), 0, 0);
     NameQuestion question;
-    question.title = tandrel::tr(QStringLiteral("Duplicar la instancia"), QStringLiteral("Duplicate the Instance"));
-    question.label = tandrel::tr(QStringLiteral("Nombre de la copia de \"") + space.name + QStringLiteral("\":"),
-        QStringLiteral("Name of the copy of \"") + space.name + QStringLiteral("\":"));
+    question.title
+        = tandrel::tr(QStringLiteral("Duplicar la instancia"), QStringLiteral("Duplicate the Instance"));
+    question.label
+        = tandrel::tr(QStringLiteral("Nombre de la copia de \"") + space.name + QStringLiteral("\":"),
+            QStringLiteral("Name of the copy of \"") + space.name + QStringLiteral("\":"));
     question.name = Store::freeInstanceName(appName, space.instanceName.value_or(space.name));
     question.parent = parent;
     const std::optional<QString> name = askForName(question);
@@ -159,9 +166,10 @@ void duplicateInstance(QWidget *parent, Store &store, const SpaceInfo &space)
 
 void importInstance(QWidget *parent, Store &store)
 {
-    const QString title = tandrel::tr(QStringLiteral("Importar una instancia"), QStringLiteral("Import an Instance"));
-    const QString failedTitle
-        = tandrel::tr(QStringLiteral("No se pudo importar la instancia"), QStringLiteral("Couldn't import the instance"));
+    const QString title
+        = tandrel::tr(QStringLiteral("Importar una instancia"), QStringLiteral("Import an Instance"));
+    const QString failedTitle = tandrel::tr(
+        QStringLiteral("No se pudo importar la instancia"), QStringLiteral("Couldn't import the instance"));
     const QString file = askForFile({ title, QDir::homePath(), false, parent });
     if (file.isEmpty())
         return;
@@ -177,13 +185,14 @@ void importInstance(QWidget *parent, Store &store)
     if (name != facts.name) {
         Confirmation question;
         question.icon = QMessageBox::Question;
-        question.message = tandrel::tr(QStringLiteral("Ya hay una instancia \"") + facts.appName + QStringLiteral(" - ")
-                + facts.name + QStringLiteral("\"."),
+        question.message = tandrel::tr(QStringLiteral("Ya hay una instancia \"") + facts.appName
+                + QStringLiteral(" - ") + facts.name + QStringLiteral("\"."),
             QStringLiteral("There is an instance \"") + facts.appName + QStringLiteral(" - ") + facts.name
                 + QStringLiteral("\" already."));
-        question.informativeText = tandrel::tr(
-            QStringLiteral("La importada se llamará \"") + name + QStringLiteral("\"; la que ya existe no cambia."),
-            QStringLiteral("The imported one will be named \"") + name + QStringLiteral("\"; the existing one stays as it is."));
+        question.informativeText = tandrel::tr(QStringLiteral("La importada se llamará \"") + name
+                + QStringLiteral("\"; la que ya existe no cambia."),
+            QStringLiteral("The imported one will be named \"") + name
+                + QStringLiteral("\"; the existing one stays as it is."));
         question.actionTitle = tandrel::tr(QStringLiteral("Importar como \"") + name + QLatin1Char('"'),
             QStringLiteral("Import as \"") + name + QLatin1Char('"'));
         question.cancelTitle = tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel"));
