@@ -371,8 +371,9 @@ private:
     void checkSize() const
     {
         if (m_total > m_cap)
-            throw TandrelError::msg(tandrel::tr(QStringLiteral("No hay sitio en el disco para los datos de la instancia."),
-                QStringLiteral("There isn't room on the disk for the instance's data.")));
+            throw TandrelError::msg(
+                tandrel::tr(QStringLiteral("No hay sitio en el disco para los datos de la instancia."),
+                    QStringLiteral("There isn't room on the disk for the instance's data.")));
         if (m_sourceBytes && m_total > ratioGrace
             && m_total > maxRatio * std::max<qint64>(m_sourceBytes(), 1))
             throw importRefusal(tandrel::tr(
