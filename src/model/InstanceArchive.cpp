@@ -22,9 +22,14 @@
 
 #include <fcntl.h>
 #include <fts.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <xlocale.h>
+#endif
 
 namespace tandrel {
 namespace {
@@ -83,6 +88,43 @@ private:
     const Transfer &m_transfer;
     qint64 m_total = 0;
     qint64 m_told = 0;
+};
+
+// libarchive converts names through the thread's locale, and in one that is not UTF-8 (the
+// "C" of a service or a bare shell) a name beyond ASCII crashes its writer and makes its
+// reader refuse. Names are UTF-8 here whatever the locale: while it lives, and before any
+// archive handle exists, this thread reads characters as UTF-8, its other categories kept.
+class Utf8Characters
+{
+public:
+    Utf8Characters()
+    {
+        if (QByteArray(::nl_langinfo(CODESET)) == "UTF-8")
+            return;
+        for (const char *name : { "C.UTF-8", "UTF-8", "en_US.UTF-8" }) {
+            const locale_t base = ::duplocale(::uselocale(locale_t(0)));
+            m_locale = base ? ::newlocale(LC_CTYPE_MASK, name, base) : locale_t(0);
+            if (m_locale) {
+                m_previous = ::uselocale(m_locale);
+                return;
+            }
+            if (base)
+                ::freelocale(base);
+        }
+    }
+    ~Utf8Characters()
+    {
+        if (m_locale) {
+            ::uselocale(m_previous);
+            ::freelocale(m_locale);
+        }
+    }
+    Utf8Characters(const Utf8Characters &) = delete;
+    Utf8Characters &operator=(const Utf8Characters &) = delete;
+
+private:
+    locale_t m_locale = locale_t(0);
+    locale_t m_previous = locale_t(0);
 };
 
 struct ReadArchive
@@ -282,19 +324,19 @@ private:
         return parts;
     }
 
-    // A relative target that, followed from the link's folder, stays inside.
+    // A relative target that, followed from the link's folder, stays inside. Its ".." come
+    // first, where they climb the real folders the link is in: after a name, which may be a
+    // link itself, they would climb from wherever that leads ("here/here/../x", "here" -> ".").
     static bool pointsInside(const QList<QByteArray> &linkParts, const QByteArray &target)
     {
         if (target.isEmpty() || target.startsWith('/') || target.contains('\0') || target.size() > maxPath)
             return false;
         qsizetype depth = linkParts.size() - 1;
+        bool named = false;
         for (const QByteArray &part : target.split('/')) {
-            if (part == "..")
-                --depth;
-            else if (!part.isEmpty() && part != ".")
-                ++depth;
-            if (depth < 0)
+            if (part == ".." && (named || --depth < 0))
                 return false;
+            named = named || (part != ".." && !part.isEmpty() && part != ".");
         }
         return true;
     }
@@ -457,6 +499,7 @@ QString transferCancelledText()
 void writeInstanceArchive(
     const QString &file, const QByteArray &manifest, const QString &dataDir, const Transfer &transfer)
 {
+    const Utf8Characters utf8;
     fs::NewFile out(file);
     WriteArchive writer;
     archive *a = writer.handle;
@@ -531,6 +574,7 @@ void writeInstanceArchive(
 
 QByteArray readArchiveManifest(const QString &file)
 {
+    const Utf8Characters utf8;
     ReadArchive reader;
     openForReading(reader, file);
     return readManifest(reader.handle);
@@ -538,6 +582,7 @@ QByteArray readArchiveManifest(const QString &file)
 
 UnpackSummary unpackInstanceArchive(const QString &file, const QString &into, const Transfer &transfer)
 {
+    const Utf8Characters utf8;
     ReadArchive reader;
     openForReading(reader, file);
     archive *a = reader.handle;
