@@ -1,9 +1,10 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixtures' own builders:
-// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns, plistscan and
-// desktopentry.
+// tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns, plistscan,
+// import and desktopentry.
 // Seeds are generated rather than committed, so they follow the builders.
 #include "formats/Icns.h"
 #include "formats/PropertyList.h"
+#include "model/InstanceArchive.h"
 #include "model/SpaceRecord.h"
 #include "support/FakeBundle.h"
 #include "support/MachOBuilder.h"
@@ -12,8 +13,13 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QUuid>
+
+#include <archive.h>
+#include <archive_entry.h>
 
 #include <cstdio>
 
@@ -324,6 +330,78 @@ void writeDesktopEntries(SeedFolder &folder)
     folder.add(QStringLiteral("unbalanced.desktop"), head + "Name=Odd\nExec=\"prog %U\n");
 }
 
+// A small tar archive of the manifest and a few data items, written by libarchive with the
+// given filter (ARCHIVE_FILTER_NONE for none), without the padding of a full last block.
+QByteArray tarArchive(const QByteArray &manifest, int filter)
+{
+    QByteArray bytes(64 * 1024, '\0');
+    size_t used = 0;
+    archive *a = archive_write_new();
+    archive_write_set_format_pax_restricted(a);
+    archive_write_add_filter(a, filter);
+    archive_write_set_bytes_in_last_block(a, 1);
+    bool ok = archive_write_open_memory(a, bytes.data(), size_t(bytes.size()), &used) == ARCHIVE_OK;
+    const struct
+    {
+        const char *path;
+        mode_t type;
+        QByteArray contents; // or a link's target
+    } items[] = {
+        { archiveManifestName, AE_IFREG, manifest },
+        { "data", AE_IFDIR, {} },
+        { "data/.config", AE_IFDIR, {} },
+        { "data/.config/settings.ini", AE_IFREG, "[General]\nzoom=1.25\n" },
+        { "data/caf\xc3\xa9 \xc3\xb1.txt", AE_IFREG, "\xc3\xa9" },
+        { "data/settings", AE_IFLNK, ".config/settings.ini" },
+    };
+    for (const auto &item : items) {
+        archive_entry *entry = archive_entry_new();
+        archive_entry_copy_pathname(entry, item.path);
+        archive_entry_set_filetype(entry, item.type);
+        archive_entry_set_perm(entry, item.type == AE_IFDIR ? 0700 : 0644);
+        archive_entry_set_mtime(entry, 1'741'944'413, 0);
+        archive_entry_set_size(entry, item.type == AE_IFREG ? item.contents.size() : 0);
+        if (item.type == AE_IFLNK)
+            archive_entry_copy_symlink(entry, item.contents.constData());
+        ok = ok && archive_write_header(a, entry) == ARCHIVE_OK;
+        if (item.type == AE_IFREG)
+            ok = ok
+                && archive_write_data(a, item.contents.constData(), size_t(item.contents.size()))
+                    == item.contents.size();
+        archive_entry_free(entry);
+    }
+    ok = archive_write_close(a) == ARCHIVE_OK && ok;
+    archive_write_free(a);
+    return ok ? bytes.left(qsizetype(used)) : QByteArray();
+}
+
+void writeArchives(SeedFolder &folder)
+{
+    const QByteArray manifest = R"({"format":1,"app":{"name":"Mail","identifier":"com.example.mail"},)"
+                                R"("record":{"name":"Work","mode":"home"}})";
+    folder.add(QStringLiteral("plain.tar"), tarArchive(manifest, ARCHIVE_FILTER_NONE));
+    folder.add(QStringLiteral("gzip.tar.gz"), tarArchive(manifest, ARCHIVE_FILTER_GZIP));
+    // And as the exporter writes one, zstd and all.
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("data"));
+    QFile settings(data + QStringLiteral("/.config/settings.ini"));
+    QByteArray written;
+    if (QDir().mkpath(data + QStringLiteral("/.config")) && settings.open(QIODevice::WriteOnly)
+        && settings.write("[General]\nzoom=1.25\n") > 0) {
+        settings.close();
+        QFile::link(QStringLiteral(".config/settings.ini"), data + QStringLiteral("/settings"));
+        const QString file = dir.filePath(QStringLiteral("export.tar.zst"));
+        try {
+            writeInstanceArchive(file, manifest, data, {});
+            QFile archiveFile(file);
+            if (archiveFile.open(QIODevice::ReadOnly))
+                written = archiveFile.readAll();
+        } catch (const std::exception &) {
+        }
+    }
+    folder.add(QStringLiteral("export.tar.zst"), written);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -340,14 +418,17 @@ int main(int argc, char *argv[])
     SeedFolder icns(root, QStringLiteral("icns"));
     SeedFolder scans(root, QStringLiteral("plistscan"));
     SeedFolder desktopEntries(root, QStringLiteral("desktopentry"));
+    SeedFolder archives(root, QStringLiteral("import"));
     writePropertyLists(propertyLists);
     writeScanSeeds(scans);
     writeMachOFiles(machO);
     writeSpaceRecords(spaceRecords);
     writeIcnsFiles(icns);
     writeDesktopEntries(desktopEntries);
+    writeArchives(archives);
     bool ok = true;
-    for (const SeedFolder *folder : { &propertyLists, &machO, &spaceRecords, &icns, &scans, &desktopEntries })
+    for (const SeedFolder *folder :
+        { &propertyLists, &machO, &spaceRecords, &icns, &scans, &desktopEntries, &archives })
         ok = ok && folder->ok();
     if (!ok) {
         std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);
