@@ -41,6 +41,8 @@ constexpr qint64 diskReserve = 256 * 1024 * 1024;
 constexpr qint64 ratioGrace = 64 * 1024 * 1024;
 constexpr qint64 maxRatio = 1000;
 constexpr qint64 maxEntries = 500'000;
+// The names remembered to find a member given twice stay within this many bytes.
+constexpr qint64 maxNameBytes = 64 * 1024 * 1024;
 constexpr qsizetype maxPath = 4096;
 constexpr qsizetype maxDepth = 256;
 constexpr size_t blockSize = 256 * 1024;
@@ -270,6 +272,10 @@ public:
             throw importRefusal(tandrel::tr(QStringLiteral("contiene dos veces \"")
                     + QString::fromUtf8(item.path) + QStringLiteral("\"."),
                 QStringLiteral("it holds \"") + QString::fromUtf8(item.path) + QStringLiteral("\" twice.")));
+        m_nameBytes += item.path.size();
+        if (m_nameBytes > maxNameBytes)
+            throw importRefusal(tandrel::tr(
+                QStringLiteral("tiene demasiados elementos."), QStringLiteral("it holds too many items.")));
         m_seen.insert(item.path);
         const int parent = parentOf(parts);
         const QByteArray &name = parts.last();
@@ -432,6 +438,7 @@ private:
     qint64 m_total = 0;
     qint64 m_entries = 0;
     QSet<QByteArray> m_seen;
+    qint64 m_nameBytes = 0;
     std::function<qint64()> m_sourceBytes;
     UnpackSummary m_summary;
 };
