@@ -45,6 +45,16 @@ Run run(const QStringList &arguments, const QString &home = isolatedHome())
         QString::fromUtf8(process.readAllStandardError()) };
 }
 
+// A desktop app of the isolated home's own, for instances on the desktop road.
+bool writeSketchEntry()
+{
+    const QString sketch = isolatedHome() + QStringLiteral("/.local/share/applications/sketch.desktop");
+    QDir().mkpath(QFileInfo(sketch).path());
+    QFile entry(sketch);
+    return entry.open(QIODevice::WriteOnly)
+        && entry.write("[Desktop Entry]\nType=Application\nName=Sketch\nExec=/bin/true\n") > 0;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -255,12 +265,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, app);
         QFETCH(QString, displayed);
-        const QString sketch = isolatedHome() + QStringLiteral("/.local/share/applications/sketch.desktop");
-        QDir().mkpath(QFileInfo(sketch).path());
-        QFile entry(sketch);
-        QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Sketch\nExec=/bin/true\n");
-        entry.close();
+        QVERIFY(writeSketchEntry());
         const QString path = isolatedHome() + QLatin1Char('/') + app;
         QCOMPARE(run({ "create", path, "Other" }).status, 0);
         const QString old = run({ "create", path, "Work" }).out.trimmed();
@@ -335,12 +340,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, app);
         QFETCH(QString, displayed);
-        const QString sketch = isolatedHome() + QStringLiteral("/.local/share/applications/sketch.desktop");
-        QDir().mkpath(QFileInfo(sketch).path());
-        QFile entry(sketch);
-        QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Sketch\nExec=/bin/true\n");
-        entry.close();
+        QVERIFY(writeSketchEntry());
         const QString wrapper
             = run({ "create", isolatedHome() + QLatin1Char('/') + app, "Trip" }).out.trimmed();
         const auto dataOf = [](const QString &name) {
