@@ -22,7 +22,7 @@ class BenchWorkspace final : public Workspace
 public:
     BenchWorkspace() { m_icon.fill(QColor(0x2E, 0x86, 0xC1)); }
     QImage iconForFile(const QString &) override { return m_icon; }
-    void openApplication(const QUrl &, const QString &) override { }
+    void openApplication(const QUrl &, const QString &, const QStringList &) override { }
     void activateFileViewerSelecting(const QList<QUrl> &) override { }
 
 private:

@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "app/CommandOutput.h"
+#include "app/LinkCommands.h"
+
 #include "l10n/LanguageManager.h"
 #include "l10n/Tr.h"
 #include "model/BadgedIcon.h"
@@ -22,44 +25,12 @@
 namespace tandrel {
 namespace {
 
+using namespace cli;
+
 const QStringList commands { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("create"),
     QStringLiteral("open"), QStringLiteral("rename"), QStringLiteral("badge"), QStringLiteral("stop"),
-    QStringLiteral("delete"), QStringLiteral("export"), QStringLiteral("import"),
-    QStringLiteral("duplicate") };
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-void out(const QString &line)
-{
-    write(stdout, line + QLatin1Char('\n'));
-}
-
-// A refusal or failure: the same message the window shows.
-int failed(const QString &message)
-{
-    write(stderr, QStringLiteral("tandrel: ") + message + QLatin1Char('\n'));
-    return 1;
-}
-
-int usageError(const QString &message)
-{
-    write(stderr,
-        QStringLiteral("tandrel: ") + message + QLatin1Char('\n')
-            + tandrel::tr(
-                QStringLiteral("Prueba \"tandrel --help\"."), QStringLiteral("Try \"tandrel --help\"."))
-            + QLatin1Char('\n'));
-    return 2;
-}
-
-QString quoted(const QString &text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
+    QStringLiteral("delete"), QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("duplicate"),
+    QStringLiteral("links"), QStringLiteral("route") };
 
 // An option the parser did not know, as the user wrote it ("-x", "--colour"): the parser
 // gives its name without the dashes.
@@ -92,8 +63,9 @@ QString helpText()
             "  create APP NOMBRE [--mode home|udd|gecko]\n"
             "      Crea una instancia de APP (su ruta, o su nombre tal como lo muestra \"apps\")\n"
             "      y muestra la ruta del contenedor nuevo.\n"
-            "  open INSTANCIA\n"
+            "  open INSTANCIA [URL]...\n"
             "      Abre una instancia: su id, su nombre (\"Mail - Trabajo\") o la ruta de su contenedor.\n"
+            "      Con URL, abre esos enlaces en ella (si su app abre direcciones web).\n"
             "  rename INSTANCIA NOMBRE\n"
             "      Cambia el nombre de una instancia; sus datos se quedan. Muestra la ruta nueva.\n"
             "  badge INSTANCIA [--color NOMBRE|#RRGGBB] [--label TEXTO] [--image ARCHIVO]\n"
@@ -114,6 +86,19 @@ QString helpText()
             "      instalada aquí. Muestra la ruta nueva.\n"
             "  duplicate INSTANCIA NOMBRE\n"
             "      Crea una instancia nueva de la misma app con una copia de sus datos.\n"
+            "  links list [--json]\n"
+            "      Las reglas de los enlaces: cada sitio y dónde se abre.\n"
+            "  links add SITIO DESTINO [--exact]\n"
+            "      Abre los enlaces de SITIO (ejemplo.com, con sus subdominios salvo con --exact)\n"
+            "      en DESTINO: una instancia, o una app que abra enlaces (su nombre o su ruta).\n"
+            "  links remove SITIO\n"
+            "      Quita la regla de SITIO.\n"
+            "  links handler [on|off]\n"
+            "      Si Tandrel elige la cuenta de los enlaces web (es el navegador predeterminado);\n"
+            "      off devuelve los enlaces al navegador de antes.\n"
+            "  route URL\n"
+            "      Abre el enlace donde diga la regla más larga que coincida; sin regla, pregunta\n"
+            "      si hay pantalla y, si no, termina con 1.\n"
             "\n"
             "Opciones:\n"
             "  --json          un documento JSON (una lista de objetos)\n"
@@ -134,8 +119,9 @@ QString helpText()
                        "  create APP NAME [--mode home|udd|gecko]\n"
                        "      Makes an instance of APP (its path, or its name as \"apps\" prints it) and\n"
                        "      prints the new wrapper's path.\n"
-                       "  open INSTANCE\n"
+                       "  open INSTANCE [URL]...\n"
                        "      Opens an instance: its id, its name (\"Mail - Work\") or its wrapper's path.\n"
+                       "      With URLs, opens those links in it (when its app opens web addresses).\n"
                        "  rename INSTANCE NAME\n"
                        "      Renames an instance; its data stays. Prints the new path.\n"
                        "  badge INSTANCE [--color NAME|#RRGGBB] [--label TEXT] [--image FILE]\n"
@@ -156,6 +142,19 @@ QString helpText()
                        "      here. Prints the new path.\n"
                        "  duplicate INSTANCE NAME\n"
                        "      Makes a new instance of the same app with a copy of its data.\n"
+                       "  links list [--json]\n"
+                       "      The link rules: each site and where it opens.\n"
+                       "  links add SITE TARGET [--exact]\n"
+                       "      Opens links to SITE (example.com, with its subdomains unless --exact) in\n"
+                       "      TARGET: an instance, or an app that opens links (its name or path).\n"
+                       "  links remove SITE\n"
+                       "      Removes the rule for SITE.\n"
+                       "  links handler [on|off]\n"
+                       "      Whether Tandrel chooses the account for web links (as the default browser);\n"
+                       "      off gives links back to the browser they went to before.\n"
+                       "  route URL\n"
+                       "      Opens the link where the longest matching rule says; without one, asks when\n"
+                       "      there is a display, and otherwise exits with 1.\n"
                        "\n"
                        "Options:\n"
                        "  --json          one JSON document (a list of objects)\n"
@@ -164,94 +163,6 @@ QString helpText()
                        "  -V, --version   the version\n"
                        "\n"
                        "Exit status: 0 done, 1 refused or failed, 2 wrong usage."));
-}
-
-// Columns padded to their widest cell, two blanks apart; the last one is not padded.
-void printAligned(const QList<QStringList> &rows)
-{
-    QList<qsizetype> widths;
-    for (const QStringList &row : rows) {
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = qMax(widths[i], row[i].size());
-        }
-    }
-    for (const QStringList &row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
-        out(line);
-    }
-}
-
-// A member of a flat JSON object: text, a Boolean, or null.
-struct Member
-{
-    const char *key;
-    std::optional<QString> text;
-    std::optional<bool> flag = std::nullopt;
-    std::optional<QString> json = std::nullopt; // written as it is
-};
-
-QString jsonString(const QString &text)
-{
-    QString escaped = QStringLiteral("\"");
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            escaped += QStringLiteral("\\\"");
-            break;
-        case '\\':
-            escaped += QStringLiteral("\\\\");
-            break;
-        case '\n':
-            escaped += QStringLiteral("\\n");
-            break;
-        case '\r':
-            escaped += QStringLiteral("\\r");
-            break;
-        case '\t':
-            escaped += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                escaped += c;
-        }
-    }
-    return escaped + QLatin1Char('"');
-}
-
-// One JSON document: a list of flat objects, indented, members in the order given. Written
-// here rather than through QJsonDocument, which spends more on a thousand apps than
-// reading them does.
-void printJson(const QList<QList<Member>> &objects)
-{
-    QString text = QStringLiteral("[");
-    for (qsizetype i = 0; i < objects.size(); ++i) {
-        text += i ? QStringLiteral(",\n    {") : QStringLiteral("\n    {");
-        const QList<Member> &members = objects[i];
-        for (qsizetype m = 0; m < members.size(); ++m) {
-            const Member &member = members[m];
-            text += QStringLiteral("\n        \"") + QLatin1String(member.key) + QStringLiteral("\": ");
-            text += member.json ? *member.json
-                : member.flag   ? (*member.flag ? QStringLiteral("true") : QStringLiteral("false"))
-                : member.text   ? jsonString(*member.text)
-                                : QStringLiteral("null");
-            if (m + 1 < members.size())
-                text += QLatin1Char(',');
-        }
-        text += QStringLiteral("\n    }");
-    }
-    text += objects.isEmpty() ? QStringLiteral("]\n") : QStringLiteral("\n]\n");
-    write(stdout, text);
-}
-
-QString plainAbsolute(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 int apps(const QCommandLineParser &parser)
@@ -366,16 +277,6 @@ std::optional<InstalledApp> findApp(const QString &wanted)
     return std::nullopt;
 }
 
-std::optional<SpaceInfo> findSpace(const Store &store, const QString &wanted)
-{
-    const QString path = plainAbsolute(wanted);
-    for (const SpaceInfo &space : store.spaces()) {
-        if (space.instanceId == wanted || space.name == wanted || space.id() == path)
-            return space;
-    }
-    return std::nullopt;
-}
-
 int create(const QCommandLineParser &parser, Store &store, const QStringList &arguments)
 {
     const std::optional<InstalledApp> app = findApp(arguments[0]);
@@ -473,6 +374,11 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
     store.scanSpaces();
     if (command == QLatin1String("list"))
         return list(parser, store);
+    if (command == QLatin1String("links"))
+        return linksCommand(
+            store, arguments, parser.isSet(QStringLiteral("json")), parser.isSet(QStringLiteral("exact")));
+    if (command == QLatin1String("route"))
+        return routeCommand(store, arguments[0]);
     if (command == QLatin1String("create"))
         return create(parser, store, arguments);
     if (command == QLatin1String("import")) {
@@ -497,6 +403,8 @@ int runCommand(const QCommandLineParser &parser, const QString &command, const Q
             QStringLiteral("No encuentro la instancia ") + quoted(arguments[0]) + QLatin1Char('.'),
             QStringLiteral("Can't find the instance ") + quoted(arguments[0]) + QLatin1Char('.')));
     if (command == QLatin1String("open")) {
+        if (arguments.size() > 1)
+            return openLinksCommand(store, *space, arguments.mid(1));
         store.launchSpace(*space);
         return 0;
     }
@@ -563,7 +471,8 @@ Launch launchFor(const QStringList &arguments)
                 || argument == QLatin1String("badge") || argument == QLatin1String("import")
                 || argument == QLatin1String("duplicate")
             ? Launch::DrawingCommand
-            : Launch::Command;
+            : argument == QLatin1String("route") ? Launch::Route
+                                                 : Launch::Command;
     }
     return Launch::Window;
 }
@@ -598,7 +507,7 @@ int runCommandLine(const QStringList &arguments)
     parser.addOptions({ { QStringLiteral("json"), QString() },
         { QStringLiteral("apps"), QString(), QStringLiteral("folder") },
         { QStringLiteral("mode"), QString(), QStringLiteral("mode") }, { QStringLiteral("yes"), QString() },
-        { QStringLiteral("stop"), QString() },
+        { QStringLiteral("stop"), QString() }, { QStringLiteral("exact"), QString() },
         { QStringLiteral("color"), QString(), QStringLiteral("color") },
         { QStringLiteral("label"), QString(), QStringLiteral("text") },
         { QStringLiteral("image"), QString(), QStringLiteral("file") },
@@ -642,15 +551,21 @@ int runCommandLine(const QStringList &arguments)
         ? 2
         : (command == QLatin1String("open") || command == QLatin1String("stop")
               || command == QLatin1String("delete") || command == QLatin1String("badge")
-              || command == QLatin1String("import"))
+              || command == QLatin1String("import") || command == QLatin1String("route"))
         ? 1
         : 0;
-    if (positional.size() != operands)
+    // "open" takes links after the instance; "links" checks its own.
+    const bool operandsFit = command == QLatin1String("open") ? positional.size() >= 1
+        : command == QLatin1String("links")                   ? positional.size() >= 1
+                                                              : positional.size() == operands;
+    if (!operandsFit)
         return usageError(tandrel::tr(
             QStringLiteral("Faltan o sobran argumentos para ") + quoted(command) + QLatin1Char('.'),
             QStringLiteral("Wrong number of arguments for ") + quoted(command) + QLatin1Char('.')));
     const QList<std::pair<QString, QStringList>> optionsOf {
-        { QStringLiteral("json"), { QStringLiteral("apps"), QStringLiteral("list") } },
+        { QStringLiteral("json"),
+            { QStringLiteral("apps"), QStringLiteral("list"), QStringLiteral("links") } },
+        { QStringLiteral("exact"), { QStringLiteral("links") } },
         { QStringLiteral("apps"), { QStringLiteral("apps") } },
         { QStringLiteral("mode"), { QStringLiteral("create") } },
         { QStringLiteral("yes"), { QStringLiteral("delete") } },

@@ -7,7 +7,8 @@ namespace tandrel {
 // What the arguments ask for: the window, a command, or a command that draws (create
 // draws the badged icon, which needs fonts and so a GUI application, on the offscreen
 // platform: no display is ever needed).
-enum class Launch { Window, Command, DrawingCommand };
+// "route" is a command that may end in the link chooser, which needs the GUI application.
+enum class Launch { Window, Command, DrawingCommand, Route };
 Launch launchFor(const QStringList &arguments);
 
 // The language the arguments ask for this run ("--lang es|en"), applied to the language

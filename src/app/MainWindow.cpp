@@ -5,6 +5,7 @@
 #include "ui/ContentView.h"
 #include "ui/Transfers.h"
 
+#include "ui/LinksDialog.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -73,6 +74,12 @@ void MainWindow::buildMenus()
     m_import = m_fileMenu->addAction(QString());
     m_import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     connect(m_import, &QAction::triggered, this, [this] { importInstance(this, m_content->store()); });
+    m_links = m_fileMenu->addAction(QString());
+    m_links->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(m_links, &QAction::triggered, this, [this] {
+        LinksDialog dialog(m_content->store(), this);
+        dialog.exec();
+    });
     m_close = m_fileMenu->addAction(QString());
     m_close->setShortcuts(keysFor(QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)));
     connect(m_close, &QAction::triggered, this, &QWidget::close);
@@ -118,6 +125,7 @@ void MainWindow::retranslate()
     m_close->setText(tandrel::tr(QStringLiteral("Cerrar ventana"), QStringLiteral("Close Window")));
     m_import->setText(
         tandrel::tr(QStringLiteral("Importar una instancia…"), QStringLiteral("Import an Instance…")));
+    m_links->setText(tandrel::tr(QStringLiteral("Enlaces…"), QStringLiteral("Links…")));
     m_quit->setText(tandrel::tr(QStringLiteral("Salir"), QStringLiteral("Quit")));
     m_viewMenu->setTitle(tandrel::tr(QStringLiteral("&Ver"), QStringLiteral("&View")));
     if (m_helpMenu)

@@ -43,6 +43,7 @@ private:
     QAction *m_newWindow = nullptr;
     QAction *m_close = nullptr;
     QAction *m_import = nullptr;
+    QAction *m_links = nullptr;
     QAction *m_quit = nullptr;
     QAction *m_find = nullptr;
     QAction *m_refresh = nullptr;

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/LinkCommands.h"
 #include "app/TandrelApp.h"
 #include "model/Store.h"
 #include "model/TandrelError.h"
@@ -24,6 +25,23 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         tandrel::setApplicationNames();
         return tandrel::runCommandLine(arguments);
+    }
+    if (launch == tandrel::Launch::Route) {
+        // A rule decides without the GUI, so a link opens without its cost; only asking
+        // makes the GUI application, once the first is gone.
+        int status = 0;
+        {
+            QCoreApplication app(argc, argv);
+            tandrel::setApplicationNames();
+            status = tandrel::runCommandLine(arguments);
+        }
+        if (status != tandrel::routeNeedsChooser)
+            return status;
+        QApplication app(argc, argv);
+        tandrel::setApplicationIdentity();
+        tandrel::applyLanguageOption(arguments);
+        const qsizetype command = arguments.indexOf(QStringLiteral("route"));
+        return tandrel::askAndRoute(arguments.value(command + 1));
     }
     if (launch == tandrel::Launch::DrawingCommand) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -133,12 +133,14 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
         keptWithInstance(space, report);
     }
     scanSpaces();
+    if (report.isComplete() && space.instanceId)
+        linkRules(m_spaces); // its rules go with it
     return report;
 }
 
 void Store::launchSpace(const SpaceInfo &space, const LaunchFailureHandler &onFailure)
 {
-    roadFor(space.id()).launch(space, onFailure);
+    roadFor(space.id()).launch(space, {}, onFailure);
 }
 
 void Store::revealSpace(const SpaceInfo &space)
@@ -160,6 +162,8 @@ RemovalReport Store::removeEverything()
     try {
         const OperationLock lock(patience(), lockWaiting());
         recoverInterrupted();
+        // Links go back to the browser they went to before Tandrel took them.
+        stopBeingLinkHandler();
         for (const Road *road : roads())
             road->removeAll(report);
     } catch (const TandrelError &error) {

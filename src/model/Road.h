@@ -113,8 +113,18 @@ public:
     virtual void removeAll(RemovalReport &report) const = 0;
     // Starts the instance and returns at once; throws TandrelError when it cannot be
     // started. When it ends with an error moments later, onFailure (if any) is told why,
-    // on the main thread. Main thread.
-    virtual void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const = 0;
+    // on the main thread. The links, when given, are opened in it, each handed on as one
+    // word; an instance whose command takes no addresses is refused. Main thread.
+    virtual void launch(
+        const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &onFailure) const = 0;
+
+    // Whether the app opens web links: it says it handles http or https addresses.
+    virtual bool opensLinks(const InstalledApp &app) const = 0;
+    // This road's apps that open web links, found quickly (the link chooser waits for them).
+    virtual QList<InstalledApp> linkApps() const = 0;
+    // Opens the links in the app itself, as the desktop would; throws TandrelError when it
+    // cannot.
+    virtual void openLinksInApp(const InstalledApp &app, const QStringList &links) const = 0;
 
     // The places uninstalling empties, as the confirmation names them.
     virtual QList<UninstallPlace> uninstallPlaces() const = 0;

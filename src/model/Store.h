@@ -3,6 +3,7 @@
 #include "model/InstalledApp.h"
 #include "model/InstanceArchive.h"
 #include "model/LaunchStrategy.h"
+#include "model/LinkRules.h"
 #include "model/Mode.h"
 #include "model/Removal.h"
 #include "model/Road.h"
@@ -159,6 +160,46 @@ public:
     static ArchiveFacts archiveFacts(const QString &file);
     // The name, or the first of "name 2", "name 3"… that no instance of the app has.
     static QString freeInstanceName(const QString &appName, const QString &name);
+
+    // Where a link can open: an instance (key: its id) of an app that opens web links, or
+    // such an app itself (key: its path), the browsers the desktop lists.
+    struct LinkTarget
+    {
+        QString key;
+        QString name;
+        QString iconPath; // the launcher or the app, for its (badged) icon
+        bool instance = false;
+    };
+    // Every target, those used last first, then instances, then apps, each by name. Reads
+    // each instance's app: in the background with many.
+    static QList<LinkTarget> linkTargets(const QList<SpaceInfo> &spaces);
+    // The rules kept in the settings. Those for instances no longer among the spaces are
+    // dropped, from the settings too.
+    static QList<LinkRule> linkRules(const QList<SpaceInfo> &spaces);
+    // Adds the rule, or replaces the one for the same site. The target must be among
+    // linkTargets(spaces); refusals throw TandrelError.
+    static void addLinkRule(const LinkRule &rule, const QList<SpaceInfo> &spaces);
+    // False when there was no rule for the site.
+    static bool removeLinkRule(const QString &site);
+    // Where the rules send the link, when one matches and its target is still there.
+    static std::optional<QString> routeFor(const QUrl &link, const QList<SpaceInfo> &spaces);
+    // Opens the links in the target (an instance id among spaces(), or an app's path): an
+    // instance through its own launch, so its data, flags and environment apply. Throws
+    // TandrelError when the target is gone or takes no links. The target becomes the one
+    // used last.
+    void openLinks(
+        const QString &target, const QStringList &links, const LaunchFailureHandler &onFailure = {});
+    // The same for an instance: refused when its command takes no addresses.
+    void openLinksInSpace(
+        const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &onFailure = {});
+
+    // Whether Tandrel is the desktop's handler of web links, so that they reach "route".
+    static bool isLinkHandler();
+    // Makes it so, remembering the handlers replaced; false when the desktop refused.
+    // `program` is Tandrel's executable.
+    static bool becomeLinkHandler(const QString &program);
+    // Gives links back to the handlers remembered (Uninstall does this too).
+    static void stopBeingLinkHandler();
 
     // The badge colour for an instance name; stable within one run.
     static QColor badgeColor(const QString &name);

@@ -55,4 +55,11 @@ void requireFolder(const QString &path)
     throw notAFolderError(path, false);
 }
 
+QString takesNoLinksMessage(const QString &name)
+{
+    const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
+    return tandrel::tr(quoted + QStringLiteral(" no abre enlaces: su programa no recibe direcciones web."),
+        quoted + QStringLiteral(" doesn't open links: its program takes no web addresses."));
+}
+
 } // namespace tandrel

@@ -32,17 +32,29 @@ public:
     virtual QImage iconForFile(const QString &path) = 0;
     // Starts the bundle as a new, independent process and returns at once. `executable`
     // is the bundle's own executable as its Info.plist names it (empty when unusable);
-    // platforms without a launch service start it directly.
-    virtual void openApplication(const QUrl &bundle, const QString &executable) = 0;
+    // platforms without a launch service start it directly. The arguments reach the
+    // executable as they are, each one word, never through a shell.
+    virtual void openApplication(
+        const QUrl &bundle, const QString &executable, const QStringList &arguments = {})
+        = 0;
+    // Opens the web links in the bundle's app the way the platform hands links to an app
+    // (on macOS its own events); elsewhere its executable gets them as arguments.
+    virtual void openLinksWith(const QUrl &bundle, const QString &executable, const QStringList &links)
+    {
+        openApplication(bundle, executable, links);
+    }
     // Starts the desktop entry at the path the way the desktop starts it, detached, and
     // returns at once. False when it could not be started (its program is missing, the
     // system refused); platforms without desktop entries do nothing and say false. When the
     // program ends with an error within a few seconds, onEarlyExit (if any) hears of it
-    // later, on the main thread.
-    virtual bool openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit)
+    // later, on the main thread. The links, when given, are handed to the entry's program as
+    // its command asks for addresses (each one word, never through a shell).
+    virtual bool openDesktopEntry(
+        const QString &path, const EarlyExitHandler &onEarlyExit, const QStringList &links = {})
     {
         Q_UNUSED(path)
         Q_UNUSED(onEarlyExit)
+        Q_UNUSED(links)
         return false;
     }
     // Brings the file manager forward with the items selected.

@@ -95,9 +95,16 @@ public:
         return launcherGoes;
     }
     void removeAll(RemovalReport &) const override { asked << QStringLiteral("remove all ") + m_kind; }
-    void launch(const SpaceInfo &space, const LaunchFailureHandler &) const override
+    void launch(const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &) const override
     {
-        asked << QStringLiteral("launch ") + space.name;
+        asked << (QStringLiteral("launch ") + space.name + QLatin1Char(' ') + links.join(QLatin1Char(' ')))
+                     .trimmed();
+    }
+    bool opensLinks(const InstalledApp &) const override { return true; }
+    QList<InstalledApp> linkApps() const override { return {}; }
+    void openLinksInApp(const InstalledApp &app, const QStringList &links) const override
+    {
+        asked << QStringLiteral("links ") + app.name() + QLatin1Char(' ') + links.join(QLatin1Char(' '));
     }
     QList<UninstallPlace> uninstallPlaces() const override
     {

@@ -38,14 +38,15 @@ public:
         iconRequests.append(path);
         return m_icon;
     }
-    void openApplication(const QUrl &bundle, const QString &executable) override
+    void openApplication(const QUrl &bundle, const QString &executable, const QStringList &arguments) override
     {
         opened.append(bundle);
         executables.append(executable);
+        this->arguments.append(arguments);
     }
-    bool openDesktopEntry(const QString &path, const EarlyExitHandler &) override
+    bool openDesktopEntry(const QString &path, const EarlyExitHandler &, const QStringList &links) override
     {
-        openApplication(QUrl::fromLocalFile(path), {});
+        openApplication(QUrl::fromLocalFile(path), {}, links);
         return true;
     }
     void activateFileViewerSelecting(const QList<QUrl> &items) override { revealed.append(items); }
@@ -55,6 +56,7 @@ public:
     QStringList iconRequests;
     QList<QUrl> opened; // one bundle per call
     QStringList executables; // the executable passed with each
+    QList<QStringList> arguments; // and its arguments (links, for an entry)
     QList<QList<QUrl>> revealed; // one list per call
 
 private:

@@ -2,6 +2,7 @@
 
 #include "formats/MachOSignature.h"
 #include "formats/PlistScan.h"
+#include "formats/PropertyList.h"
 #include "l10n/Tr.h"
 #include "model/AppFamilies.h"
 #include "model/OwnCopy.h"
@@ -47,6 +48,22 @@ QString sandboxRefusal(const QString &appName)
                 " is sandboxed by Apple and macOS won't allow duplicating it: the sandbox ignores the "
                 "isolation and the instance would share the original session. If a direct-download "
                 "version exists (outside the App Store), install that one — it's usually duplicable."));
+}
+
+// Whether the bundle's Info.plist declares http or https among its URL types.
+bool declaresWebLinks(const QString &bundlePath)
+{
+    const std::optional<QVariantMap> info
+        = readPropertyListFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    if (!info)
+        return false;
+    for (const QVariant &type : info->value(QStringLiteral("CFBundleURLTypes")).toList()) {
+        const QStringList schemes = type.toMap().value(QStringLiteral("CFBundleURLSchemes")).toStringList();
+        if (schemes.contains(QStringLiteral("http"), Qt::CaseInsensitive)
+            || schemes.contains(QStringLiteral("https"), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -181,11 +198,37 @@ QString BundleRoad::dataRoot() const
     return Store::dataRoot();
 }
 
-void BundleRoad::launch(const SpaceInfo &space, const LaunchFailureHandler &) const
+void BundleRoad::launch(const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &) const
 {
     const QString path = space.id();
+    // The launcher passes its arguments on to the app: only to one that takes addresses.
+    if (!links.isEmpty() && (!space.targetPath || !declaresWebLinks(*space.targetPath)))
+        throw TandrelError::msg(takesNoLinksMessage(space.name));
     const std::optional<BundleInfo> info = readBundleInfo(path);
-    Workspace::shared().openApplication(space.url, info ? info->executablePath(path) : QString());
+    Workspace::shared().openApplication(space.url, info ? info->executablePath(path) : QString(), links);
+}
+
+bool BundleRoad::opensLinks(const InstalledApp &app) const
+{
+    return declaresWebLinks(app.id());
+}
+
+QList<InstalledApp> BundleRoad::linkApps() const
+{
+    QList<InstalledApp> apps;
+    for (const InstalledApp &app : listApps(defaultFolders())) {
+        if (opensLinks(app))
+            apps.append(app);
+    }
+    return apps;
+}
+
+void BundleRoad::openLinksInApp(const InstalledApp &app, const QStringList &links) const
+{
+    if (!opensLinks(app))
+        throw TandrelError::msg(takesNoLinksMessage(app.name()));
+    const std::optional<BundleInfo> info = readBundleInfo(app.id());
+    Workspace::shared().openLinksWith(app.url(), info ? info->executablePath(app.id()) : QString(), links);
 }
 
 QList<UninstallPlace> BundleRoad::uninstallPlaces() const

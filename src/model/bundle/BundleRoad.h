@@ -34,7 +34,11 @@ public:
     bool withdrawLauncher(
         const SpaceInfo &space, const QString &staged, RemovalReport &report) const override;
     void removeAll(RemovalReport &report) const override;
-    void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const override;
+    void launch(const SpaceInfo &space, const QStringList &links,
+        const LaunchFailureHandler &onFailure) const override;
+    bool opensLinks(const InstalledApp &app) const override;
+    QList<InstalledApp> linkApps() const override;
+    void openLinksInApp(const InstalledApp &app, const QStringList &links) const override;
     QList<UninstallPlace> uninstallPlaces() const override;
 };
 

@@ -24,6 +24,7 @@ constexpr int maxEntriesPerFolder = 10000;
 constexpr int maxKeywords = 64;
 
 const QString ownDesktopId = QStringLiteral("io.tandrel.Tandrel.desktop");
+const char *const webLinkTypes[] = { "x-scheme-handler/https", "x-scheme-handler/http" };
 
 QString environmentPath(const char *variable)
 {
@@ -144,6 +145,13 @@ std::optional<DesktopApp> readDesktopApp(const QString &path, const QString &des
     app.startupWmClass = keyString(file.get(), QStringLiteral("StartupWMClass"));
     app.dbusActivatable = keyBoolean(file.get(), QStringLiteral("DBusActivatable"));
     app.sandbox = sandboxKind(file.get(), app.exec, app.program);
+    if (g_app_info_supports_uris(G_APP_INFO(info.get()))) {
+        for (const char *const *type = g_app_info_get_supported_types(G_APP_INFO(info.get())); type && *type;
+             ++type) {
+            app.opensLinks = app.opensLinks || qstrcmp(*type, webLinkTypes[0]) == 0
+                || qstrcmp(*type, webLinkTypes[1]) == 0;
+        }
+    }
     return app;
 }
 

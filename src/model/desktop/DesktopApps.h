@@ -23,6 +23,8 @@ struct DesktopApp
     bool dbusActivatable = false;
     QString program; // what Exec starts (after an `env` prefix), found on PATH: absolute
     SandboxKind sandbox = SandboxKind::None;
+    // It says it handles http or https links and its Exec takes addresses.
+    bool opensLinks = false;
 };
 
 // The marker key of the entries Tandrel writes for its instances; its value is the id.

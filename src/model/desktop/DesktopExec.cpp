@@ -89,6 +89,18 @@ QString literalExecWord(const QString &text)
     return quotedExecWord(QString(text).replace(QLatin1Char('%'), QStringLiteral("%%")));
 }
 
+bool execTakesUris(const QString &exec)
+{
+    for (qsizetype i = 0; i + 1 < exec.size(); ++i) {
+        if (exec[i] != QLatin1Char('%'))
+            continue;
+        const QChar code = exec[++i]; // "%%" is a percent sign, skipped whole
+        if (code == QLatin1Char('u') || code == QLatin1Char('U'))
+            return true;
+    }
+    return false;
+}
+
 QString execProgram(const QString &exec)
 {
     const std::optional<QStringList> words = execWords(exec);

@@ -23,6 +23,9 @@ QString quotedExecWord(const QString &word);
 // Plain text made a word: every "%" doubled (a literal percent sign), then quoted.
 QString literalExecWord(const QString &text);
 
+// Whether the command takes addresses: it holds the field code %u or %U.
+bool execTakesUris(const QString &exec);
+
 // The program the Exec value starts (after an `env` prefix), as written.
 QString execProgram(const QString &exec);
 // That program looked up on PATH the way GIO does; empty when it is not found.

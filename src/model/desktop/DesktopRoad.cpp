@@ -7,6 +7,7 @@
 #include "model/desktop/DesktopApps.h"
 #include "model/desktop/DesktopIcon.h"
 #include "model/desktop/DesktopInstance.h"
+#include "model/desktop/DesktopKeyFile.h"
 #include "model/desktop/DesktopRecipes.h"
 #include "model/desktop/DesktopTexts.h"
 #include "platform/Workspace.h"
@@ -116,15 +117,48 @@ void DesktopRoad::finishInstance(const QString &) const
     // Desktop entries are not signed.
 }
 
-void DesktopRoad::launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const
+void DesktopRoad::launch(
+    const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &onFailure) const
 {
+    if (!links.isEmpty()) {
+        const KeyFile entry = loadDesktopKeyFile(space.id());
+        if (!entry || !execTakesUris(keyString(entry.get(), QStringLiteral("Exec"))))
+            throw TandrelError::msg(takesNoLinksMessage(space.name));
+    }
     EarlyExitHandler onEarlyExit;
     if (onFailure) {
         onEarlyExit = [onFailure, name = space.name](
                           const EarlyExit &exit) { onFailure(earlyExitMessage(name, exit)); };
     }
-    if (!Workspace::shared().openDesktopEntry(space.id(), onEarlyExit))
+    if (!Workspace::shared().openDesktopEntry(space.id(), onEarlyExit, links))
         throw TandrelError::msg(notStartedMessage(space.name));
+}
+
+bool DesktopRoad::opensLinks(const InstalledApp &app) const
+{
+    const std::optional<DesktopApp> entry = entryOf(app);
+    return entry && entry->opensLinks;
+}
+
+QList<InstalledApp> DesktopRoad::linkApps() const
+{
+    QList<InstalledApp> apps;
+    // The desktop's own index of link handlers leaves out entries without an up-to-date
+    // mimeinfo.cache (those in the user's folder, often); the listing the grid shows is
+    // as quick for the few dozen entries a desktop has.
+    for (const DesktopApp &app : discoverDesktopApps(desktopApplicationFolders())) {
+        if (app.opensLinks)
+            apps.append(InstalledApp { QUrl::fromLocalFile(app.filePath), app.name, app.keywords });
+    }
+    return apps;
+}
+
+void DesktopRoad::openLinksInApp(const InstalledApp &app, const QStringList &links) const
+{
+    if (!opensLinks(app))
+        throw TandrelError::msg(takesNoLinksMessage(app.name()));
+    if (!Workspace::shared().openDesktopEntry(app.id(), {}, links))
+        throw TandrelError::msg(notStartedMessage(app.name()));
 }
 
 QList<UninstallPlace> DesktopRoad::uninstallPlaces() const

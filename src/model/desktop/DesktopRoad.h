@@ -39,7 +39,11 @@ public:
     // Every instance entry, Tandrel's own entry and icons where an install for this user
     // put them (at their exact paths, real files only), and the data root's instances.
     void removeAll(RemovalReport &report) const override;
-    void launch(const SpaceInfo &space, const LaunchFailureHandler &onFailure) const override;
+    void launch(const SpaceInfo &space, const QStringList &links,
+        const LaunchFailureHandler &onFailure) const override;
+    bool opensLinks(const InstalledApp &app) const override;
+    QList<InstalledApp> linkApps() const override;
+    void openLinksInApp(const InstalledApp &app, const QStringList &links) const override;
     QList<UninstallPlace> uninstallPlaces() const override;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/linux/DesktopLauncher.h"
 
 #include <QObject>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -154,21 +155,29 @@ void keepPid(GDesktopAppInfo *, GPid pid, gpointer data)
 
 } // namespace
 
-bool launchDesktopFile(const QString &path, const EarlyExitHandler &onEarlyExit)
+bool launchDesktopFile(const QString &path, const EarlyExitHandler &onEarlyExit, const QStringList &uris)
 {
     const AppInfo info = load(path);
     if (!info)
         return false;
     std::unique_ptr<GAppLaunchContext, ObjectUnref> context(g_app_launch_context_new());
+    // GIO puts each URI in one word of the command as the Exec's field codes say.
+    QList<QByteArray> uriBytes;
+    GList *uriList = nullptr;
+    for (const QString &uri : uris)
+        uriBytes.append(uri.toUtf8());
+    for (auto it = uriBytes.crbegin(); it != uriBytes.crend(); ++it)
+        uriList = g_list_prepend(uriList, const_cast<char *>(it->constData()));
+    const auto freeList = qScopeGuard([uriList] { g_list_free(uriList); });
     GError *error = nullptr;
     int pipe[2] = { -1, -1 };
     if (!onEarlyExit || !g_unix_open_pipe(pipe, FD_CLOEXEC, nullptr)) {
-        const bool launched = g_app_info_launch(G_APP_INFO(info.get()), nullptr, context.get(), &error);
+        const bool launched = g_app_info_launch_uris(G_APP_INFO(info.get()), uriList, context.get(), &error);
         g_clear_error(&error);
         return launched;
     }
     GPid pid = 0;
-    const bool launched = g_desktop_app_info_launch_uris_as_manager_with_fds(info.get(), nullptr,
+    const bool launched = g_desktop_app_info_launch_uris_as_manager_with_fds(info.get(), uriList,
         context.get(), GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
         keepPid, &pid, -1, -1, pipe[1], &error);
     g_clear_error(&error);

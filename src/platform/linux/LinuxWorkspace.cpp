@@ -48,7 +48,8 @@ QImage LinuxWorkspace::iconForFile(const QString &)
     return {};
 }
 
-void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executable)
+void LinuxWorkspace::openApplication(
+    const QUrl &bundle, const QString &executable, const QStringList &arguments)
 {
     if (!bundle.isLocalFile() || executable.isEmpty())
         return;
@@ -57,12 +58,13 @@ void LinuxWorkspace::openApplication(const QUrl &bundle, const QString &executab
         || !fs::isExecutableFile(executable))
         return;
     // Started directly (no shell) and detached: it outlives us and is never waited for.
-    QProcess::startDetached(executable, {});
+    QProcess::startDetached(executable, arguments);
 }
 
-bool LinuxWorkspace::openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit)
+bool LinuxWorkspace::openDesktopEntry(
+    const QString &path, const EarlyExitHandler &onEarlyExit, const QStringList &links)
 {
-    return launchDesktopFile(path, onEarlyExit);
+    return launchDesktopFile(path, onEarlyExit, links);
 }
 
 void LinuxWorkspace::activateFileViewerSelecting(const QList<QUrl> &items)

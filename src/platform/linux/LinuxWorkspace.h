@@ -23,11 +23,13 @@ public:
 
     // Always null: bundle icons come from the bundle's own ICNS, read by the caller.
     QImage iconForFile(const QString &path) override;
-    // Starts the executable detached, without arguments, in the current working folder;
+    // Starts the executable detached, with the arguments, in the current working folder;
     // does nothing when it is not an executable file inside the bundle.
-    void openApplication(const QUrl &bundle, const QString &executable) override;
+    void openApplication(
+        const QUrl &bundle, const QString &executable, const QStringList &arguments = {}) override;
     // Through GIO, as the desktop's menus start it.
-    bool openDesktopEntry(const QString &path, const EarlyExitHandler &onEarlyExit) override;
+    bool openDesktopEntry(
+        const QString &path, const EarlyExitHandler &onEarlyExit, const QStringList &links) override;
     // org.freedesktop.FileManager1.ShowItems on the session bus, asynchronously; when
     // it fails, the items' parent folders are opened instead.
     void activateFileViewerSelecting(const QList<QUrl> &items) override;

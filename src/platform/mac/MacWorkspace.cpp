@@ -39,10 +39,25 @@ public:
         return image;
     }
 
-    void openApplication(const QUrl &bundle, const QString &) override
+    void openApplication(const QUrl &bundle, const QString &, const QStringList &arguments) override
     {
-        if (bundle.isLocalFile())
+        if (!bundle.isLocalFile())
+            return;
+        if (arguments.isEmpty()) {
             QProcess::startDetached(QStringLiteral("/usr/bin/open"), { bundle.toLocalFile() });
+            return;
+        }
+        // A new copy of the launcher, which passes them on; a running browser hands them over.
+        QProcess::startDetached(QStringLiteral("/usr/bin/open"),
+            QStringList { QStringLiteral("-n"), bundle.toLocalFile(), QStringLiteral("--args") } + arguments);
+    }
+
+    void openLinksWith(const QUrl &bundle, const QString &, const QStringList &links) override
+    {
+        // Links reach here only as http(s) addresses, never read as one of open's options.
+        if (bundle.isLocalFile())
+            QProcess::startDetached(QStringLiteral("/usr/bin/open"),
+                QStringList { QStringLiteral("-a"), bundle.toLocalFile() } + links);
     }
 
     void activateFileViewerSelecting(const QList<QUrl> &items) override
