@@ -57,8 +57,8 @@ std::optional<Store::LinkTarget> findTarget(const Store &store, const QString &w
 int list(const Store &store, bool json)
 {
     const QList<LinkRule> rules = Store::linkRules(store.spaces());
-    const QList<Store::LinkTarget> targets = rules.isEmpty() ? QList<Store::LinkTarget>()
-                                                             : Store::linkTargets(store.spaces());
+    const QList<Store::LinkTarget> targets
+        = rules.isEmpty() ? QList<Store::LinkTarget>() : Store::linkTargets(store.spaces());
     QList<QList<Member>> objects;
     QList<QStringList> rows;
     for (const LinkRule &rule : rules) {
@@ -93,8 +93,7 @@ int handler(const QStringList &operands)
             QStringLiteral("\"links handler\" takes on or off.")));
     return Store::becomeLinkHandler(QCoreApplication::applicationFilePath())
         ? 0
-        : failed(tandrel::tr(
-            QStringLiteral("El escritorio no dejó que Tandrel abra los enlaces."),
+        : failed(tandrel::tr(QStringLiteral("El escritorio no dejó que Tandrel abra los enlaces."),
             QStringLiteral("The desktop didn't let Tandrel open links.")));
 }
 
@@ -115,25 +114,29 @@ int linksCommand(Store &store, const QStringList &operands, bool json, bool exac
             QStringLiteral("Usage: tandrel links list [--json] | add SITE TARGET [--exact] | remove SITE "
                            "| handler [on|off]")));
     if ((json && action != QLatin1String("list")) || (exact && action != QLatin1String("add")))
-        return usageError(tandrel::tr(QStringLiteral("Esa opción no vale para \"links ") + action + QStringLiteral("\"."),
-            QStringLiteral("That option doesn't apply to \"links ") + action + QStringLiteral("\".")));
+        return usageError(
+            tandrel::tr(QStringLiteral("Esa opción no vale para \"links ") + action + QStringLiteral("\"."),
+                QStringLiteral("That option doesn't apply to \"links ") + action + QStringLiteral("\".")));
     if (action == QLatin1String("list"))
         return list(store, json);
     if (action == QLatin1String("handler"))
         return handler(operands);
     const std::optional<QString> site = parseSite(operands[1]);
     if (!site)
-        return usageError(tandrel::tr(QStringLiteral("Ese sitio no es válido: escribe un nombre como ejemplo.com."),
-            QStringLiteral("That site isn't valid: write a name such as example.com.")));
+        return usageError(
+            tandrel::tr(QStringLiteral("Ese sitio no es válido: escribe un nombre como ejemplo.com."),
+                QStringLiteral("That site isn't valid: write a name such as example.com.")));
     if (action == QLatin1String("remove")) {
         return Store::removeLinkRule(*site)
             ? 0
-            : failed(tandrel::tr(QStringLiteral("No hay ninguna regla para ") + quoted(siteForDisplay(*site)) + QLatin1Char('.'),
+            : failed(tandrel::tr(QStringLiteral("No hay ninguna regla para ") + quoted(siteForDisplay(*site))
+                    + QLatin1Char('.'),
                 QStringLiteral("There is no rule for ") + quoted(siteForDisplay(*site)) + QLatin1Char('.')));
     }
     const std::optional<Store::LinkTarget> target = findTarget(store, operands[2]);
     if (!target)
-        return failed(tandrel::tr(quoted(operands[2]) + QStringLiteral(" no es una instancia ni una app que abra enlaces."),
+        return failed(tandrel::tr(
+            quoted(operands[2]) + QStringLiteral(" no es una instancia ni una app que abra enlaces."),
             quoted(operands[2]) + QStringLiteral(" isn't an instance or an app that opens links.")));
     Store::addLinkRule({ *site, !exact, target->key }, store.spaces());
     return 0;

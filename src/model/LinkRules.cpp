@@ -84,7 +84,7 @@ QString offeredSite(const QUrl &link)
 {
     const QString host = hostOf(link);
     return host.startsWith(QLatin1String("www.")) && host.indexOf(QLatin1Char('.'), 4) > 0 ? host.mid(4)
-                                                                                          : host;
+                                                                                           : host;
 }
 
 QString siteForDisplay(const QString &site)

@@ -3,12 +3,12 @@
 #include "model/InstanceId.h"
 
 #include <QDir>
-#include <algorithm>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSettings>
+#include <algorithm>
 
 namespace tandrel {
 namespace {

@@ -42,8 +42,8 @@ QSet<QString> instanceIds(const QList<SpaceInfo> &spaces)
 
 const SpaceInfo *spaceWithId(const QList<SpaceInfo> &spaces, const QString &id)
 {
-    const auto found = std::find_if(spaces.cbegin(), spaces.cend(),
-        [&id](const SpaceInfo &space) { return space.instanceId == id; });
+    const auto found = std::find_if(
+        spaces.cbegin(), spaces.cend(), [&id](const SpaceInfo &space) { return space.instanceId == id; });
     return found == spaces.cend() ? nullptr : &*found;
 }
 
@@ -89,7 +89,8 @@ QList<Store::LinkTarget> Store::linkTargets(const QList<SpaceInfo> &spaces)
 QList<LinkRule> Store::linkRules(const QList<SpaceInfo> &spaces)
 {
     const QSet<QString> ids = instanceIds(spaces);
-    const auto gone = [&ids](const LinkRule &rule) { return targetsInstance(rule) && !ids.contains(rule.target); };
+    const auto gone
+        = [&ids](const LinkRule &rule) { return targetsInstance(rule) && !ids.contains(rule.target); };
     QList<LinkRule> rules = storedLinkRules();
     if (std::none_of(rules.cbegin(), rules.cend(), gone))
         return rules;
@@ -109,8 +110,8 @@ void Store::addLinkRule(const LinkRule &rule, const QList<SpaceInfo> &spaces)
             [&rule](const LinkTarget &target) { return target.key == rule.target; }))
         throw goneTarget();
     if (parseSite(rule.site) != rule.site)
-        throw TandrelError::msg(tandrel::tr(QStringLiteral("Ese sitio no es válido."),
-            QStringLiteral("That site isn't valid.")));
+        throw TandrelError::msg(
+            tandrel::tr(QStringLiteral("Ese sitio no es válido."), QStringLiteral("That site isn't valid.")));
     updateRules([&rule](QList<LinkRule> &rules) {
         rules.removeIf([&rule](const LinkRule &other) { return other.site == rule.site; });
         rules.append(rule);
@@ -152,7 +153,8 @@ void Store::openLinks(const QString &target, const QStringList &links, const Lau
     noteLinkTargetUsed(target);
 }
 
-void Store::openLinksInSpace(const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &onFailure)
+void Store::openLinksInSpace(
+    const SpaceInfo &space, const QStringList &links, const LaunchFailureHandler &onFailure)
 {
     roadFor(space.id()).launch(space, links, onFailure);
     if (space.instanceId)

@@ -36,8 +36,8 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
     setWindowTitle(tandrel::tr(QStringLiteral("Abrir enlace"), QStringLiteral("Open Link")));
     setAccessibleName(windowTitle());
     auto *layout = new QVBoxLayout(this);
-    auto *question = new QLabel(
-        tandrel::tr(QStringLiteral("¿Dónde quieres abrir este enlace?"), QStringLiteral("Where should this link open?")),
+    auto *question = new QLabel(tandrel::tr(QStringLiteral("¿Dónde quieres abrir este enlace?"),
+                                    QStringLiteral("Where should this link open?")),
         this);
     QFont bold = question->font();
     bold.setBold(true);
@@ -47,7 +47,8 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
     auto *address = new QLineEdit(link.toDisplayString(), this);
     address->setReadOnly(true);
     address->setCursorPosition(0);
-    address->setAccessibleName(tandrel::tr(QStringLiteral("Dirección del enlace"), QStringLiteral("Link address")));
+    address->setAccessibleName(
+        tandrel::tr(QStringLiteral("Dirección del enlace"), QStringLiteral("Link address")));
     address->setFocusPolicy(Qt::ClickFocus);
     layout->addWidget(address);
 
@@ -57,11 +58,13 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
     m_list->setUniformItemSizes(true);
     for (qsizetype i = 0; i < m_targets.size(); ++i) {
         const Store::LinkTarget &target = m_targets[i];
-        const QString number = i < 9 ? QString::number(i + 1) + QStringLiteral("   ") : QStringLiteral("     ");
+        const QString number
+            = i < 9 ? QString::number(i + 1) + QStringLiteral("   ") : QStringLiteral("     ");
         auto *item = new QListWidgetItem(number + target.name, m_list);
         item->setData(Qt::AccessibleTextRole, target.name);
-        item->setToolTip(target.instance ? tandrel::tr(QStringLiteral("Instancia"), QStringLiteral("Instance"))
-                                         : tandrel::tr(QStringLiteral("App original"), QStringLiteral("Original app")));
+        item->setToolTip(target.instance
+                ? tandrel::tr(QStringLiteral("Instancia"), QStringLiteral("Instance"))
+                : tandrel::tr(QStringLiteral("App original"), QStringLiteral("Original app")));
         item->setIcon(iconFrom(IconCache::shared().icon(target.iconPath)));
     }
     connect(&IconCache::shared(), &IconCache::iconLoaded, this, &LinkChooser::showIcon);
@@ -70,23 +73,25 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
     layout->addWidget(m_list, 1);
 
     if (m_targets.isEmpty()) {
-        auto *none = new QLabel(tandrel::tr(QStringLiteral("No hay ningún navegador ni instancia que abra enlaces."),
-                                    QStringLiteral("No browser or instance can open links.")),
-            this);
+        auto *none
+            = new QLabel(tandrel::tr(QStringLiteral("No hay ningún navegador ni instancia que abra enlaces."),
+                             QStringLiteral("No browser or instance can open links.")),
+                this);
         none->setWordWrap(true);
         layout->addWidget(none);
     }
 
     const QString site = siteForDisplay(offeredSite(link));
-    m_remember = new QCheckBox(
-        tandrel::tr(QStringLiteral("Abrir siempre ") + site + QStringLiteral(" aquí"),
-            QStringLiteral("Always open ") + site + QStringLiteral(" here")),
+    m_remember = new QCheckBox(tandrel::tr(QStringLiteral("Abrir siempre ") + site + QStringLiteral(" aquí"),
+                                   QStringLiteral("Always open ") + site + QStringLiteral(" here")),
         this);
     layout->addWidget(m_remember);
 
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
-    m_open = buttons->addButton(tandrel::tr(QStringLiteral("Abrir"), QStringLiteral("Open")), QDialogButtonBox::AcceptRole);
+    buttons->addButton(
+        tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
+    m_open = buttons->addButton(
+        tandrel::tr(QStringLiteral("Abrir"), QStringLiteral("Open")), QDialogButtonBox::AcceptRole);
     m_open->setDefault(true);
     m_open->setEnabled(!m_targets.isEmpty());
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

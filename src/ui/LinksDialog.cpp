@@ -52,9 +52,10 @@ std::optional<LinkRule> askWithSheet(
     error->hide();
     form->addRow(error);
     auto *buttons = new QDialogButtonBox(&sheet);
-    buttons->addButton(tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
-    QPushButton *save
-        = buttons->addButton(tandrel::tr(QStringLiteral("Guardar"), QStringLiteral("Save")), QDialogButtonBox::AcceptRole);
+    buttons->addButton(
+        tandrel::tr(QStringLiteral("Cancelar"), QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
+    QPushButton *save = buttons->addButton(
+        tandrel::tr(QStringLiteral("Guardar"), QStringLiteral("Save")), QDialogButtonBox::AcceptRole);
     save->setDefault(true);
     save->setEnabled(!targets.isEmpty());
     form->addRow(buttons);
@@ -88,16 +89,17 @@ LinksDialog::LinksDialog(Store &store, QWidget *parent)
 {
     setWindowTitle(tandrel::tr(QStringLiteral("Enlaces"), QStringLiteral("Links")));
     auto *layout = new QVBoxLayout(this);
-    m_handler = new QCheckBox(
-        tandrel::tr(QStringLiteral("Elegir la cuenta de los enlaces"), QStringLiteral("Choose the account for links")),
+    m_handler = new QCheckBox(tandrel::tr(QStringLiteral("Elegir la cuenta de los enlaces"),
+                                  QStringLiteral("Choose the account for links")),
         this);
     m_handler->setChecked(Store::isLinkHandler());
     connect(m_handler, &QCheckBox::toggled, this, &LinksDialog::setHandler);
     layout->addWidget(m_handler);
     auto *explanation = new QLabel(
-        tandrel::tr(QStringLiteral("Los enlaces que abras en otras apps pasan por Tandrel: se abren donde diga una "
-                                   "regla o, si ninguna coincide, te pregunta dónde. Al desactivarlo vuelven al "
-                                   "navegador de antes."),
+        tandrel::tr(
+            QStringLiteral("Los enlaces que abras en otras apps pasan por Tandrel: se abren donde diga una "
+                           "regla o, si ninguna coincide, te pregunta dónde. Al desactivarlo vuelven al "
+                           "navegador de antes."),
             QStringLiteral("Links you open in other apps go through Tandrel: they open where a rule says or, "
                            "when none matches, it asks you where. Turning this off gives them back to the "
                            "browser they went to before.")),
@@ -158,8 +160,9 @@ void LinksDialog::reload()
         }
         const QString site = siteForDisplay(rule.site);
         new QTreeWidgetItem(m_rules,
-            { rule.subdomains ? site + tandrel::tr(QStringLiteral(" y subdominios"), QStringLiteral(" and subdomains"))
-                              : site,
+            { rule.subdomains
+                    ? site + tandrel::tr(QStringLiteral(" y subdominios"), QStringLiteral(" and subdomains"))
+                    : site,
                 name });
     }
     m_rules->setCurrentItem(m_rules->topLevelItem(0));

@@ -421,6 +421,90 @@ private Q_SLOTS:
         QVERIFY(app.waitForFinished(10000));
         QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(wrapper));
     }
+
+    // Rules send each link to its instance through the instance's own launch, as one word
+    // and never through a shell; rules go with a deleted instance; no rule and no display
+    // is exit 1; the link handler gives links back to the browser they went to before
+    void links_routedByRulesAndHandedBack()
+    {
+        const QString home = isolatedHome() + QStringLiteral("/links");
+        const QString apps = home + QStringLiteral("/.local/share/applications");
+        const QString log = home + QStringLiteral("/opened.log");
+        QVERIFY(QDir().mkpath(apps));
+        QFile script(home + QStringLiteral("/surf"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s|%s\\n' \"$HOME\" \"$#\" \"$*\" >> '%1'\n")
+                         .arg(log)
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile entry(apps + QStringLiteral("/surf.desktop"));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Surf\nExec=%1 %U\n"
+                                   "MimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n")
+                        .arg(script.fileName())
+                        .toUtf8());
+        entry.close();
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/.config")));
+        QFile associations(home + QStringLiteral("/.config/mimeapps.list"));
+        QVERIFY(associations.open(QIODevice::WriteOnly));
+        associations.write("[Default Applications]\nx-scheme-handler/https=surf.desktop\n");
+        associations.close();
+        const auto data = [&home](const QString &name) {
+            for (const QJsonValue &space :
+                QJsonDocument::fromJson(run({ "list", "--json" }, home).out.toUtf8()).array()) {
+                if (space[QStringLiteral("name")].toString() == name)
+                    return space[QStringLiteral("dataDir")].toString();
+            }
+            return QString();
+        };
+        QCOMPARE(run({ "create", "Surf", "Work" }, home).status, 0);
+        QCOMPARE(run({ "create", "Surf", "Home" }, home).status, 0);
+        QCOMPARE(run({ "links", "add", "example.com", "Surf - Work" }, home).status, 0);
+        QCOMPARE(run({ "links", "add", "*.mail.example.com", "Surf - Home" }, home).status, 0);
+        QCOMPARE(run({ "links", "add", "other.org", "Surf", "--exact" }, home).status, 0);
+        QCOMPARE(run({ "links", "add", "bad/site", "Surf" }, home).status, 2);
+        QCOMPARE(run({ "links", "add", "a.org", "Nothing" }, home).status, 1);
+
+        const QString hostile = QStringLiteral("https://www.example.com/$(touch pwned) `id`;x");
+        QCOMPARE(run({ "route", hostile }, home).status, 0);
+        QCOMPARE(run({ "route", "https://a.mail.example.com/inbox" }, home).status, 0);
+        QCOMPARE(run({ "route", "http://other.org/" }, home).status, 0);
+        const Run none = run({ "--lang", "en", "route", "https://www.other.org/secret-token" }, home);
+        QCOMPARE(none.status, 1);
+        QVERIFY(!none.err.contains(QStringLiteral("secret-token"))); // a link is never printed
+        QCOMPARE(run({ "route", "file:///etc/passwd" }, home).status, 2);
+        QCOMPARE(run({ "open", "Surf - Home", "https://a.example/", "https://b.example/" }, home).status, 0);
+        QCOMPARE(run({ "open", "Surf - Home", "javascript:alert(1)" }, home).status, 2);
+        const QStringList expected { data(QStringLiteral("Work")) + QStringLiteral("/home|1|")
+                + QUrl(hostile).toString(QUrl::FullyEncoded),
+            data(QStringLiteral("Home")) + QStringLiteral("/home|1|https://a.mail.example.com/inbox"),
+            QStringLiteral("%1|1|http://other.org/").arg(home),
+            data(QStringLiteral("Home")) + QStringLiteral("/home|2|https://a.example/ https://b.example/") };
+        QTRY_COMPARE(QString::fromUtf8(readAll(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/pwned")));
+
+        QCOMPARE(run({ "links", "remove", "other.org" }, home).status, 0);
+        QCOMPARE(run({ "links", "remove", "other.org" }, home).status, 1);
+        QCOMPARE(run({ "delete", "Surf - Home", "--yes" }, home).status, 0);
+        const QJsonArray rules
+            = QJsonDocument::fromJson(run({ "links", "list", "--json" }, home).out.toUtf8()).array();
+        QCOMPARE(rules.size(), 1);
+        QCOMPARE(rules[0][QStringLiteral("site")].toString(), QStringLiteral("example.com"));
+        QCOMPARE(rules[0][QStringLiteral("targetName")].toString(), QStringLiteral("Surf - Work"));
+
+        QCOMPARE(run({ "links", "handler" }, home).out.trimmed(), QStringLiteral("off"));
+        QCOMPARE(run({ "links", "handler", "on" }, home).status, 0);
+        QCOMPARE(run({ "links", "handler" }, home).out.trimmed(), QStringLiteral("on"));
+        const QString handlerEntry = apps + QStringLiteral("/io.tandrel.TandrelLinks.desktop");
+        QVERIFY(readAll(handlerEntry).contains(" route %u"));
+        QCOMPARE(run({ "links", "handler", "off" }, home).status, 0);
+        QCOMPARE(run({ "links", "handler" }, home).out.trimmed(), QStringLiteral("off"));
+        const QByteArray defaults
+            = readAll(associations.fileName()).split('[').value(1); // [Default Applications]
+        QVERIFY(defaults.contains("x-scheme-handler/https=surf.desktop") && !defaults.contains("io.tandrel"));
+        QVERIFY(!QFileInfo::exists(handlerEntry));
+    }
 };
 
 TANDREL_GUI_TEST_MAIN(CommandLineTest)

@@ -67,7 +67,8 @@ bool writeEntry(const QString &path, const QString &program)
     const char *group = G_KEY_FILE_DESKTOP_GROUP;
     g_key_file_set_string(file.get(), group, "Type", "Application");
     g_key_file_set_string(file.get(), group, "Name", "Tandrel — Choose the account for links");
-    g_key_file_set_locale_string(file.get(), group, "Name", "es", "Tandrel — Elegir la cuenta de los enlaces");
+    g_key_file_set_locale_string(
+        file.get(), group, "Name", "es", "Tandrel — Elegir la cuenta de los enlaces");
     g_key_file_set_string(file.get(), group, "Icon", "io.tandrel.Tandrel");
     g_key_file_set_string(file.get(), group, "Exec", (execWord(program) + " route %u").constData());
     g_key_file_set_string(file.get(), group, "MimeType", "x-scheme-handler/http;x-scheme-handler/https;");
@@ -136,7 +137,6 @@ void restoreDefaults()
 {
     QSettings settings;
     settings.sync();
-    const AppInfo ours(G_APP_INFO(g_desktop_app_info_new(desktopId)));
     for (const char *scheme : schemes) {
         const QByteArray type = QByteArray("x-scheme-handler/") + scheme;
         const QString previous = settings.value(previousKey(scheme)).toString();
@@ -148,8 +148,8 @@ void restoreDefaults()
                 : G_APP_INFO(g_desktop_app_info_new(previous.toUtf8().constData())));
         if (before)
             g_app_info_set_as_default_for_type(before.get(), type.constData(), nullptr);
-        else if (ours) // no default before: only Tandrel's own association goes
-            g_app_info_remove_supports_type(ours.get(), type.constData(), nullptr);
+        else // none before (or it is gone): the desktop's own choice again, as before Tandrel
+            g_app_info_reset_type_associations(type.constData());
     }
     settings.sync();
     // Only Tandrel's own entry, never through a link.
@@ -159,7 +159,8 @@ void restoreDefaults()
     try {
         const QByteArray bytes = fs::readFile(path, 64 * 1024);
         std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
-        if (g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE, nullptr)
+        if (g_key_file_load_from_data(
+                file.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE, nullptr)
             && g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP, markerKey, nullptr))
             fs::removeItem(path);
     } catch (const FileSystemError &) {
