@@ -1,0 +1,75 @@
+// The link chooser's start, timed: what "tandrel route URL" does when no rule matches,
+// from main's first line (the GUI application, the instances read without the app list,
+// the targets, the chooser shown) until its first frame has been painted and flushed.
+// Prints "chooser_ms=<ms> maxrss_kb=<kB> targets=<n>" and exits. bench_links runs it with
+// HOME and the XDG folders pointing at temporary folders.
+#include "app/Application.h"
+#include "model/Store.h"
+#include "ui/LinkChooser.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QListWidget>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+#include <sys/resource.h>
+
+namespace {
+
+std::chrono::steady_clock::time_point started;
+
+// The first paint event of the list of targets starts the frame; the zero-timer runs
+// once the whole dialog has been painted and flushed, which ends it.
+class FirstFrame : public QObject
+{
+public:
+    explicit FirstFrame(tandrel::LinkChooser *chooser)
+        : m_chooser(chooser)
+    {
+        chooser->targetList()->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            QTimer::singleShot(0, this, [this] {
+                const double ms
+                    = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                          .count();
+                rusage usage {};
+                getrusage(RUSAGE_SELF, &usage);
+                std::printf("chooser_ms=%.3f maxrss_kb=%ld targets=%d\n", ms, usage.ru_maxrss,
+                    m_chooser->targetList()->count());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    tandrel::LinkChooser *m_chooser;
+    bool m_seen = false;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    started = std::chrono::steady_clock::now();
+    tandrel::installQuietMessageHandler();
+    QApplication app(argc, argv);
+    tandrel::setApplicationIdentity();
+    const QUrl link(
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("https://example.org/a/b?c=d"));
+    tandrel::Store store(std::nullopt, nullptr, tandrel::Store::Start::Idle);
+    store.scanSpaces();
+    tandrel::LinkChooser chooser(link, tandrel::Store::linkTargets(store.spaces()));
+    FirstFrame firstFrame(&chooser);
+    chooser.show();
+    return app.exec();
+}
