@@ -116,7 +116,7 @@ Lookups makeLookups(int count)
             break;
         case 1: // deep below a site, with a long path and query
             lookups.links << url(QStringLiteral("https://eu.static.cdn.assets.") + site
-                + QStringLiteral("/v2/projects/4821/issues?sort=updated&page=3#comment-19"));
+                + QStringLiteral("/v2/projects/4821/tickets?sort=updated&page=3#comment-19"));
             break;
         case 2: // below a nested rule: the longer site wins
             lookups.links << url(QStringLiteral("https://inbox.mail.") + siteName(3 + 10 * (i % 20))
