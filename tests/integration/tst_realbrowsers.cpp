@@ -1,8 +1,9 @@
 // The machine's real browsers made into instances from their own desktop entries and run
 // headless: the profile must land in the instance's data folder, and nothing in the home's
 // .config, .cache or .mozilla; two instances side by side have their own window classes; a
-// used profile survives export, delete and import byte for byte. A browser that is not
-// installed is skipped.
+// used profile survives export, delete and import byte for byte; a link routed by a rule, or
+// opened in an instance, loads in that instance's profile. A browser that is not installed
+// is skipped.
 #include "model/desktop/DesktopInstance.h"
 #include "platform/linux/DesktopLauncher.h"
 #include "support/FakeBundle.h"
@@ -16,7 +17,14 @@
 #include <QProcess>
 #include <QScopeGuard>
 
+#include <atomic>
 #include <csignal>
+#include <mutex>
+#include <thread>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +32,7 @@ using namespace tandrel;
 
 namespace {
 
-// Everything under the folders an instance must leave alone.
+// Everything under the folders an instance must leave alone (Tandrel's own settings apart).
 QStringList sharedFolders()
 {
     QStringList paths;
@@ -35,6 +43,7 @@ QStringList sharedFolders()
         while (it.hasNext())
             paths << it.next();
     }
+    paths.removeIf([](const QString &path) { return path.contains(QLatin1String("/.config/Tandrel")); });
     paths.sort();
     return paths;
 }
@@ -77,14 +86,89 @@ QMap<QString, QByteArray> fileHashes(const QString &folder)
     return hashes;
 }
 
-// The executable, in the test's isolated home, without a display.
-int runTandrel(const QStringList &arguments, QString *out = nullptr)
+// A web server on the loopback that answers every request with a small page and keeps the
+// paths asked for.
+class PageServer
+{
+public:
+    PageServer()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr *>(&address), size) != 0 || ::listen(m_socket, 16) != 0
+            || ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            qFatal("no loopback server");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~PageServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_socket);
+    }
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
+    bool asked(const QString &path)
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_paths.contains(path);
+    }
+
+private:
+    void serve()
+    {
+        while (!m_stop) {
+            pollfd ready { m_socket, POLLIN, 0 };
+            if (::poll(&ready, 1, 100) <= 0)
+                continue;
+            const int client = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            char request[2048] = {};
+            const ssize_t got = ::recv(client, request, sizeof request - 1, 0);
+            const QList<QByteArray> words = QByteArray(request, qMax<ssize_t>(got, 0)).split(' ');
+            {
+                const std::lock_guard lock(m_mutex);
+                m_paths << QString::fromLatin1(words.value(1));
+            }
+            const char page[]
+                = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>page</body></html>";
+            [[maybe_unused]] const ssize_t sent = ::send(client, page, sizeof page - 1, MSG_NOSIGNAL);
+            ::close(client);
+        }
+    }
+
+    int m_socket = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop { false };
+    std::mutex m_mutex;
+    QStringList m_paths;
+    std::thread m_thread;
+};
+
+// The executable, in the test's isolated home, without a display, in a session of its own:
+// what it starts can be killed with its process group (`group`), and writes where no closed
+// pipe ends it.
+int runTandrel(const QStringList &arguments, QString *out = nullptr, pid_t *group = nullptr)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     process.setProcessEnvironment(environment);
+    process.setChildProcessModifier([] { ::setsid(); });
+    if (group) {
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
     process.start(QStringLiteral(TANDREL_EXECUTABLE), arguments);
+    if (group)
+        *group = pid_t(process.processId());
     if (!process.waitForFinished(120000))
         return -1;
     if (out)
@@ -181,6 +265,87 @@ private Q_SLOTS:
             + QFileInfo(imported).completeBaseName().mid(QStringLiteral("tandrel-").size());
         QCOMPARE(fileHashes(newData + QStringLiteral("/profile")), before);
         QVERIFY(runChromiumHeadless(imported));
+    }
+
+    // A rule sends the site to one Chromium instance: the page loads in its profile, and
+    // neither in the original's nor in the other instance's
+    void chromium_routeLoadsTheLinkInTheRulesInstance()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/usr/share/applications/chromium.desktop")))
+            QSKIP("Chromium is not installed (scripts/setup --browsers)");
+        // Chromium as the desktop lists it, made to load headless and exit by itself.
+        const QString entry
+            = test::isolatedHome() + QStringLiteral("/.local/share/applications/headless.desktop");
+        QVERIFY(QDir().mkpath(QFileInfo(entry).path()));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[Desktop Entry]\nType=Application\nName=Headless\n"
+                              "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n"
+                              "Exec=/usr/bin/chromium --headless=new --disable-gpu --no-first-run "
+                              "--disable-background-networking --disable-component-update --disable-sync "
+                              "--no-proxy-server --dump-dom")
+            + (::geteuid() == 0 ? " --no-sandbox" : "") + " %U\n");
+        file.close();
+        QCOMPARE(runTandrel({ QStringLiteral("create"), entry, QStringLiteral("Work") }), 0);
+        QCOMPARE(runTandrel({ QStringLiteral("create"), entry, QStringLiteral("Home") }), 0);
+        QCOMPARE(runTandrel({ QStringLiteral("links"), QStringLiteral("add"), QStringLiteral("127.0.0.1"),
+                     QStringLiteral("Headless - Work") }),
+            0);
+        QString listed;
+        QCOMPARE(runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed), 0);
+        QMap<QString, QString> data;
+        for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array())
+            data.insert(
+                space[QStringLiteral("name")].toString(), space[QStringLiteral("dataDir")].toString());
+        const QStringList before = sharedFolders();
+        PageServer server;
+        pid_t group = 0;
+        QCOMPARE(runTandrel({ QStringLiteral("route"), server.url(QStringLiteral("/routed?to=work")) },
+                     nullptr, &group),
+            0);
+        const auto killGroup = qScopeGuard([group] { ::kill(-group, SIGKILL); });
+        QTRY_VERIFY_WITH_TIMEOUT(server.asked(QStringLiteral("/routed?to=work")), 90000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo(data.value(QStringLiteral("Work")) + QStringLiteral("/profile/Local State")).size() > 0,
+            30000);
+        QVERIFY(
+            !QFileInfo::exists(data.value(QStringLiteral("Home")) + QStringLiteral("/profile/Local State")));
+        QCOMPARE(sharedFolders(), before);
+    }
+
+    // A link opened in a Firefox instance loads in the instance's own profile
+    void firefox_openLoadsTheLinkInTheInstance()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/usr/share/applications/firefox-esr.desktop")))
+            QSKIP("Firefox ESR is not installed (scripts/setup --browsers)");
+        QString entry;
+        QCOMPARE(runTandrel({ QStringLiteral("create"),
+                                QStringLiteral("/usr/share/applications/firefox-esr.desktop"),
+                                QStringLiteral("Reading") },
+                     &entry),
+            0);
+        QString listed;
+        QCOMPARE(runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed), 0);
+        QString data;
+        for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array()) {
+            if (space[QStringLiteral("wrapper")].toString() == entry)
+                data = space[QStringLiteral("dataDir")].toString();
+        }
+        const QStringList before = sharedFolders();
+        PageServer server;
+        qputenv("MOZ_HEADLESS", "1");
+        pid_t group = 0;
+        QCOMPARE(
+            runTandrel({ QStringLiteral("open"), entry, server.url(QStringLiteral("/opened?in=reading")) },
+                nullptr, &group),
+            0);
+        const auto killGroup = qScopeGuard([group] { ::kill(-group, SIGKILL); });
+        QTRY_VERIFY_WITH_TIMEOUT(server.asked(QStringLiteral("/opened?in=reading")), 90000);
+        QVERIFY(QFileInfo(data + QStringLiteral("/profile/prefs.js")).size() > 0
+            || QFileInfo(data + QStringLiteral("/profile/times.json")).size() > 0);
+        ::kill(-group, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(-group, 0) != 0, 20000);
+        QCOMPARE(sharedFolders(), before);
     }
 
     void firefox()

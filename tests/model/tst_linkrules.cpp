@@ -29,20 +29,24 @@ private Q_SLOTS:
         QTest::newRow("a subdomain") << "https://www.example.com/" << work;
         QTest::newRow("a longer site beats a shorter one") << "https://mail.example.com/x" << home;
         QTest::newRow("below the longer site") << "http://a.mail.example.com/" << home;
-        QTest::newRow("host only: its subdomains fall to the shorter rule") << "https://x.docs.example.com" << work;
+        QTest::newRow("host only: its subdomains fall to the shorter rule")
+            << "https://x.docs.example.com" << work;
         QTest::newRow("host only: the host itself") << "https://docs.example.com" << app;
-        QTest::newRow("a name that only ends the same") << "https://notexample.com/" << "";
+        QTest::newRow("a name that only ends the same") << "https://notexample.com/"
+                                                        << "";
         QTest::newRow("upper case and a final dot") << "HTTPS://WWW.EXAMPLE.COM./" << work;
         QTest::newRow("an international name") << "https://www.bücher.de/" << home;
         QTest::newRow("a port and user") << "https://u:p@example.com:8443/" << work;
-        QTest::newRow("no rule") << "https://other.org/" << "";
+        QTest::newRow("no rule") << "https://other.org/"
+                                 << "";
     }
     void ruleFor_longestMatchingSiteWins()
     {
         QFETCH(QString, link);
         QFETCH(QString, target);
         const QList<LinkRule> rules { { QStringLiteral("example.com"), true, work },
-            { QStringLiteral("mail.example.com"), true, home }, { QStringLiteral("docs.example.com"), false, app },
+            { QStringLiteral("mail.example.com"), true, home },
+            { QStringLiteral("docs.example.com"), false, app },
             { tandrel::parseSite(QStringLiteral("bücher.de")).value(), true, home } };
         const std::optional<LinkRule> rule = ruleFor(rules, QUrl(link));
         QCOMPARE(rule ? rule->target : QString(), target);
@@ -52,16 +56,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("site"); // empty: refused
-        QTest::newRow("a name") << " Example.COM " << "example.com";
-        QTest::newRow("a wildcard") << "*.example.com" << "example.com";
-        QTest::newRow("an address") << "https://Mail.Example.com/inbox?x" << "mail.example.com";
-        QTest::newRow("an international name") << "bücher.de" << "xn--bcher-kva.de";
-        QTest::newRow("a path") << "example.com/a" << "";
-        QTest::newRow("a port") << "example.com:80" << "";
-        QTest::newRow("a blank inside") << "exa mple.com" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("a leading dot") << ".example.com" << "";
-        QTest::newRow("too long") << QString(300, QLatin1Char('a')) + ".com" << "";
+        QTest::newRow("a name") << " Example.COM "
+                                << "example.com";
+        QTest::newRow("a wildcard") << "*.example.com"
+                                    << "example.com";
+        QTest::newRow("an address") << "https://Mail.Example.com/inbox?x"
+                                    << "mail.example.com";
+        QTest::newRow("an international name") << "bücher.de"
+                                               << "xn--bcher-kva.de";
+        QTest::newRow("a path") << "example.com/a"
+                                << "";
+        QTest::newRow("a port") << "example.com:80"
+                                << "";
+        QTest::newRow("a blank inside") << "exa mple.com"
+                                        << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("a leading dot") << ".example.com"
+                                       << "";
+        QTest::newRow("too long") << QString(300, QLatin1Char('a')) + ".com"
+                                  << "";
     }
     void parseSite()
     {
@@ -74,17 +88,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("handedOn"); // empty: refused
-        QTest::newRow("https") << "https://example.com/a?b=c#d" << "https://example.com/a?b=c#d";
-        QTest::newRow("blanks and quotes, encoded")
-            << "http://example.com/$(touch x) `id` \"q\"" << "http://example.com/$(touch%20x)%20%60id%60%20%22q%22";
-        QTest::newRow("a file") << "file:///etc/passwd" << "";
-        QTest::newRow("a script") << "javascript:alert(1)" << "";
-        QTest::newRow("data") << "data:text/html,<b>x</b>" << "";
-        QTest::newRow("mail") << "mailto:a@example.com" << "";
-        QTest::newRow("an option") << "--user-data-dir=/tmp/x" << "";
-        QTest::newRow("no host") << "https:///path" << "";
-        QTest::newRow("relative") << "example.com/a" << "";
-        QTest::newRow("a line break") << "https://example.com/\nhttps://evil.example/" << "";
+        QTest::newRow("https") << "https://example.com/a?b=c#d"
+                               << "https://example.com/a?b=c#d";
+        QTest::newRow("blanks and quotes, encoded") << "http://example.com/$(touch x) `id` \"q\""
+                                                    << "http://example.com/$(touch%20x)%20%60id%60%20%22q%22";
+        QTest::newRow("a file") << "file:///etc/passwd"
+                                << "";
+        QTest::newRow("a script") << "javascript:alert(1)"
+                                  << "";
+        QTest::newRow("data") << "data:text/html,<b>x</b>"
+                              << "";
+        QTest::newRow("mail") << "mailto:a@example.com"
+                              << "";
+        QTest::newRow("an option") << "--user-data-dir=/tmp/x"
+                                   << "";
+        QTest::newRow("no host") << "https:///path"
+                                 << "";
+        QTest::newRow("relative") << "example.com/a"
+                                  << "";
+        QTest::newRow("a line break") << "https://example.com/\nhttps://evil.example/"
+                                      << "";
         QTest::newRow("a control character") << QStringLiteral("https://example.com/\x01") << "";
         QTest::newRow("a bidirectional override") << QStringLiteral("https://example.com/\u202e") << "";
         QTest::newRow("too long") << "https://example.com/" + QString(40000, QLatin1Char('a')) << "";
