@@ -69,6 +69,7 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
     }
     connect(&IconCache::shared(), &IconCache::iconLoaded, this, &LinkChooser::showIcon);
     m_list->setCurrentRow(0);
+    m_list->installEventFilter(this);
     m_list->setMinimumHeight(int(qMin<qsizetype>(m_targets.size(), 6)) * (iconSide + 12) + 8);
     layout->addWidget(m_list, 1);
 
@@ -110,18 +111,21 @@ std::optional<LinkChoice> LinkChooser::choice() const
     return LinkChoice { m_targets[row].key, m_remember->isChecked() };
 }
 
-void LinkChooser::keyPressEvent(QKeyEvent *event)
+// The list would take a digit for a search by its first letter: 1 to 9 choose first.
+bool LinkChooser::eventFilter(QObject *watched, QEvent *event)
 {
-    const int key = event->key();
-    if (key >= Qt::Key_1 && key <= Qt::Key_9 && !(event->modifiers() & ~Qt::KeypadModifier)) {
-        const int row = key - Qt::Key_1;
-        if (row < m_targets.size()) {
-            m_list->setCurrentRow(row);
-            accept();
-        }
-        return;
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto *press = static_cast<QKeyEvent *>(event);
+    const int key = press->key();
+    if (key < Qt::Key_1 || key > Qt::Key_9 || (press->modifiers() & ~Qt::KeypadModifier))
+        return QDialog::eventFilter(watched, event);
+    const int row = key - Qt::Key_1;
+    if (row < m_targets.size()) {
+        m_list->setCurrentRow(row);
+        accept();
     }
-    QDialog::keyPressEvent(event);
+    return true;
 }
 
 void LinkChooser::showIcon(const QString &path)
@@ -135,6 +139,10 @@ void LinkChooser::showIcon(const QString &path)
 std::optional<LinkChoice> chooseLinkTarget(const QUrl &link, const QList<Store::LinkTarget> &targets)
 {
     LinkChooser chooser(link, targets);
+    // It answers a click in another app: in front, and ready for the keyboard.
+    chooser.show();
+    chooser.raise();
+    chooser.activateWindow();
     chooser.exec();
     return chooser.choice();
 }

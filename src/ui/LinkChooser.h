@@ -35,7 +35,7 @@ public:
     QCheckBox *rememberBox() const { return m_remember; }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showIcon(const QString &path);
