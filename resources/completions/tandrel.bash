@@ -1,11 +1,13 @@
 # bash completion for tandrel: its commands and options, instance names for open, rename, badge, export, duplicate,
-# stop and delete, app names for create. The names are asked of tandrel itself (its --json
+# stop, delete and links add, app names for create, sites for links remove. The names are asked of tandrel itself (its --json
 # output needs no display) and may hold blanks, quotes, backslashes and dollars.
 
 # Prints a field of `tandrel <command> --json`, one value per line, its escapes undone.
+# The command may be two words ("links list").
 _tandrel_field()
 {
-    tandrel "$1" --json 2>/dev/null |
+    # shellcheck disable=SC2086
+    tandrel $1 --json 2>/dev/null |
         sed -n "s/^        \"$2\": \"\\(.*\\)\",\\{0,1\\}\$/\\1/p" |
         sed 's/\\\(.\)/\1/g'
 }
@@ -63,7 +65,7 @@ _tandrel()
 
     local options names=""
     case $command in
-        "") options="apps list create open rename badge stop delete export import duplicate --lang --help --version" ;;
+        "") options="apps list create open rename badge stop delete export import duplicate links route --lang --help --version" ;;
         apps) options="--json --apps --lang" ;;
         list) options="--json --lang" ;;
         create) options="--mode --lang"; ((operands == 0)) && names=apps ;;
@@ -71,6 +73,24 @@ _tandrel()
         badge) options="--color --label --image --lang"; ((operands == 0)) && names=list ;;
         delete) options="--yes --stop --lang"; ((operands == 0)) && names=list ;;
         duplicate) options="--lang"; ((operands == 0)) && names=list ;;
+        route) options="--lang" ;;
+        links)
+            local action
+            for ((i = 1; i < COMP_CWORD; i++)); do
+                [[ ${COMP_WORDS[i]} == links ]] && action=${COMP_WORDS[i + 1]} && break
+            done
+            case $operands in
+                0) options="list add remove handler" ;;
+                1) case $action in
+                    list) options="--json --lang" ;;
+                    remove) options="--lang"; names=links ;;
+                    handler) options="on off" ;;
+                    *) options="--lang" ;;
+                esac ;;
+                2) options="--exact --lang"; [[ $action == add ]] && names=list ;;
+                *) options="--exact --lang" ;;
+            esac
+            ;;
         export)
             options="--lang"
             if ((operands == 0)); then names=list; elif [[ $cur != -* ]]; then
@@ -95,6 +115,7 @@ _tandrel()
     fi
     local field=displayName name quoted=false
     [[ $names == apps ]] && field=name
+    [[ $names == links ]] && names="links list" && field=site
     # After an opening quote readline quotes the replies itself (and closes the quote); else
     # they are escaped here, "$" included, which readline's own quoting leaves bare.
     if [[ ${COMP_WORDS[COMP_CWORD]} == [\"\']* ]]; then

@@ -1,10 +1,10 @@
 # fish completion for tandrel: its commands and options, instance names for open, rename, badge, export, duplicate,
-# stop and delete, app names for create (asked of tandrel itself, which needs no display for
-# them).
+# stop, delete and links add, app names for create, sites for links remove (asked of tandrel
+# itself, which needs no display for them).
 
 # The values of a field of `tandrel <command> --json`, one per line, its escapes undone.
 function __tandrel_field --argument-names command field
-    tandrel $command --json 2>/dev/null | string replace -rf "^        \"$field\": \"(.*)\",?\$" '$1' | string replace -ra '\\\\(.)' '$1'
+    tandrel (string split ' ' -- $command) --json 2>/dev/null | string replace -rf "^        \"$field\": \"(.*)\",?\$" '$1' | string replace -ra '\\\\(.)' '$1'
 end
 
 # Whether the word being completed is the command's first operand (an instance or an app).
@@ -25,7 +25,7 @@ function __tandrel_first_operand
     test $words -eq 1
 end
 
-set -l commands apps list create open rename badge stop delete export import duplicate
+set -l commands apps list create open rename badge stop delete export import duplicate links route
 complete -c tandrel -f
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a apps -d 'List the installed apps'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a list -d 'List the instances'
@@ -38,6 +38,14 @@ complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a delete -d 
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a export -d 'Save an instance and its data in one file'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a import -d 'Make an instance from an exported file'
 complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a duplicate -d 'Make an instance with a copy of the data'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a links -d 'List, add or remove the link rules, or take web links'
+complete -c tandrel -n "not __fish_seen_subcommand_from $commands" -a route -d 'Open a link where the rules say, or ask'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and not __fish_seen_subcommand_from list add remove handler' -a 'list add remove handler'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and __fish_seen_subcommand_from list' -l json -d 'One JSON document'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and __fish_seen_subcommand_from add' -l exact -d 'That host only'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and __fish_seen_subcommand_from add' -a '(__tandrel_field list displayName)'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and __fish_seen_subcommand_from remove' -a '(__tandrel_field "links list" site)'
+complete -c tandrel -n '__fish_seen_subcommand_from links; and __fish_seen_subcommand_from handler' -a 'on off'
 complete -c tandrel -s h -l help -d 'Print the usage'
 complete -c tandrel -s V -l version -d 'Print the version'
 complete -c tandrel -l lang -x -a 'es en' -d 'The language of this run'

@@ -190,4 +190,23 @@ int askAndRoute(const QString &text)
     return 0;
 }
 
+void routeInApp(const QString &text)
+{
+    const std::optional<QStringList> links = webLinks({ text });
+    if (!links)
+        return;
+    Store store(std::nullopt, nullptr, Store::Start::Idle);
+    store.scanSpaces();
+    try {
+        if (const std::optional<QString> target = Store::routeFor(QUrl(links->first()), store.spaces())) {
+            store.openLinks(*target, *links);
+            return;
+        }
+    } catch (const std::exception &error) {
+        showLinkError(QString::fromUtf8(error.what()));
+        return;
+    }
+    askAndRoute(text);
+}
+
 } // namespace tandrel

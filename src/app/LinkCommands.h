@@ -22,5 +22,8 @@ int routeCommand(Store &store, const QString &link);
 // The chooser's half: asks where to open the link (remembering a rule when asked to) and
 // opens it there. 1 when the user closes the chooser. Needs the GUI application.
 int askAndRoute(const QString &link);
+// Both halves in the running application: where links arrive as events (macOS hands them
+// to the default handler's process rather than to a command).
+void routeInApp(const QString &link);
 
 } // namespace tandrel

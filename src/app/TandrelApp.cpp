@@ -1,10 +1,12 @@
 #include "app/TandrelApp.h"
 
 #include "app/About.h"
+#include "app/LinkCommands.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileOpenEvent>
 
 #include <utility>
 
@@ -14,6 +16,22 @@ TandrelApp::TandrelApp(std::optional<QStringList> applicationFolders, QObject *p
     : QObject(parent)
     , m_applicationFolders(std::move(applicationFolders))
 {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool TandrelApp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FileOpen && watched == QCoreApplication::instance()) {
+        const QUrl url = static_cast<QFileOpenEvent *>(event)->url();
+        if (!url.isLocalFile() && !url.isEmpty()) {
+            // After this event returns: the chooser waits in a loop of its own.
+            QMetaObject::invokeMethod(
+                this, [link = url.toString(QUrl::FullyEncoded)] { routeInApp(link); }, Qt::QueuedConnection);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 MainWindow *TandrelApp::openWindow()

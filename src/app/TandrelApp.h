@@ -28,6 +28,10 @@ public:
     // Replaces what uninstalling does after removing the folders (tests).
     void setUninstallSteps(UninstallSteps steps);
 
+protected:
+    // Links handed to the running application (macOS's open-URL events) are routed.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     std::optional<QStringList> m_applicationFolders;
     std::optional<UninstallSteps> m_uninstallSteps;

@@ -92,6 +92,9 @@ a mode after "="|home|tandrel create --mode = h
 languages|en;es|tandrel --lang e
 options|--yes|tandrel delete x --y
 folders|$tmp/apps|tandrel apps --apps $tmp/ap
+link actions|add|tandrel links a
+an instance for a link rule|$work|tandrel links add example.com 'Sketch\ \"Pad\"\ -\ W'
+link handler states|off;on|tandrel links handler o
 EOF
 
 if command -v fish >/dev/null; then

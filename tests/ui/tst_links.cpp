@@ -23,7 +23,8 @@ QList<Store::LinkTarget> threeTargets()
     return { { work, QStringLiteral("Browser - Work"), QStringLiteral("/none/a"), true },
         { QStringLiteral("22222222-2222-4222-8222-222222222222"), QStringLiteral("Browser - Home"),
             QStringLiteral("/none/b"), true },
-        { QStringLiteral("/none/browser.desktop"), QStringLiteral("Browser"), QStringLiteral("/none/c"), false } };
+        { QStringLiteral("/none/browser.desktop"), QStringLiteral("Browser"), QStringLiteral("/none/c"),
+            false } };
 }
 
 } // namespace
@@ -40,9 +41,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen"); // empty: closed without a choice
         QTest::newRow("a number opens at once") << QList<int> { Qt::Key_2 } << "Browser - Home";
         QTest::newRow("Enter opens the first") << QList<int> { Qt::Key_Return } << "Browser - Work";
-        QTest::newRow("arrows, then Enter") << QList<int> { Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter } << "Browser";
+        QTest::newRow("arrows, then Enter")
+            << QList<int> { Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter } << "Browser";
         QTest::newRow("Esc closes") << QList<int> { Qt::Key_Down, Qt::Key_Escape } << "";
-        QTest::newRow("a number past the list does nothing") << QList<int> { Qt::Key_9, Qt::Key_Escape } << "";
+        QTest::newRow("a number past the list does nothing")
+            << QList<int> { Qt::Key_9, Qt::Key_Escape } << "";
     }
     void chooser_keys()
     {
@@ -86,8 +89,8 @@ private Q_SLOTS:
                     "MimeType=x-scheme-handler/https;\n");
         entry.close();
         const QString surf = QFileInfo(entry).absoluteFilePath();
-        storeLinkRules({ { QStringLiteral("example.com"), true, surf }, { QStringLiteral("gone.org"), true, work },
-            { QStringLiteral("other.org"), false, surf } });
+        storeLinkRules({ { QStringLiteral("example.com"), true, surf },
+            { QStringLiteral("gone.org"), true, work }, { QStringLiteral("other.org"), false, surf } });
         Store store(std::nullopt, nullptr, Store::Start::Idle);
         store.scanSpaces();
         LinksDialog dialog(store);
@@ -98,13 +101,14 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("other.org"));
         QCOMPARE(storedLinkRules().size(), 2);
 
-        setLinkRuleAsker([&](const std::optional<LinkRule> &rule, const QList<Store::LinkTarget> &targets, QWidget *) {
-            const auto surfTarget = std::find_if(targets.cbegin(), targets.cend(),
-                [](const Store::LinkTarget &target) { return target.name == QLatin1String("Surf"); });
-            return rule && surfTarget != targets.cend()
-                ? std::optional(LinkRule { QStringLiteral("example.net"), false, surfTarget->key })
-                : std::nullopt;
-        });
+        setLinkRuleAsker(
+            [&](const std::optional<LinkRule> &rule, const QList<Store::LinkTarget> &targets, QWidget *) {
+                const auto surfTarget = std::find_if(targets.cbegin(), targets.cend(),
+                    [](const Store::LinkTarget &target) { return target.name == QLatin1String("Surf"); });
+                return rule && surfTarget != targets.cend()
+                    ? std::optional(LinkRule { QStringLiteral("example.net"), false, surfTarget->key })
+                    : std::nullopt;
+            });
         dialog.editRule(storedLinkRules().first());
         setLinkRuleAsker({});
         const QList<LinkRule> expected { { QStringLiteral("other.org"), false, surf },
