@@ -1,19 +1,21 @@
 #include "model/LinkSettings.h"
 
 #include "model/InstanceId.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <algorithm>
 
 namespace tandrel {
 namespace {
 
-const QString rulesKey = QStringLiteral("links/rules");
 const QString recentKey = QStringLiteral("links/recent");
 const QString schemesKey = QStringLiteral("links/schemes");
 
@@ -29,6 +31,14 @@ bool isTarget(const QString &text)
         && (isInstanceId(text) || (QDir::isAbsolutePath(text) && QDir::cleanPath(text) == text));
 }
 
+// The rules are the user's own work, so they are a file of their own, replaced whole under
+// the operation lock, rather than a key that concurrent writers of the settings merge.
+QString rulesFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+        + QStringLiteral("/links.json");
+}
+
 QSettings &fresh(QSettings &settings)
 {
     settings.sync(); // what another Tandrel wrote meanwhile
@@ -39,12 +49,15 @@ QSettings &fresh(QSettings &settings)
 
 QList<LinkRule> storedLinkRules()
 {
-    QSettings settings;
-    const QString text = fresh(settings).value(rulesKey).toString();
-    if (text.size() > maxRulesText)
-        return {};
+    QByteArray text;
+    try {
+        if (fs::itemKind(rulesFile()) == fs::ItemKind::File)
+            text = fs::readFile(rulesFile(), maxRulesText);
+    } catch (const FileSystemError &) {
+        return {}; // unreadable or too large: no rules rather than some
+    }
     QList<LinkRule> rules;
-    for (const QJsonValue &value : QJsonDocument::fromJson(text.toUtf8()).array()) {
+    for (const QJsonValue &value : QJsonDocument::fromJson(text).array()) {
         const QJsonObject object = value.toObject();
         const QString site = object.value(QLatin1String("site")).toString();
         const LinkRule rule { site, object.value(QLatin1String("subdomains")).toBool(true),
@@ -64,9 +77,16 @@ void storeLinkRules(const QList<LinkRule> &rules)
         array.append(QJsonObject { { QStringLiteral("site"), rule.site },
             { QStringLiteral("subdomains"), rule.subdomains }, { QStringLiteral("target"), rule.target } });
     }
-    QSettings settings;
-    settings.setValue(rulesKey, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
-    settings.sync();
+    const QString file = rulesFile();
+    const QString folder = QFileInfo(file).path();
+    fs::createDirectory(folder);
+    // Under the lock no other write is under way: a temporary file beside it is a leftover
+    // of one that was killed.
+    for (const QString &item : fs::contentsOfDirectory(folder)) {
+        if (QFileInfo(item).fileName().startsWith(QLatin1String("links.json.tandrel-")))
+            fs::removeItem(item);
+    }
+    fs::writeTextAtomically(file, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
 }
 
 QStringList recentLinkTargets()

@@ -8,11 +8,13 @@
 
 namespace tandrel {
 
-// What the settings keep for links: the rules, the targets in the order last used and the
-// schemes the user routes besides http and https. The settings file is the user's, and may
-// have been edited or planted: what is read is bounded and checked, and a malformed entry
-// is left out rather than trusted. Writers hold the operation lock (Store).
+// What is kept for links: the rules (links.json beside the settings), the targets in the
+// order last used and the schemes the user routes besides http and https (the settings).
+// Both files are the user's, and may have been edited or planted: what is read is bounded
+// and checked, and a malformed entry is left out rather than trusted.
 QList<LinkRule> storedLinkRules();
+// Replaces the rules file in one step. The caller holds the operation lock (Store); throws
+// FileSystemError when it cannot be written (a full disk), leaving the old one.
 void storeLinkRules(const QList<LinkRule> &rules);
 
 QStringList recentLinkTargets();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Create and delete through the real executable, as scripts and crashes use it: concurrent
 # creates of one name, a kill at every step of create, rename, import, duplicate and delete,
-# kills at random moments;
+# kills at random moments; link rules added at once and under kills;
 # then everything listed must delete, every name must be free again, and nothing may be left.
 # Usage: stress.sh <tandrel executable> [random kills, default 40]
 set -uo pipefail
@@ -20,6 +20,7 @@ cat >"$work/apps/probe.desktop" <<'ENTRY'
 Type=Application
 Name=Probe App
 Exec=/bin/true %U
+MimeType=x-scheme-handler/http;x-scheme-handler/https;
 ENTRY
 cat >"$work/apps/Notes.app/Contents/Info.plist" <<'PLIST'
 <?xml version="1.0" encoding="UTF-8"?>
@@ -103,7 +104,27 @@ for i in $(seq "$kills"); do
 done
 wait
 
-# 4. Everything listed deletes; every name is free again; nothing is left.
+# 4. Link rules: twenty added at once are all kept; kills while rules are written leave them
+# readable and nothing beside them; they go with their instance.
+tandrel create "${apps[0]}" "Links" >/dev/null || fail "create for links"
+for i in $(seq 1 20); do tandrel links add "site$i.example" "Probe App - Links" & done
+wait
+count=$(tandrel links list | grep -c '^site')
+[ "$count" -eq 20 ] || fail "$count of 20 link rules added at once were kept"
+for i in $(seq 1 10); do
+    tandrel links add "kill$i.example" "Probe App - Links" 2>/dev/null &
+    pid=$!
+    sleep "0.0$((RANDOM % 10))"
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+done
+[ "$(tandrel links list | grep -c '^site')" -eq 20 ] || fail "link rules lost to kills"
+tandrel links add "after.example" "Probe App - Links" || fail "a link rule after the kills"
+ls -A "$XDG_CONFIG_HOME/Tandrel" | grep -q 'tandrel-' && fail "left beside the rules: $(ls -A "$XDG_CONFIG_HOME/Tandrel")"
+tandrel delete "Probe App - Links" --yes || fail "delete of the links instance"
+[ -z "$(tandrel links list)" ] || fail "link rules outlived their instance"
+
+# 5. Everything listed deletes; every name is free again; nothing is left.
 while IFS= read -r launcher; do
     tandrel delete "$launcher" --yes || fail "delete of $launcher after the crashes"
 done < <(listed)

@@ -5,6 +5,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace tandrel;
@@ -144,11 +145,17 @@ private Q_SLOTS:
             {"site": "d.org", "target": "%3"},
             {"site": 5, "target": "%1"}, "text", null])")
                                    .arg(work, home, app);
-        QSettings().setValue(QStringLiteral("links/rules"), stored);
+        const auto plant = [](const QString &text) {
+            const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+            QDir().mkpath(folder);
+            QFile file(folder + QStringLiteral("/links.json"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text.toUtf8()) > 0);
+        };
+        plant(stored);
         const QList<LinkRule> expected { { QStringLiteral("example.com"), false, work },
             { QStringLiteral("d.org"), true, app } };
         QCOMPARE(storedLinkRules(), expected);
-        QSettings().setValue(QStringLiteral("links/rules"), QStringLiteral("{not json"));
+        plant(QStringLiteral("{not json"));
         QVERIFY(storedLinkRules().isEmpty());
         storeLinkRules(expected);
         QCOMPARE(storedLinkRules(), expected);
