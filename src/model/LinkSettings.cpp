@@ -3,6 +3,7 @@
 #include "model/InstanceId.h"
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -35,8 +36,9 @@ bool isTarget(const QString &text)
 // the operation lock, rather than a key that concurrent writers of the settings merge.
 QString rulesFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
-        + QStringLiteral("/links.json");
+    // Beside the settings file: ~/.config/Tandrel/links.json.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + QCoreApplication::organizationName() + QStringLiteral("/links.json");
 }
 
 QSettings &fresh(QSettings &settings)

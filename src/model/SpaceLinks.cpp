@@ -70,6 +70,7 @@ QList<Store::LinkTarget> Store::linkTargets(const QList<SpaceInfo> &spaces)
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true); // "Account 2" before "Account 10"
     const auto byName = [&collator](const LinkTarget &a, const LinkTarget &b) {
         return collator.compare(a.name, b.name) < 0;
     };

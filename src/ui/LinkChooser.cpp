@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tandrel {
@@ -65,11 +66,11 @@ LinkChooser::LinkChooser(const QUrl &link, const QList<Store::LinkTarget> &targe
         item->setToolTip(target.instance
                 ? tandrel::tr(QStringLiteral("Instancia"), QStringLiteral("Instance"))
                 : tandrel::tr(QStringLiteral("App original"), QStringLiteral("Original app")));
-        item->setIcon(iconFrom(IconCache::shared().icon(target.iconPath)));
     }
     connect(&IconCache::shared(), &IconCache::iconLoaded, this, &LinkChooser::showIcon);
     m_list->setCurrentRow(0);
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
     m_list->setMinimumHeight(int(qMin<qsizetype>(m_targets.size(), 6)) * (iconSide + 12) + 8);
     layout->addWidget(m_list, 1);
 
@@ -114,6 +115,14 @@ std::optional<LinkChoice> LinkChooser::choice() const
 // The list would take a digit for a search by its first letter: 1 to 9 choose first.
 bool LinkChooser::eventFilter(QObject *watched, QEvent *event)
 {
+    // Icons are read once the first frame is out: decoding a score of them would hold it back.
+    if (event->type() == QEvent::Paint && watched == m_list->viewport() && !m_iconsAsked) {
+        m_iconsAsked = true;
+        QTimer::singleShot(0, this, [this] {
+            for (qsizetype i = 0; i < m_targets.size(); ++i)
+                m_list->item(int(i))->setIcon(iconFrom(IconCache::shared().icon(m_targets[i].iconPath)));
+        });
+    }
     if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     const auto *press = static_cast<QKeyEvent *>(event);

@@ -44,6 +44,7 @@ private:
     QListWidget *m_list = nullptr;
     QCheckBox *m_remember = nullptr;
     QPushButton *m_open = nullptr;
+    bool m_iconsAsked = false;
 };
 
 // Shows the chooser and waits; nothing when it was closed.

@@ -486,7 +486,9 @@ private Q_SLOTS:
 
         QCOMPARE(run({ "links", "remove", "other.org" }, home).status, 0);
         QCOMPARE(run({ "links", "remove", "other.org" }, home).status, 1);
+        const QString homeId = QFileInfo(data(QStringLiteral("Home"))).fileName();
         QCOMPARE(run({ "delete", "Surf - Home", "--yes" }, home).status, 0);
+        QVERIFY(!readAll(home + QStringLiteral("/.config/Tandrel/links.json")).contains(homeId.toUtf8()));
         const QJsonArray rules
             = QJsonDocument::fromJson(run({ "links", "list", "--json" }, home).out.toUtf8()).array();
         QCOMPARE(rules.size(), 1);
@@ -498,11 +500,20 @@ private Q_SLOTS:
         QCOMPARE(run({ "links", "handler" }, home).out.trimmed(), QStringLiteral("on"));
         const QString handlerEntry = apps + QStringLiteral("/io.tandrel.TandrelLinks.desktop");
         QVERIFY(readAll(handlerEntry).contains(" route %u"));
+        // The user picks another browser for http meanwhile: that choice stays.
+        QFile::copy(entry.fileName(), apps + QStringLiteral("/other.desktop"));
+        QVERIFY(associations.open(QIODevice::ReadWrite));
+        const QByteArray chosen
+            = associations.readAll().replace("x-scheme-handler/http=io.tandrel.TandrelLinks.desktop\n",
+                "x-scheme-handler/http=other.desktop\n");
+        QVERIFY(associations.resize(0) && associations.write(chosen) > 0);
+        associations.close();
         QCOMPARE(run({ "links", "handler", "off" }, home).status, 0);
         QCOMPARE(run({ "links", "handler" }, home).out.trimmed(), QStringLiteral("off"));
         const QByteArray defaults
             = readAll(associations.fileName()).split('[').value(1); // [Default Applications]
         QVERIFY(defaults.contains("x-scheme-handler/https=surf.desktop") && !defaults.contains("io.tandrel"));
+        QVERIFY(defaults.contains("x-scheme-handler/http=other.desktop"));
         QVERIFY(!QFileInfo::exists(handlerEntry));
     }
 };

@@ -146,7 +146,8 @@ private Q_SLOTS:
             {"site": 5, "target": "%1"}, "text", null])")
                                    .arg(work, home, app);
         const auto plant = [](const QString &text) {
-            const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+            const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                + QStringLiteral("/TandrelTest");
             QDir().mkpath(folder);
             QFile file(folder + QStringLiteral("/links.json"));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text.toUtf8()) > 0);
