@@ -89,6 +89,12 @@ private Q_SLOTS:
                     "MimeType=x-scheme-handler/https;\n");
         entry.close();
         const QString surf = QFileInfo(entry).absoluteFilePath();
+        // One that would hand links back to the desktop's default, Tandrel itself.
+        QFile opener(apps + QStringLiteral("/opener.desktop"));
+        QVERIFY(opener.open(QIODevice::WriteOnly));
+        opener.write("[Desktop Entry]\nType=Application\nName=Opener\nExec=sensible-browser %u\n"
+                     "MimeType=x-scheme-handler/https;\n");
+        opener.close();
         storeLinkRules({ { QStringLiteral("example.com"), true, surf },
             { QStringLiteral("gone.org"), true, work }, { QStringLiteral("other.org"), false, surf } });
         Store store(std::nullopt, nullptr, Store::Start::Idle);
@@ -101,8 +107,11 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("other.org"));
         QCOMPARE(storedLinkRules().size(), 2);
 
+        QStringList offered;
         setLinkRuleAsker(
             [&](const std::optional<LinkRule> &rule, const QList<Store::LinkTarget> &targets, QWidget *) {
+                for (const Store::LinkTarget &target : targets)
+                    offered << target.name;
                 const auto surfTarget = std::find_if(targets.cbegin(), targets.cend(),
                     [](const Store::LinkTarget &target) { return target.name == QLatin1String("Surf"); });
                 return rule && surfTarget != targets.cend()
@@ -111,6 +120,7 @@ private Q_SLOTS:
             });
         dialog.editRule(storedLinkRules().first());
         setLinkRuleAsker({});
+        QVERIFY(offered.contains(QStringLiteral("Surf")) && !offered.contains(QStringLiteral("Opener")));
         const QList<LinkRule> expected { { QStringLiteral("other.org"), false, surf },
             { QStringLiteral("example.net"), false, surf } };
         QCOMPARE(storedLinkRules(), expected);

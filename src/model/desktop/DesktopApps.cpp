@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 #include <gio/gdesktopappinfo.h>
@@ -145,7 +146,14 @@ std::optional<DesktopApp> readDesktopApp(const QString &path, const QString &des
     app.startupWmClass = keyString(file.get(), QStringLiteral("StartupWMClass"));
     app.dbusActivatable = keyBoolean(file.get(), QStringLiteral("DBusActivatable"));
     app.sandbox = sandboxKind(file.get(), app.exec, app.program);
-    if (g_app_info_supports_uris(G_APP_INFO(info.get()))) {
+    // A program that only hands the link to the desktop's default would bring it back to
+    // Tandrel when Tandrel is that default: such entries open no links of their own.
+    static const QStringList handOver { QStringLiteral("xdg-open"), QStringLiteral("gio"),
+        QStringLiteral("sensible-browser"), QStringLiteral("x-www-browser"), QStringLiteral("exo-open"),
+        QStringLiteral("kde-open"), QStringLiteral("kde-open5"), QStringLiteral("gnome-open"),
+        QStringLiteral("tandrel") };
+    if (!handOver.contains(QFileInfo(app.program).fileName())
+        && g_app_info_supports_uris(G_APP_INFO(info.get()))) {
         for (const char *const *type = g_app_info_get_supported_types(G_APP_INFO(info.get())); type && *type;
              ++type) {
             app.opensLinks = app.opensLinks || qstrcmp(*type, webLinkTypes[0]) == 0
