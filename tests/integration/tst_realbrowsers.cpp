@@ -178,6 +178,18 @@ int runTandrel(const QStringList &arguments, QString *out = nullptr, pid_t *grou
     return process.exitCode();
 }
 
+// The data folder of the instance whose field of "tandrel list --json" has the value.
+QString dataFolderOf(const QString &field, const QString &value)
+{
+    QString listed;
+    runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed);
+    for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array()) {
+        if (space[field].toString() == value)
+            return space[QStringLiteral("dataDir")].toString();
+    }
+    return {};
+}
+
 struct Instance
 {
     QString entry, data, windowClass;
@@ -245,13 +257,7 @@ private Q_SLOTS:
                 &entry),
             0);
         QVERIFY(runChromiumHeadless(entry));
-        QString listed;
-        QCOMPARE(runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed), 0);
-        QString data;
-        for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array()) {
-            if (space[QStringLiteral("wrapper")].toString() == entry)
-                data = space[QStringLiteral("dataDir")].toString();
-        }
+        const QString data = dataFolderOf(QStringLiteral("wrapper"), entry);
         const QMap<QString, QByteArray> before = fileHashes(data + QStringLiteral("/profile"));
         QVERIFY(before.contains(QStringLiteral("/Local State")));
         const QString archive = QFileInfo(data).path() + QStringLiteral("/../trip.tar.zst");
@@ -291,12 +297,8 @@ private Q_SLOTS:
         QCOMPARE(runTandrel({ QStringLiteral("links"), QStringLiteral("add"), QStringLiteral("127.0.0.1"),
                      QStringLiteral("Headless - Work") }),
             0);
-        QString listed;
-        QCOMPARE(runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed), 0);
-        QMap<QString, QString> data;
-        for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array())
-            data.insert(
-                space[QStringLiteral("name")].toString(), space[QStringLiteral("dataDir")].toString());
+        const QString work = dataFolderOf(QStringLiteral("name"), QStringLiteral("Work"));
+        const QString home = dataFolderOf(QStringLiteral("name"), QStringLiteral("Home"));
         const QStringList before = sharedFolders();
         PageServer server;
         pid_t group = 0;
@@ -305,11 +307,8 @@ private Q_SLOTS:
             0);
         const auto killGroup = qScopeGuard([group] { ::kill(-group, SIGKILL); });
         QTRY_VERIFY_WITH_TIMEOUT(server.asked(QStringLiteral("/routed?to=work")), 90000);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            QFileInfo(data.value(QStringLiteral("Work")) + QStringLiteral("/profile/Local State")).size() > 0,
-            30000);
-        QVERIFY(
-            !QFileInfo::exists(data.value(QStringLiteral("Home")) + QStringLiteral("/profile/Local State")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(work + QStringLiteral("/profile/Local State")).size() > 0, 30000);
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/profile/Local State")));
         QCOMPARE(sharedFolders(), before);
     }
 
@@ -324,13 +323,7 @@ private Q_SLOTS:
                                 QStringLiteral("Reading") },
                      &entry),
             0);
-        QString listed;
-        QCOMPARE(runTandrel({ QStringLiteral("list"), QStringLiteral("--json") }, &listed), 0);
-        QString data;
-        for (const QJsonValue &space : QJsonDocument::fromJson(listed.toUtf8()).array()) {
-            if (space[QStringLiteral("wrapper")].toString() == entry)
-                data = space[QStringLiteral("dataDir")].toString();
-        }
+        const QString data = dataFolderOf(QStringLiteral("wrapper"), entry);
         const QStringList before = sharedFolders();
         PageServer server;
         qputenv("MOZ_HEADLESS", "1");
