@@ -107,6 +107,13 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("other.org"));
         QCOMPARE(storedLinkRules().size(), 2);
 
+        // The setting, in the window's own process, where GIO has read the desktop already.
+        QVERIFY(!dialog.handlerBox()->isChecked());
+        dialog.handlerBox()->setChecked(true);
+        QVERIFY(Store::isLinkHandler());
+        dialog.handlerBox()->setChecked(false);
+        QVERIFY(!Store::isLinkHandler());
+
         QStringList offered;
         setLinkRuleAsker(
             [&](const std::optional<LinkRule> &rule, const QList<Store::LinkTarget> &targets, QWidget *) {
