@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixtures' own builders:
 // tandrel-fuzz-seeds <folder> fills <folder>/propertylist, macho, spacerecord, icns, plistscan,
-// import and desktopentry.
+// import, links and desktopentry.
 // Seeds are generated rather than committed, so they follow the builders.
 #include "formats/Icns.h"
 #include "formats/PropertyList.h"
@@ -419,6 +419,13 @@ int main(int argc, char *argv[])
     SeedFolder scans(root, QStringLiteral("plistscan"));
     SeedFolder desktopEntries(root, QStringLiteral("desktopentry"));
     SeedFolder archives(root, QStringLiteral("import"));
+    SeedFolder links(root, QStringLiteral("links"));
+    // The first byte chooses: a link, a site, the rules file.
+    links.add(QStringLiteral("link"), QByteArray("\x00https://www.example.com/a?b=c#d"));
+    links.add(QStringLiteral("site"), QByteArray("\x01*.Mail.Example.com"));
+    links.add(QStringLiteral("rules"),
+        QByteArray("\x02[{\"site\": \"example.com\", \"subdomains\": false, \"target\": "
+                   "\"11111111-1111-4111-8111-111111111111\"}]"));
     writePropertyLists(propertyLists);
     writeScanSeeds(scans);
     writeMachOFiles(machO);
@@ -428,7 +435,7 @@ int main(int argc, char *argv[])
     writeArchives(archives);
     bool ok = true;
     for (const SeedFolder *folder :
-        { &propertyLists, &machO, &spaceRecords, &icns, &scans, &desktopEntries, &archives })
+        { &propertyLists, &machO, &spaceRecords, &icns, &scans, &desktopEntries, &archives, &links })
         ok = ok && folder->ok();
     if (!ok) {
         std::fprintf(stderr, "tandrel-fuzz-seeds: could not write every seed under %s\n", argv[1]);

@@ -58,8 +58,15 @@ QList<LinkRule> storedLinkRules()
     } catch (const FileSystemError &) {
         return {}; // unreadable or too large: no rules rather than some
     }
+    return parseLinkRules(text);
+}
+
+QList<LinkRule> parseLinkRules(const QByteArray &json)
+{
+    if (json.size() > maxRulesText)
+        return {};
     QList<LinkRule> rules;
-    for (const QJsonValue &value : QJsonDocument::fromJson(text).array()) {
+    for (const QJsonValue &value : QJsonDocument::fromJson(json).array()) {
         const QJsonObject object = value.toObject();
         const QString site = object.value(QLatin1String("site")).toString();
         const LinkRule rule { site, object.value(QLatin1String("subdomains")).toBool(true),

@@ -13,6 +13,8 @@ namespace tandrel {
 // Both files are the user's, and may have been edited or planted: what is read is bounded
 // and checked, and a malformed entry is left out rather than trusted.
 QList<LinkRule> storedLinkRules();
+// The rules in the file's text: well-formed ones only, the first for each site.
+QList<LinkRule> parseLinkRules(const QByteArray &json);
 // Replaces the rules file in one step. The caller holds the operation lock (Store); throws
 // FileSystemError when it cannot be written (a full disk), leaving the old one.
 void storeLinkRules(const QList<LinkRule> &rules);
