@@ -421,7 +421,7 @@ int main(int argc, char *argv[])
     SeedFolder archives(root, QStringLiteral("import"));
     SeedFolder links(root, QStringLiteral("links"));
     // The first byte chooses: a link, a site, the rules file.
-    links.add(QStringLiteral("link"), QByteArray("\x00https://www.example.com/a?b=c#d"));
+    links.add(QStringLiteral("link"), QByteArray(1, 0) + "https://www.example.com/a?b=c#d");
     links.add(QStringLiteral("site"), QByteArray("\x01*.Mail.Example.com"));
     links.add(QStringLiteral("rules"),
         QByteArray("\x02[{\"site\": \"example.com\", \"subdomains\": false, \"target\": "

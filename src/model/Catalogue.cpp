@@ -114,6 +114,8 @@ void Store::rescanSpaces()
 
 RemovalReport Store::deleteSpace(const SpaceInfo &space)
 {
+    // The instance may be one of spaces(), which the rescan below replaces.
+    const bool hadId = space.instanceId.has_value();
     RemovalReport report;
     try {
         const OperationLock lock(patience(), lockWaiting());
@@ -133,7 +135,7 @@ RemovalReport Store::deleteSpace(const SpaceInfo &space)
         keptWithInstance(space, report);
     }
     scanSpaces();
-    if (report.isComplete() && space.instanceId)
+    if (report.isComplete() && hadId)
         linkRules(m_spaces); // its rules go with it
     return report;
 }
