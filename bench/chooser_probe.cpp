@@ -9,6 +9,8 @@
 #include "model/Store.h"
 #include "ui/LinkChooser.h"
 
+#include "support/FirstFrame.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QListWidget>
@@ -22,41 +24,6 @@
 namespace {
 
 std::chrono::steady_clock::time_point started;
-
-// The first paint event of the list of targets starts the frame; the zero-timer runs
-// once the whole dialog has been painted and flushed, which ends it.
-class FirstFrame : public QObject
-{
-public:
-    explicit FirstFrame(tandrel::LinkChooser *chooser)
-        : m_chooser(chooser)
-    {
-        chooser->targetList()->viewport()->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && !m_seen) {
-            m_seen = true;
-            QTimer::singleShot(0, this, [this] {
-                const double ms
-                    = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                          .count();
-                rusage usage {};
-                getrusage(RUSAGE_SELF, &usage);
-                std::printf("chooser_ms=%.3f maxrss_kb=%ld targets=%d\n", ms, usage.ru_maxrss,
-                    m_chooser->targetList()->count());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    tandrel::LinkChooser *m_chooser;
-    bool m_seen = false;
-};
 
 } // namespace
 
@@ -81,7 +48,8 @@ int main(int argc, char *argv[])
     tandrel::Store store(std::nullopt, nullptr, tandrel::Store::Start::Idle);
     store.scanSpaces();
     tandrel::LinkChooser chooser(link, tandrel::Store::linkTargets(store.spaces()));
-    FirstFrame firstFrame(&chooser);
+    const tandrel::bench::FirstFrame firstFrame(chooser.targetList()->viewport(), "chooser", started,
+        [&chooser] { return "targets=" + std::to_string(chooser.targetList()->count()); });
     chooser.show();
     return app.exec();
 }

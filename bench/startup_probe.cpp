@@ -11,6 +11,8 @@
 #include "ui/AppsSection.h"
 #include "ui/ContentView.h"
 
+#include "support/FirstFrame.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
@@ -23,44 +25,6 @@
 namespace {
 
 std::chrono::steady_clock::time_point started;
-
-// The first paint event of the content starts the frame; the zero-timer runs once
-// the whole window has been painted and flushed, which ends it.
-class FirstFrame : public QObject
-{
-public:
-    explicit FirstFrame(tandrel::ContentView *view)
-        : m_view(view)
-    {
-        view->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && !m_seen) {
-            m_seen = true;
-            QTimer::singleShot(0, this, [this] {
-                const double ms
-                    = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                          .count();
-                rusage usage {};
-                getrusage(RUSAGE_SELF, &usage);
-                const tandrel::AppsSection *apps = m_view->appsSection();
-                std::printf("startup_ms=%.3f maxrss_kb=%ld apps=%lld cards=%d\n", ms, usage.ru_maxrss,
-                    static_cast<long long>(m_view->store().apps().size()),
-                    apps->duplicableGrid()->lastPaintedCardCount()
-                        + apps->sandboxedGrid()->lastPaintedCardCount());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    tandrel::ContentView *m_view;
-    bool m_seen = false;
-};
 
 } // namespace
 
@@ -79,6 +43,12 @@ int main(int argc, char *argv[])
     // The window is shown inside openWindow; the filter is in place before any paint,
     // which only happens once the event loop runs.
     tandrel::MainWindow *window = tandrelApp.openWindow();
-    FirstFrame firstFrame(window->contentView());
+    tandrel::ContentView *view = window->contentView();
+    const tandrel::bench::FirstFrame firstFrame(view, "startup", started, [view] {
+        const tandrel::AppsSection *apps = view->appsSection();
+        return "apps=" + std::to_string(view->store().apps().size()) + " cards="
+            + std::to_string(apps->duplicableGrid()->lastPaintedCardCount()
+                + apps->sandboxedGrid()->lastPaintedCardCount());
+    });
     return app.exec();
 }
