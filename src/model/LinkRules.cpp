@@ -18,9 +18,7 @@ QString hostOf(const QUrl &url)
     return host;
 }
 
-} // namespace
-
-std::optional<QString> parseSite(const QString &text)
+std::optional<QString> normalizedSite(const QString &text)
 {
     QString site = text.trimmed();
     QUrl url;
@@ -40,6 +38,16 @@ std::optional<QString> parseSite(const QString &text)
     if (!url.isValid() || host.isEmpty() || host.size() > longestHost || host.startsWith(QLatin1Char('.')))
         return std::nullopt;
     return host;
+}
+
+} // namespace
+
+std::optional<QString> parseSite(const QString &text)
+{
+    // A site is kept only when it reads back as itself: "443." would become "443", which
+    // reads as the address 0.0.1.187, and the rule would be dropped as malformed on reading.
+    const std::optional<QString> site = normalizedSite(text);
+    return site && normalizedSite(*site) == site ? site : std::nullopt;
 }
 
 std::optional<QUrl> routableLink(const QString &text, const QStringList &extraSchemes)

@@ -75,6 +75,8 @@ private Q_SLOTS:
                                << "";
         QTest::newRow("a leading dot") << ".example.com"
                                        << "";
+        QTest::newRow("a name that reads back as an address") << "443."
+                                                              << "";
         QTest::newRow("too long") << QString(300, QLatin1Char('a')) + ".com"
                                   << "";
     }
