@@ -41,13 +41,6 @@ using namespace tandrel::bench;
 
 namespace {
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
-}
-
 // --- Rule lookup -------------------------------------------------------------------------
 
 // A plausible registrable domain for index i: one or two words, a common suffix.

@@ -54,13 +54,6 @@ Fixture &fixture(int instances)
     return *fixtures.value(instances);
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
-}
-
 void BM_StartupToFirstFrame(benchmark::State &state)
 {
     const Fixture &f = fixture(int(state.range(0)));

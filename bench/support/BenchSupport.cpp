@@ -307,4 +307,11 @@ QString renameToFresh(const QString &folder)
     return fresh;
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
 } // namespace tandrel::bench

@@ -91,4 +91,7 @@ inline double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The median of the values; 0 for none.
+double median(std::vector<double> values);
+
 } // namespace tandrel::bench
